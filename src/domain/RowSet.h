@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The rows of one query, read forward only. Produced by the data access
+// facade (over ODBC), by the benchmark (over SQLite) and by test fixtures;
+// read by the data script generator.
+//
+// Text forms (AsString), which the literal rules of the column kinds rely on:
+// - integers: plain decimal digits with a leading '-' when negative;
+// - money, smallmoney, decimal, numeric: every significant digit, the
+//   locale's decimal separator (DecimalSeparator()), no digit grouping,
+//   trailing fractional zeros and a bare trailing separator dropped
+//   ("2,5" for 2.5000, "3" for 3.0000);
+// - float, real: the shortest text that reads back to the same value, in the
+//   locale's notation (e.g. "0,1", "1,7976931348623157E+308");
+// - bit: "1" or "0";
+// - datetime, smalldatetime: "dd.MM.yyyy hh:mm:ss", followed by ".zzz" only
+//   when the milliseconds are not zero;
+// - char, varchar, text, nchar, nvarchar, ntext: the stored characters;
+// - binary, varbinary, image, timestamp: upper-case hex digits, no "0x";
+// - uniqueidentifier: "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", upper case.
+//
+// Thread rules: a row set is used by one thread at a time. The generator's
+// worker reads it while the GUI thread leaves it alone (the modal wizard
+// guarantees that); nothing here locks.
+//
+// Errors (a lost connection, a driver failure) are thrown as exceptions
+// from RecordCount, Next and the field readers.
+class TRowSet
+{
+public:
+    virtual ~TRowSet() = default;
+
+    // Number of rows, known before the first row is read.
+    virtual qint64 RecordCount() = 0;
+    // True once the last row has been passed (or when there are no rows).
+    [[nodiscard]] virtual bool Eof() const = 0;
+    // Moves to the next row.
+    virtual void Next() = 0;
+
+    [[nodiscard]] virtual int FieldCount() const = 0;
+    [[nodiscard]] virtual QString FieldName(int index) const = 0;
+    [[nodiscard]] virtual bool IsNull(int index) const = 0;
+    [[nodiscard]] virtual QString AsString(int index) const = 0;
+    [[nodiscard]] virtual qint64 AsInteger(int index) const = 0;
+
+    // Position of the field with this name, ignoring case; -1 when none.
+    [[nodiscard]] int FieldIndex(const QString &name) const
+    {
+        for (int i = 0; i < FieldCount(); ++i)
+            if (FieldName(i).compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    }
+};
