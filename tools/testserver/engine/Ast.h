@@ -1,0 +1,178 @@
+#pragma once
+
+// The parsed form of a Transact-SQL batch.
+
+#include "Types.h"
+
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace qts {
+
+struct SelectStmt;
+
+struct TypeSpec {
+    std::string name;
+    int arg1 = -1;
+    int arg2 = -1;
+};
+
+struct Expr {
+    enum class Kind {
+        Literal,   // value
+        Column,    // parts: [qualifier.]name
+        SysVar,    // name: @@VERSION ...
+        Func,      // name, args; CONVERT/CAST: castType, style
+        Unary,     // op: "-", "+", "~", "NOT"
+        Binary,    // op: + - * / % = <> < > <= >= AND OR & | ^
+        IsNull,    // args[0]; negated
+        InList,    // args[0] IN (args[1..]); negated
+        Like,      // args[0] LIKE args[1]; negated
+        Between,   // args[0] BETWEEN args[1] AND args[2]; negated
+        Exists,    // subquery; negated
+        Star,      // COUNT(*)'s argument
+    };
+    Kind kind = Kind::Literal;
+    TypedValue value;
+    std::vector<std::string> parts;
+    std::string name;
+    std::string op;
+    std::vector<std::unique_ptr<Expr>> args;
+    TypeSpec castType;
+    int style = -1;
+    bool negated = false;
+    std::shared_ptr<SelectStmt> subquery;
+    std::size_t pos = 0; // offset in the batch
+    // Set by binding: the scope and column a Column refers to, and every node's type.
+    int scope = -1;
+    int column = -1;
+    TypeInfo type;
+    bool aggregate = false; // COUNT/MAX/MIN/SUM/AVG
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+// A table named in a statement: [db.[owner].]name, or a table variable (@t).
+struct TableRef {
+    std::string database; // empty: the session's
+    std::string name;
+    std::string alias;
+    bool variable = false;
+    std::size_t pos = 0;
+    [[nodiscard]] bool empty() const { return name.empty(); }
+};
+
+struct ColumnDef {
+    std::string name;
+    TypeSpec type;
+    int nullable = -1; // -1 unspecified, 0 NOT NULL, 1 NULL
+    bool identity = false;
+    std::int64_t seed = 1;
+    std::int64_t increment = 1;
+    bool primaryKey = false;
+    std::string constraintName;
+    std::shared_ptr<Expr> computed;
+    std::string computedText; // as written
+    std::shared_ptr<Expr> defaultValue;
+    std::string defaultText;
+};
+
+struct CreateTableStmt {
+    TableRef table;
+    std::vector<ColumnDef> columns;
+    std::vector<std::string> primaryKey; // table constraint columns, in order
+    std::string constraintName;
+};
+
+struct SelectItem {
+    ExprPtr expr;        // null for * or alias.*
+    std::string alias;   // AS name
+    std::string starQualifier;
+    bool star = false;
+};
+
+struct OrderItem {
+    ExprPtr expr;
+    bool descending = false;
+};
+
+struct SelectStmt {
+    std::vector<SelectItem> items;
+    TableRef from;       // empty: no FROM
+    ExprPtr where;
+    std::vector<OrderItem> orderBy;
+    std::int64_t top = -1;
+    bool distinct = false;
+};
+
+struct InsertStmt {
+    TableRef table;
+    std::vector<std::string> columns;
+    bool columnList = false;
+    std::vector<ExprPtr> values;        // VALUES (...)
+    std::shared_ptr<SelectStmt> select; // INSERT ... SELECT
+    bool defaultValues = false;
+};
+
+struct UpdateStmt {
+    TableRef table;
+    std::vector<std::pair<std::string, ExprPtr>> sets;
+    TableRef from;
+    ExprPtr where;
+};
+
+struct DeleteStmt {
+    TableRef table;
+    TableRef from;
+    ExprPtr where;
+    bool truncate = false; // TRUNCATE TABLE: also resets the identity
+};
+
+struct CreateDatabaseStmt { std::string name; };
+struct DropDatabaseStmt { std::vector<std::string> names; };
+struct DropTableStmt { std::vector<TableRef> tables; };
+struct UseStmt { std::string name; };
+struct DeclareTableStmt { CreateTableStmt def; };
+struct SetOptionStmt {
+    std::string option;   // NOCOUNT, IDENTITY_INSERT, ... (upper case)
+    bool on = true;
+    TableRef table;       // IDENTITY_INSERT
+};
+struct PrintStmt { ExprPtr expr; };
+struct ExecStmt {
+    std::string procedure;
+    std::vector<ExprPtr> args;
+};
+struct CheckIdentStmt {
+    TableRef table;        // DBCC CHECKIDENT('name'): the literal's text, parsed as a name later
+    bool nameIsLiteral = false;
+    bool reseed = false;
+    bool noReseed = false;
+    ExprPtr newValue;
+    bool noInfoMessages = false;
+};
+struct NoOpStmt { std::string what; }; // transactions and the like
+
+struct Statement {
+    std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt, DropTableStmt,
+                 CreateDatabaseStmt, DropDatabaseStmt, UseStmt, DeclareTableStmt, SetOptionStmt,
+                 PrintStmt, ExecStmt, CheckIdentStmt, NoOpStmt>
+        body;
+    int line = 1;
+};
+
+struct ParsedBatch {
+    std::vector<Statement> statements;
+};
+
+struct ParseResult {
+    ParsedBatch batch;
+    bool ok = true;
+    Message error; // when !ok
+};
+
+// Parses a whole batch. Never throws; a syntax error comes back in error.
+ParseResult parseBatch(std::string_view sql);
+
+} // namespace qts

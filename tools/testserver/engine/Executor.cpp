@@ -1,0 +1,473 @@
+// Running a batch: statement order, SQL Server's abort rules, reporting,
+// name resolution, scans and EXISTS.
+
+#include "Executor.h"
+#include "Lexer.h"
+
+namespace qts {
+
+namespace {
+
+struct Cancelled {};
+
+const char kVersion[] =
+    "Microsoft SQL Server  2000 - 8.00.194 (Intel X86) \n\tAug  6 2000 00:57:48 \n\t"
+    "Copyright (c) 1988-2000 Microsoft Corporation\n\tQuorvane test server\n";
+
+void flattenAnd(const Expr *e, std::vector<const Expr *> &out)
+{
+    if (e->kind == Expr::Kind::Binary && e->op == "AND") {
+        flattenAnd(e->args[0].get(), out);
+        flattenAnd(e->args[1].get(), out);
+    } else {
+        out.push_back(e);
+    }
+}
+
+} // namespace
+
+bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vector<const Expr *> &outer,
+                   std::vector<const Expr *> &residual)
+{
+    if (!where)
+        return false;
+    std::vector<const Expr *> parts;
+    flattenAnd(where, parts);
+    for (const Expr *c : parts) {
+        if (c->kind == Expr::Kind::Binary && c->op == "=") {
+            std::vector<int> ls, rs;
+            const bool lok = scopesOf(*c->args[0], ls), rok = scopesOf(*c->args[1], rs);
+            const auto onlyInner = [](const std::vector<int> &v) {
+                return !v.empty() && std::all_of(v.begin(), v.end(), [](int s) { return s == 0; });
+            };
+            const auto noInner = [](const std::vector<int> &v) {
+                return std::none_of(v.begin(), v.end(), [](int s) { return s == 0; });
+            };
+            if (lok && rok && onlyInner(ls) && noInner(rs)) {
+                inner.push_back(c->args[0].get());
+                outer.push_back(c->args[1].get());
+                continue;
+            }
+            if (lok && rok && onlyInner(rs) && noInner(ls)) {
+                inner.push_back(c->args[1].get());
+                outer.push_back(c->args[0].get());
+                continue;
+            }
+        }
+        residual.push_back(c);
+    }
+    return !inner.empty();
+}
+
+void Executor::run(ParsedBatch &batch)
+{
+    struct VarsGuard {
+        SessionImpl &s;
+        ~VarsGuard() { s.vars.clear(); }
+    } guard{s_};
+    for (auto &st : batch.statements) {
+        line_ = st.line;
+        exists_.clear();
+        try {
+            statement(st);
+            s_.lastError = 0;
+        } catch (const Cancelled &) {
+            return;
+        } catch (const SqlFailure &f) {
+            error(f);
+            if (f.abortBatch)
+                break;
+        }
+    }
+}
+
+void Executor::statement(Statement &st)
+{
+    std::visit([this](auto &body) {
+        using T = std::decay_t<decltype(body)>;
+        if constexpr (std::is_same_v<T, SelectStmt>) select(body);
+        else if constexpr (std::is_same_v<T, InsertStmt>) insert(body);
+        else if constexpr (std::is_same_v<T, UpdateStmt>) update(body);
+        else if constexpr (std::is_same_v<T, DeleteStmt>) remove(body);
+        else if constexpr (std::is_same_v<T, CreateTableStmt>) createTable(body, false);
+        else if constexpr (std::is_same_v<T, DeclareTableStmt>) createTable(body.def, true);
+        else if constexpr (std::is_same_v<T, DropTableStmt>) dropTable(body);
+        else if constexpr (std::is_same_v<T, CreateDatabaseStmt>) createDatabase(body);
+        else if constexpr (std::is_same_v<T, DropDatabaseStmt>) dropDatabase(body);
+        else if constexpr (std::is_same_v<T, UseStmt>) use(body);
+        else if constexpr (std::is_same_v<T, SetOptionStmt>) setOption(body);
+        else if constexpr (std::is_same_v<T, PrintStmt>) print(body);
+        else if constexpr (std::is_same_v<T, ExecStmt>) execProc(body);
+        else if constexpr (std::is_same_v<T, CheckIdentStmt>) checkIdent(body);
+        else if constexpr (std::is_same_v<T, NoOpStmt>) done(false, 0, 0);
+    }, st.body);
+}
+
+void Executor::done(bool hasCount, std::uint64_t count, std::uint16_t curCmd)
+{
+    StatementEnd end;
+    end.hasCount = hasCount && !s_.nocount;
+    end.rowCount = count;
+    end.curCmd = curCmd;
+    if (hasCount)
+        s_.rowcount = std::int64_t(count);
+    sink_.statementEnd(end);
+}
+
+void Executor::info(std::int32_t number, const std::string &text, std::uint8_t severity)
+{
+    Message m;
+    m.number = number;
+    m.severity = severity;
+    m.state = 1;
+    m.text = text;
+    m.line = line_;
+    sink_.message(m);
+}
+
+void Executor::error(const SqlFailure &f)
+{
+    Message m;
+    m.number = f.number;
+    m.severity = f.severity;
+    m.state = f.state;
+    m.text = f.text;
+    m.line = line_;
+    sink_.message(m);
+    if (f.terminated)
+        info(3621, "The statement has been terminated.", 0);
+    s_.lastError = f.number;
+    s_.rowcount = 0;
+    StatementEnd end;
+    end.error = true;
+    sink_.statementEnd(end);
+}
+
+bool Executor::sendRow(const std::vector<Value> &row)
+{
+    if (!sink_.row(row)) {
+        cancelled_ = true;
+        throw Cancelled{};
+    }
+    return true;
+}
+
+std::shared_ptr<Database> Executor::databaseFor(const TableRef &ref)
+{
+    if (ref.database.empty())
+        return s_.db;
+    auto db = engine_.findDatabase(ref.database);
+    if (!db)
+        fail(911, 16, "Could not locate entry in sysdatabases for database '" + ref.database + "'. No entry found with that name. Make sure that the name is entered correctly.", true);
+    return db;
+}
+
+Target Executor::resolve(const TableRef &ref)
+{
+    Target t;
+    t.alias = ref.alias;
+    if (ref.variable) {
+        auto it = s_.vars.find(foldCase(ref.name));
+        if (it == s_.vars.end())
+            fail(137, 15, "Must declare the variable '" + ref.name + "'.", true);
+        t.var = &it->second;
+        t.meta = it->second.meta;
+        return t;
+    }
+    t.db = databaseFor(ref);
+    if (auto meta = t.db->findTable(ref.name)) {
+        t.meta = meta;
+        return t;
+    }
+    if (auto view = systemView(ref.name, iequals(t.db->name, "master"))) {
+        t.meta = view;
+        t.system = true;
+        t.systemRows = systemRows(*view, engine_, *t.db);
+        return t;
+    }
+    fail(208, 16, "Invalid object name '" + ref.name + "'.", true);
+}
+
+Scope Executor::scopeOf(const Target &t) const
+{
+    Scope sc;
+    sc.meta = t.meta.get();
+    sc.name = t.var ? t.meta->name : t.meta->name;
+    sc.alias = t.alias;
+    return sc;
+}
+
+void Executor::computeColumns(const TableMeta &meta, Row &row)
+{
+    const std::vector<const Row *> rows{&row};
+    for (std::size_t i = 0; i < meta.columns.size(); ++i) {
+        const ColumnMeta &c = meta.columns[i];
+        if (c.computed && c.computedExpr)
+            row[i] = convertValue(evalExpr(*c.computedExpr, rows, *this), c.type).v;
+    }
+}
+
+void Executor::scan(Target &t, const std::function<bool(const Row &, std::int64_t)> &f)
+{
+    if (t.var) {
+        for (std::size_t i = 0; i < t.var->rows.size(); ++i)
+            if (!f(t.var->rows[i], std::int64_t(i)))
+                return;
+        return;
+    }
+    if (t.system) {
+        for (std::size_t i = 0; i < t.systemRows.size(); ++i)
+            if (!f(t.systemRows[i], std::int64_t(i)))
+                return;
+        return;
+    }
+    const TableMeta &meta = *t.meta;
+    std::string sql = "SELECT rowid";
+    std::vector<std::pair<int, int>> stored; // (result column, table column)
+    bool anyComputed = false;
+    for (std::size_t i = 0; i < meta.columns.size(); ++i) {
+        if (meta.columns[i].computed) {
+            anyComputed = true;
+            continue;
+        }
+        stored.emplace_back(int(stored.size()) + 1, int(i));
+        sql += ", c" + std::to_string(i + 1);
+    }
+    sql += " FROM " + meta.sqlName();
+    if (meta.hasPrimaryKey())
+        sql += " ORDER BY k"; // a clustered key gives rows in key order
+    Sql &conn = s_.conn(t.db);
+    Stmt st(conn, sql);
+    Row row(meta.columns.size());
+    while (st.step()) {
+        for (const auto &[rc, tc] : stored)
+            readValue(st.get(), rc, meta.columns[std::size_t(tc)].type, row[std::size_t(tc)]);
+        if (anyComputed)
+            computeColumns(meta, row);
+        if (!f(row, sqlite3_column_int64(st.get(), 0)))
+            return;
+    }
+}
+
+TypedValue Executor::sysVar(const std::string &name)
+{
+    const auto i32 = [](std::int64_t v) { return intValue(v, XType::Int); };
+    if (name == "@@version") return textValue(kVersion, true);
+    if (name == "@@spid") return intValue(s_.spid, XType::SmallInt);
+    if (name == "@@rowcount") return i32(s_.rowcount);
+    if (name == "@@error") return i32(s_.lastError);
+    if (name == "@@trancount" || name == "@@nestlevel" || name == "@@procid" || name == "@@fetch_status") return i32(0);
+    if (name == "@@identity") {
+        if (!s_.lastIdentity) {
+            TypedValue n;
+            n.t = TypeInfo{XType::Numeric, 17, 38, 0};
+            return n;
+        }
+        TypedValue v = decimalValue(*s_.lastIdentity, 0, 38);
+        return v;
+    }
+    if (name == "@@servername") return textValue("QUORVANE", true);
+    if (name == "@@servicename") return textValue("MSSQLSERVER", true);
+    if (name == "@@language") return textValue("us_english", true);
+    if (name == "@@langid") return intValue(0, XType::SmallInt);
+    if (name == "@@max_precision") return intValue(38, XType::TinyInt);
+    if (name == "@@textsize") return i32(2147483647);
+    if (name == "@@datefirst") return intValue(7, XType::TinyInt);
+    if (name == "@@options") return i32(5496);
+    if (name == "@@lock_timeout") return i32(-1);
+    if (name == "@@microsoftversion") return i32(134217922);
+    if (name == "@@dbts") {
+        const std::string v = metaValue(s_.conn(s_.db), "dbts");
+        const std::uint64_t n = v.empty() ? 2000 : std::stoull(v);
+        std::string b;
+        for (int k = 7; k >= 0; --k)
+            b += char((n >> (8 * k)) & 0xFF);
+        TypedValue tv = bytesValue(b);
+        tv.t = TypeInfo{XType::VarBinary, 8, 0, 0};
+        return tv;
+    }
+    fail(137, 15, "Must declare the variable '" + name + "'.", true);
+}
+
+std::optional<TypedValue> Executor::sessionFunction(const std::string &name, const std::vector<TypedValue> &args)
+{
+    if (name == "db_name") {
+        if (args.empty() || args[0].v.isNull())
+            return textValue(s_.db->name, true);
+        const std::int64_t id = convertValue(args[0], TypeInfo{XType::Int, 4, 10, 0}).v.i;
+        for (const auto &d : engine_.allDatabases())
+            if (d->dbid == id)
+                return textValue(d->name, true);
+        TypedValue n;
+        n.t = TypeInfo{XType::NVarChar, 256, 0, 0};
+        return n;
+    }
+    if (name == "db_id") {
+        if (args.empty() || args[0].v.isNull())
+            return intValue(s_.db->dbid, XType::SmallInt);
+        auto d = engine_.findDatabase(valueToText(args[0]));
+        if (!d) {
+            TypedValue n;
+            n.t = TypeInfo{XType::SmallInt, 2, 5, 0};
+            return n;
+        }
+        return intValue(d->dbid, XType::SmallInt);
+    }
+    if (name == "user_name" || name == "user" || name == "current_user" || name == "session_user")
+        return textValue("dbo", true);
+    if (name == "suser_sname" || name == "suser_name" || name == "system_user")
+        return textValue(s_.login, true);
+    if (name == "scope_identity") {
+        TypedValue n;
+        n.t = TypeInfo{XType::Numeric, 17, 38, 0};
+        return s_.lastIdentity ? decimalValue(*s_.lastIdentity, 0, 38) : n;
+    }
+    if (name == "object_id" || name == "ident_current") {
+        TypedValue n;
+        n.t = name == "object_id" ? TypeInfo{XType::Int, 4, 10, 0} : TypeInfo{XType::Numeric, 17, 38, 0};
+        if (args.empty() || args[0].v.isNull())
+            return n;
+        std::shared_ptr<Database> db;
+        auto meta = findObject(valueToText(args[0]), db);
+        if (!meta)
+            return n;
+        if (name == "object_id")
+            return intValue(meta->id);
+        Sql &conn = s_.conn(db);
+        Stmt st(conn, "SELECT ident_current, ident_used FROM qts_tables WHERE id=?");
+        sqlite3_bind_int(st.get(), 1, meta->id);
+        const int idc = meta->identityColumn();
+        if (idc < 0 || !st.step())
+            return n;
+        if (sqlite3_column_int(st.get(), 1) == 0)
+            return decimalValue(meta->columns[std::size_t(idc)].seed, 0, 38);
+        return decimalValue(sqlite3_column_int64(st.get(), 0), 0, 38);
+    }
+    return std::nullopt;
+}
+
+std::shared_ptr<const TableMeta> Executor::findObject(const std::string &text, std::shared_ptr<Database> &db)
+{
+    // 'name', 'owner.name', 'db.owner.name', any part in [brackets]; else the text itself.
+    std::vector<Token> toks;
+    LexError err;
+    db = s_.db;
+    if (tokenize(text, toks, err)) {
+        std::vector<std::string> parts;
+        bool ok = !toks.empty() && toks[0].kind == Token::Kind::Ident;
+        std::size_t i = 0;
+        while (ok && i < toks.size() && toks[i].kind != Token::Kind::End) {
+            if (toks[i].kind == Token::Kind::Ident) {
+                parts.push_back(toks[i].text);
+                ++i;
+                if (toks[i].kind == Token::Kind::Symbol && toks[i].text == ".") {
+                    ++i;
+                    while (toks[i].kind == Token::Kind::Symbol && toks[i].text == ".") { parts.emplace_back(); ++i; }
+                    continue;
+                }
+                if (toks[i].kind != Token::Kind::End) ok = false;
+            } else {
+                ok = false;
+            }
+        }
+        if (ok && !parts.empty() && parts.size() <= 3) {
+            std::shared_ptr<Database> d = s_.db;
+            if (parts.size() == 3 && !parts[0].empty())
+                d = engine_.findDatabase(parts[0]);
+            if (d) {
+                if (auto m = d->findTable(parts.back())) {
+                    db = d;
+                    return m;
+                }
+            }
+        }
+    }
+    return s_.db->findTable(text);
+}
+
+void Executor::bindExists(Expr &e, const std::vector<Scope> &outer)
+{
+    ExistsPlan p;
+    p.sub = e.subquery.get();
+    if (p.sub->from.empty())
+        fail(102, 15, "Incorrect syntax near ')'.", true);
+    p.target = resolve(p.sub->from);
+    Scope inner = scopeOf(p.target);
+    inner.level = 0;
+    p.scopes.push_back(inner);
+    for (Scope sc : outer) {
+        sc.level += 1;
+        p.scopes.push_back(sc);
+    }
+    for (auto &item : p.sub->items)
+        if (item.expr)
+            bindExpr(*item.expr, p.scopes, *this);
+    if (p.sub->where) {
+        bindExpr(*p.sub->where, p.scopes, *this);
+        if (splitEquiJoin(p.sub->where.get(), p.innerKeys, p.outerKeys, p.residual)) {
+            p.hashed = true;
+            for (std::size_t k = 0; k < p.innerKeys.size(); ++k)
+                p.keyTypes.push_back(comparisonType(p.innerKeys[k]->type, p.outerKeys[k]->type));
+        }
+    }
+    exists_[&e] = std::move(p);
+}
+
+bool Executor::exists(const Expr &e, const std::vector<const Row *> &outerRows)
+{
+    ExistsPlan &p = exists_.at(&e);
+    std::vector<const Row *> rows;
+    rows.push_back(nullptr);
+    rows.insert(rows.end(), outerRows.begin(), outerRows.end());
+    const auto keyOf = [&](const std::vector<const Expr *> &exprs, std::string &key) {
+        for (std::size_t k = 0; k < exprs.size(); ++k) {
+            const TypedValue v = evalExpr(*exprs[k], rows, *this);
+            if (v.v.isNull())
+                return false;
+            appendKey(key, convertValue(v, p.keyTypes[k]));
+        }
+        return true;
+    };
+    if (p.hashed) {
+        if (!p.built) {
+            scan(p.target, [&](const Row &row, std::int64_t) {
+                rows[0] = &row;
+                std::string key;
+                if (keyOf(p.innerKeys, key))
+                    p.rows.emplace(std::move(key), row);
+                return true;
+            });
+            p.built = true;
+        }
+        std::string key;
+        rows[0] = nullptr;
+        if (!keyOf(p.outerKeys, key))
+            return false;
+        const auto range = p.rows.equal_range(key);
+        for (auto it = range.first; it != range.second; ++it) {
+            rows[0] = &it->second;
+            bool all = true;
+            for (const Expr *r : p.residual) {
+                const auto c = evalCondition(*r, rows, *this);
+                if (!c || !*c) { all = false; break; }
+            }
+            if (all)
+                return true;
+        }
+        return false;
+    }
+    bool found = false;
+    scan(p.target, [&](const Row &row, std::int64_t) {
+        rows[0] = &row;
+        if (!p.sub->where) {
+            found = true;
+        } else {
+            const auto c = evalCondition(*p.sub->where, rows, *this);
+            found = c && *c;
+        }
+        return !found;
+    });
+    return found;
+}
+
+} // namespace qts

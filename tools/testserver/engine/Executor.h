@@ -1,0 +1,92 @@
+#pragma once
+
+#include "Exec.h"
+
+#include <functional>
+
+namespace qts {
+
+// Runs one parsed batch for one session, reporting through the sink.
+class Executor : public EvalHost {
+public:
+    Executor(EngineImpl &engine, SessionImpl &session, ResultSink &sink)
+        : engine_(engine), s_(session), sink_(sink) {}
+    void run(ParsedBatch &batch);
+
+    // EvalHost
+    TypedValue sysVar(const std::string &name) override;
+    std::optional<TypedValue> sessionFunction(const std::string &name, const std::vector<TypedValue> &args) override;
+    void bindExists(Expr &e, const std::vector<Scope> &outer) override;
+    bool exists(const Expr &e, const std::vector<const Row *> &rows) override;
+
+private:
+    void statement(Statement &st);
+    void select(SelectStmt &st);
+    void insert(InsertStmt &st);
+    void update(UpdateStmt &st);
+    void remove(DeleteStmt &st);
+    void createTable(CreateTableStmt &st, bool variable);
+    void dropTable(DropTableStmt &st);
+    void createDatabase(CreateDatabaseStmt &st);
+    void dropDatabase(DropDatabaseStmt &st);
+    void use(UseStmt &st);
+    void setOption(SetOptionStmt &st);
+    void print(PrintStmt &st);
+    void execProc(ExecStmt &st);
+    void checkIdent(CheckIdentStmt &st);
+    void helpColumns(const std::string &tableName);
+
+    // Names.
+    Target resolve(const TableRef &ref);
+    std::shared_ptr<Database> databaseFor(const TableRef &ref);
+    std::shared_ptr<const TableMeta> findObject(const std::string &text, std::shared_ptr<Database> &db);
+    Scope scopeOf(const Target &t) const;
+    // Visits every row (and its rowid) until f returns false.
+    void scan(Target &t, const std::function<bool(const Row &, std::int64_t)> &f);
+    void computeColumns(const TableMeta &meta, Row &row);
+
+    // Writing.
+    void insertRows(Target &t, const std::vector<int> &columns, const std::vector<std::vector<TypedValue>> &rows, bool explicitIdentity);
+    // Rows of a SELECT used as a source (INSERT ... SELECT), with their types.
+    void collect(SelectStmt &st, std::vector<std::vector<TypedValue>> &rows);
+    std::string qualifiedName(const Target &t) const;
+    std::string keyOf(const TableMeta &meta, const Row &row) const;
+    [[noreturn]] void duplicateKey(const TableMeta &meta) const;
+
+    // Reporting.
+    void done(bool hasCount, std::uint64_t count, std::uint16_t curCmd);
+    void info(std::int32_t number, const std::string &text, std::uint8_t severity = 10);
+    void error(const SqlFailure &f);
+    bool sendRow(const std::vector<Value> &row);
+
+    EngineImpl &engine_;
+    SessionImpl &s_;
+    ResultSink &sink_;
+    int line_ = 1;
+    bool cancelled_ = false;
+
+    // EXISTS subqueries of the running statement.
+    struct ExistsPlan {
+        Target target;
+        std::vector<Scope> scopes;
+        SelectStmt *sub = nullptr;
+        std::vector<const Expr *> innerKeys, outerKeys, residual;
+        std::vector<TypeInfo> keyTypes;
+        bool hashed = false;
+        bool built = false;
+        std::unordered_multimap<std::string, Row> rows;
+    };
+    std::map<const Expr *, ExistsPlan> exists_;
+};
+
+// Splits a WHERE into equalities between scope 0 and the other scopes, and the rest.
+bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vector<const Expr *> &outer,
+                   std::vector<const Expr *> &residual);
+
+// Catalogue views of a database: nullptr when the name is none of them.
+std::shared_ptr<const TableMeta> systemView(std::string_view name, bool master);
+std::vector<Row> systemRows(const TableMeta &view, EngineImpl &engine, const Database &db);
+std::shared_ptr<const TableMeta> helpColumnsMeta();
+std::vector<Row> helpColumnsRows(const TableMeta &table);
+
+} // namespace qts

@@ -1,0 +1,557 @@
+// Statements of a batch.
+
+#include "ParserBase.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace qts {
+
+namespace {
+
+const char *const kReserved[] = {
+    "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTHORIZATION", "BACKUP", "BEGIN", "BETWEEN", "BREAK",
+    "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED", "COALESCE",
+    "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT", "CONTAINS", "CONTAINSTABLE", "CONTINUE",
+    "CONVERT", "CREATE", "CROSS", "CURRENT", "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP",
+    "CURRENT_USER", "CURSOR", "DATABASE", "DBCC", "DEALLOCATE", "DECLARE", "DEFAULT", "DELETE", "DENY",
+    "DESC", "DISK", "DISTINCT", "DISTRIBUTED", "DOUBLE", "DROP", "DUMMY", "DUMP", "ELSE", "END", "ERRLVL",
+    "ESCAPE", "EXCEPT", "EXEC", "EXECUTE", "EXISTS", "EXIT", "FETCH", "FILE", "FILLFACTOR", "FOR",
+    "FOREIGN", "FREETEXT", "FREETEXTTABLE", "FROM", "FULL", "FUNCTION", "GOTO", "GRANT", "GROUP", "HAVING",
+    "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT", "IDENTITYCOL", "IF", "IN", "INDEX", "INNER", "INSERT",
+    "INTERSECT", "INTO", "IS", "JOIN", "KEY", "KILL", "LEFT", "LIKE", "LINENO", "LOAD", "NATIONAL",
+    "NOCHECK", "NONCLUSTERED", "NOT", "NULL", "NULLIF", "OF", "OFF", "OFFSETS", "ON", "OPEN",
+    "OPENDATASOURCE", "OPENQUERY", "OPENROWSET", "OPENXML", "OPTION", "OR", "ORDER", "OUTER", "OVER",
+    "PERCENT", "PLAN", "PRECISION", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "PUBLIC", "RAISERROR", "READ",
+    "READTEXT", "RECONFIGURE", "REFERENCES", "REPLICATION", "RESTORE", "RESTRICT", "RETURN", "REVOKE",
+    "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL", "RULE", "SAVE", "SCHEMA", "SELECT", "SESSION_USER",
+    "SET", "SETUSER", "SHUTDOWN", "SOME", "STATISTICS", "SYSTEM_USER", "TABLE", "TEXTSIZE", "THEN", "TO",
+    "TOP", "TRAN", "TRANSACTION", "TRIGGER", "TRUNCATE", "TSEQUAL", "UNION", "UNIQUE", "UPDATE",
+    "UPDATETEXT", "USE", "USER", "VALUES", "VARYING", "VIEW", "WAITFOR", "WHEN", "WHERE", "WHILE", "WITH",
+    "WRITETEXT",
+};
+
+const char *const kStatementStarts[] = {
+    "SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "USE", "DECLARE", "SET", "PRINT", "EXEC",
+    "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "SAVE", "TRUNCATE",
+};
+
+} // namespace
+
+bool isReservedWord(std::string_view word)
+{
+    for (const char *w : kReserved)
+        if (iequals(word, w))
+            return true;
+    return false;
+}
+
+bool Parser::isWordTok(const Token &t, const char *w)
+{
+    return t.kind == Token::Kind::Ident && !t.quoted && iequals(t.text, w);
+}
+
+bool Parser::acceptWord(const char *w)
+{
+    if (!isWord(w))
+        return false;
+    ++i_;
+    return true;
+}
+
+bool Parser::acceptSym(const char *s)
+{
+    if (!isSym(s))
+        return false;
+    ++i_;
+    return true;
+}
+
+void Parser::expectWord(const char *w)
+{
+    if (!acceptWord(w))
+        syntaxError();
+}
+
+void Parser::expectSym(const char *s)
+{
+    if (!acceptSym(s))
+        syntaxError();
+}
+
+void Parser::syntaxError() const
+{
+    // At the end of the batch SQL Server names the last token it read.
+    if (atEnd() && i_ > 0)
+        syntaxErrorAt(toks_[i_ - 1]);
+    syntaxErrorAt(cur());
+}
+
+void Parser::syntaxErrorAt(const Token &t) const
+{
+    ParseFailure f;
+    f.line = t.line;
+    if (t.kind == Token::Kind::Ident && !t.quoted && isReservedWord(t.text)) {
+        f.number = 156;
+        f.text = "Incorrect syntax near the keyword '" + t.text + "'.";
+    } else {
+        std::string near = t.text;
+        if (t.kind == Token::Kind::Binary) {
+            near = std::string(sql_.substr(t.pos, std::min<std::size_t>(sql_.size() - t.pos, 2 + 2 * t.text.size())));
+        } else if (t.kind == Token::Kind::Number || t.kind == Token::Kind::Symbol) {
+            near = t.text;
+        }
+        f.number = 102;
+        f.text = "Incorrect syntax near '" + near + "'.";
+    }
+    throw f;
+}
+
+bool Parser::isIdentifierStart() const
+{
+    const Token &t = cur();
+    return t.kind == Token::Kind::Ident && (t.quoted || !isReservedWord(t.text));
+}
+
+std::string Parser::identifier()
+{
+    if (!isIdentifierStart())
+        syntaxError();
+    return toks_[i_++].text;
+}
+
+bool Parser::startsStatement() const
+{
+    if (cur().kind != Token::Kind::Ident || cur().quoted)
+        return false;
+    for (const char *w : kStatementStarts)
+        if (iequals(cur().text, w))
+            return true;
+    return false;
+}
+
+TableRef Parser::tableName(bool allowVariable)
+{
+    TableRef t;
+    t.pos = cur().pos;
+    if (cur().kind == Token::Kind::Variable) {
+        if (!allowVariable)
+            syntaxError();
+        t.variable = true;
+        t.name = cur().text;
+        if (!variables_.count(foldCase(t.name)))
+            throw ParseFailure{137, "Must declare the variable '" + t.name + "'.", cur().line};
+        ++i_;
+        return t;
+    }
+    // [db.][owner.]name, with empty parts allowed in the middle (master..sysdatabases).
+    std::vector<std::string> parts;
+    parts.push_back(identifier());
+    while (isSym(".")) {
+        ++i_;
+        if (isSym(".")) {
+            parts.emplace_back();
+            continue;
+        }
+        parts.push_back(identifier());
+    }
+    if (parts.size() > 3)
+        syntaxError();
+    t.name = parts.back();
+    if (parts.size() == 3)
+        t.database = parts[0];
+    return t;
+}
+
+void Parser::optionalAlias(TableRef &t)
+{
+    if (acceptWord("AS")) {
+        t.alias = identifier();
+        return;
+    }
+    if (isIdentifierStart() && !startsStatement() && !isWord("GO"))
+        t.alias = identifier();
+}
+
+ParsedBatch Parser::parseAll()
+{
+    ParsedBatch batch;
+    while (!atEnd()) {
+        if (acceptSym(";"))
+            continue;
+        batch.statements.push_back(statement());
+    }
+    return batch;
+}
+
+Statement Parser::statement()
+{
+    Statement st;
+    st.line = cur().line;
+    if (isWord("SELECT")) {
+        st.body = selectBody();
+    } else if (acceptWord("INSERT")) {
+        InsertStmt ins;
+        acceptWord("INTO");
+        ins.table = tableName(true);
+        if (isSym("(") ) {
+            ++i_;
+            ins.columnList = true;
+            do {
+                ins.columns.push_back(identifier());
+            } while (acceptSym(","));
+            expectSym(")");
+        }
+        if (acceptWord("VALUES")) {
+            expectSym("(");
+            do {
+                ins.values.push_back(expr());
+            } while (acceptSym(","));
+            expectSym(")");
+        } else if (isWord("SELECT")) {
+            ins.select = std::make_shared<SelectStmt>(selectBody());
+        } else if (acceptWord("DEFAULT")) {
+            expectWord("VALUES");
+            ins.defaultValues = true;
+        } else {
+            syntaxError();
+        }
+        st.body = std::move(ins);
+    } else if (acceptWord("UPDATE")) {
+        UpdateStmt up;
+        up.table = tableName(true);
+        expectWord("SET");
+        do {
+            std::vector<std::string> parts{identifier()};
+            while (acceptSym("."))
+                parts.push_back(identifier());
+            expectSym("=");
+            up.sets.emplace_back(parts.back(), expr());
+        } while (acceptSym(","));
+        if (acceptWord("FROM")) {
+            up.from = tableName(true);
+            optionalAlias(up.from);
+        }
+        if (acceptWord("WHERE"))
+            up.where = expr();
+        st.body = std::move(up);
+    } else if (acceptWord("DELETE")) {
+        DeleteStmt del;
+        acceptWord("FROM");
+        del.table = tableName(true);
+        if (acceptWord("FROM")) {
+            del.from = tableName(true);
+            optionalAlias(del.from);
+        }
+        if (acceptWord("WHERE"))
+            del.where = expr();
+        st.body = std::move(del);
+    } else if (acceptWord("TRUNCATE")) {
+        expectWord("TABLE");
+        DeleteStmt del;
+        del.table = tableName(false);
+        del.truncate = true;
+        st.body = std::move(del);
+    } else if (acceptWord("CREATE")) {
+        if (acceptWord("DATABASE")) {
+            CreateDatabaseStmt cd{identifier()};
+            st.body = std::move(cd);
+        } else if (acceptWord("TABLE")) {
+            CreateTableStmt ct;
+            ct.table = tableName(false);
+            createTable(ct, false);
+            st.body = std::move(ct);
+        } else {
+            syntaxError();
+        }
+    } else if (acceptWord("DROP")) {
+        if (acceptWord("DATABASE")) {
+            DropDatabaseStmt dd;
+            do {
+                dd.names.push_back(identifier());
+            } while (acceptSym(","));
+            st.body = std::move(dd);
+        } else if (acceptWord("TABLE")) {
+            DropTableStmt dt;
+            do {
+                dt.tables.push_back(tableName(false));
+            } while (acceptSym(","));
+            st.body = std::move(dt);
+        } else {
+            syntaxError();
+        }
+    } else if (acceptWord("USE")) {
+        st.body = UseStmt{identifier()};
+    } else if (acceptWord("DECLARE")) {
+        if (cur().kind != Token::Kind::Variable)
+            syntaxError();
+        const Token nameTok = cur();
+        ++i_;
+        acceptWord("AS");
+        if (!isWord("TABLE"))
+            syntaxError();
+        ++i_;
+        const std::string key = foldCase(nameTok.text);
+        if (variables_.count(key))
+            throw ParseFailure{134, "The variable name '" + nameTok.text + "' has already been declared. Variable names must be unique within a query batch or stored procedure.", nameTok.line};
+        DeclareTableStmt dt;
+        dt.def.table.name = nameTok.text;
+        dt.def.table.variable = true;
+        createTable(dt.def, true);
+        variables_.insert(key);
+        st.body = std::move(dt);
+    } else if (acceptWord("SET")) {
+        SetOptionStmt so;
+        if (!isIdentifierStart() && !(cur().kind == Token::Kind::Ident))
+            syntaxError();
+        so.option = toLowerAscii(cur().text);
+        std::transform(so.option.begin(), so.option.end(), so.option.begin(), [](char c) { return char(std::toupper(static_cast<unsigned char>(c))); });
+        ++i_;
+        if (so.option == "IDENTITY_INSERT") {
+            so.table = tableName(false);
+            if (acceptWord("ON")) so.on = true;
+            else if (acceptWord("OFF")) so.on = false;
+            else syntaxError();
+        } else if (so.option == "NOCOUNT") {
+            if (acceptWord("ON")) so.on = true;
+            else if (acceptWord("OFF")) so.on = false;
+            else syntaxError();
+        } else {
+            // Other options are accepted as they stand: up to the next statement.
+            while (!atEnd() && !isSym(";") && !startsStatement())
+                ++i_;
+        }
+        st.body = std::move(so);
+    } else if (acceptWord("PRINT")) {
+        st.body = PrintStmt{expr()};
+    } else if (acceptWord("EXEC") || acceptWord("EXECUTE")) {
+        ExecStmt ex;
+        std::vector<std::string> parts{identifier()};
+        while (acceptSym(".")) {
+            if (isSym("."))
+                continue;
+            parts.push_back(identifier());
+        }
+        ex.procedure = parts.back();
+        if (!atEnd() && !isSym(";") && !startsStatement()) {
+            do {
+                if (cur().kind == Token::Kind::Variable && peekTok().kind == Token::Kind::Symbol && peekTok().text == "=")
+                    i_ += 2;
+                ex.args.push_back(expr());
+            } while (acceptSym(","));
+        }
+        st.body = std::move(ex);
+    } else if (acceptWord("DBCC")) {
+        CheckIdentStmt ci;
+        if (!acceptWord("CHECKIDENT"))
+            syntaxError();
+        expectSym("(");
+        if (cur().kind == Token::Kind::String || cur().kind == Token::Kind::NString) {
+            ci.table.name = cur().text;
+            ci.table.pos = cur().pos;
+            ci.nameIsLiteral = true;
+            ++i_;
+        } else {
+            ci.table = tableName(false);
+        }
+        if (acceptSym(",")) {
+            if (acceptWord("RESEED")) {
+                ci.reseed = true;
+                if (acceptSym(","))
+                    ci.newValue = expr();
+            } else if (acceptWord("NORESEED")) {
+                ci.noReseed = true;
+            } else {
+                syntaxError();
+            }
+        }
+        expectSym(")");
+        if (acceptWord("WITH")) {
+            if (!acceptWord("NO_INFOMSGS"))
+                syntaxError();
+            ci.noInfoMessages = true;
+        }
+        st.body = std::move(ci);
+    } else if (acceptWord("BEGIN")) {
+        if (!acceptWord("TRAN") && !acceptWord("TRANSACTION"))
+            syntaxError();
+        if (isIdentifierStart() && !startsStatement())
+            ++i_;
+        st.body = NoOpStmt{"BEGIN TRANSACTION"};
+    } else if (acceptWord("COMMIT") || acceptWord("ROLLBACK") || acceptWord("SAVE")) {
+        if (acceptWord("TRAN") || acceptWord("TRANSACTION") || acceptWord("WORK")) {
+            if (isIdentifierStart() && !startsStatement())
+                ++i_;
+        }
+        st.body = NoOpStmt{"TRANSACTION"};
+    } else if (acceptWord("IF")) {
+        // Only the drivers' IF @@TRANCOUNT > 0 COMMIT|ROLLBACK: no transaction is ever open here.
+        if (cur().kind != Token::Kind::SysVariable || !iequals(cur().text, "@@TRANCOUNT"))
+            syntaxError();
+        ++i_;
+        expectSym(">");
+        if (cur().kind != Token::Kind::Number)
+            syntaxError();
+        ++i_;
+        if (!acceptWord("COMMIT") && !acceptWord("ROLLBACK"))
+            syntaxError();
+        if (acceptWord("TRAN") || acceptWord("TRANSACTION") || acceptWord("WORK")) {
+            if (isIdentifierStart() && !startsStatement())
+                ++i_;
+        }
+        st.body = NoOpStmt{"IF"};
+    } else {
+        syntaxError();
+    }
+    return st;
+}
+
+void Parser::createTable(CreateTableStmt &ct, bool variable)
+{
+    (void)variable;
+    expectSym("(");
+    do {
+        if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("CHECK")) {
+            std::string name;
+            if (acceptWord("CONSTRAINT"))
+                name = identifier();
+            if (acceptWord("PRIMARY")) {
+                expectWord("KEY");
+                if (!acceptWord("CLUSTERED"))
+                    acceptWord("NONCLUSTERED");
+                if (!ct.primaryKey.empty() || std::any_of(ct.columns.begin(), ct.columns.end(), [](const ColumnDef &c) { return c.primaryKey; }))
+                    throw ParseFailure{8110, "Cannot add multiple PRIMARY KEY constraints to table '" + ct.table.name + "'.", cur().line};
+                expectSym("(");
+                do {
+                    ct.primaryKey.push_back(identifier());
+                    if (!acceptWord("ASC"))
+                        acceptWord("DESC");
+                } while (acceptSym(","));
+                expectSym(")");
+                ct.constraintName = name;
+            } else if (acceptWord("UNIQUE")) {
+                if (!acceptWord("CLUSTERED"))
+                    acceptWord("NONCLUSTERED");
+                expectSym("(");
+                do {
+                    identifier();
+                    if (!acceptWord("ASC"))
+                        acceptWord("DESC");
+                } while (acceptSym(","));
+                expectSym(")");
+            } else if (acceptWord("CHECK")) {
+                expectSym("(");
+                expr();
+                expectSym(")");
+            } else {
+                syntaxError();
+            }
+            continue;
+        }
+        ct.columns.push_back(columnDef());
+    } while (acceptSym(","));
+    expectSym(")");
+}
+
+ColumnDef Parser::columnDef()
+{
+    ColumnDef c;
+    c.name = identifier();
+    if (acceptWord("AS")) {
+        const std::size_t start = cur().pos;
+        c.computed = expr();
+        const std::size_t end = cur().pos;
+        std::string text(sql_.substr(start, end - start));
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\r' || text.back() == '\t'))
+            text.pop_back();
+        c.computedText = text;
+        return c;
+    }
+    c.type = typeSpec();
+    for (;;) {
+        if (acceptWord("COLLATE")) {
+            identifier();
+        } else if (acceptWord("IDENTITY")) {
+            c.identity = true;
+            if (acceptSym("(")) {
+                const auto num = [&]() -> std::int64_t {
+                    const bool neg = acceptSym("-");
+                    if (!neg)
+                        acceptSym("+");
+                    if (cur().kind != Token::Kind::Number)
+                        syntaxError();
+                    const std::int64_t v = std::strtoll(cur().text.c_str(), nullptr, 10);
+                    ++i_;
+                    return neg ? -v : v;
+                };
+                c.seed = num();
+                expectSym(",");
+                c.increment = num();
+                expectSym(")");
+            }
+        } else if (acceptWord("NOT")) {
+            expectWord("NULL");
+            c.nullable = 0;
+        } else if (acceptWord("NULL")) {
+            c.nullable = 1;
+        } else if (acceptWord("CONSTRAINT")) {
+            c.constraintName = identifier();
+        } else if (acceptWord("PRIMARY")) {
+            expectWord("KEY");
+            if (!acceptWord("CLUSTERED"))
+                acceptWord("NONCLUSTERED");
+            c.primaryKey = true;
+        } else if (acceptWord("UNIQUE")) {
+            if (!acceptWord("CLUSTERED"))
+                acceptWord("NONCLUSTERED");
+        } else if (acceptWord("ROWGUIDCOL")) {
+        } else if (acceptWord("DEFAULT")) {
+            const std::size_t start = cur().pos;
+            c.defaultValue = std::shared_ptr<Expr>(expr());
+            c.defaultText = std::string(sql_.substr(start, cur().pos - start));
+            while (!c.defaultText.empty() && std::isspace(static_cast<unsigned char>(c.defaultText.back())))
+                c.defaultText.pop_back();
+        } else if (acceptWord("CHECK")) {
+            expectSym("(");
+            expr();
+            expectSym(")");
+        } else {
+            break;
+        }
+    }
+    return c;
+}
+
+ParseResult parseBatch(std::string_view sql)
+{
+    ParseResult r;
+    std::vector<Token> tokens;
+    LexError lexError;
+    if (!tokenize(sql, tokens, lexError)) {
+        r.ok = false;
+        r.error.number = lexError.number;
+        r.error.severity = 15;
+        r.error.text = lexError.text;
+        r.error.line = lexError.line;
+        return r;
+    }
+    try {
+        Parser p(sql, std::move(tokens));
+        r.batch = p.parseAll();
+    } catch (const ParseFailure &f) {
+        r.ok = false;
+        r.error.number = f.number;
+        r.error.severity = std::uint8_t(f.number == 102 || f.number == 156 || f.number == 105 || f.number == 113 ? 15 : 16);
+        r.error.text = f.text;
+        r.error.line = f.line;
+    } catch (const SqlFailure &f) {
+        r.ok = false;
+        r.error.number = f.number;
+        r.error.severity = f.severity;
+        r.error.text = f.text;
+    }
+    return r;
+}
+
+} // namespace qts

@@ -1,0 +1,409 @@
+#include "Storage.h"
+
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+namespace qts {
+
+int TableMeta::findColumn(std::string_view n) const
+{
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (iequals(columns[i].name, n))
+            return int(i);
+    return -1;
+}
+
+int TableMeta::identityColumn() const
+{
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].identity)
+            return int(i);
+    return -1;
+}
+
+std::vector<int> TableMeta::keyColumns() const
+{
+    std::vector<int> keys;
+    for (int ord = 1;; ++ord) {
+        bool found = false;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].pkOrdinal == ord) {
+                keys.push_back(int(i));
+                found = true;
+            }
+        if (!found)
+            break;
+    }
+    return keys;
+}
+
+std::shared_ptr<const TableMeta> Database::findTable(std::string_view n) const
+{
+    std::shared_lock lock(mutex_);
+    auto it = tables_.find(foldCase(n));
+    return it == tables_.end() ? nullptr : it->second;
+}
+
+std::vector<std::shared_ptr<const TableMeta>> Database::allTables() const
+{
+    std::shared_lock lock(mutex_);
+    std::vector<std::shared_ptr<const TableMeta>> out;
+    for (const auto &[k, t] : tables_)
+        out.push_back(t);
+    return out;
+}
+
+void Database::putTable(std::shared_ptr<const TableMeta> t)
+{
+    std::unique_lock lock(mutex_);
+    tables_[foldCase(t->name)] = std::move(t);
+}
+
+void Database::removeTable(std::int32_t id)
+{
+    std::unique_lock lock(mutex_);
+    for (auto it = tables_.begin(); it != tables_.end(); ++it)
+        if (it->second->id == id) {
+            tables_.erase(it);
+            return;
+        }
+}
+
+Sql::Sql(const std::string &path)
+{
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        fail(5120, 16, "Unable to open the physical file \"" + path + "\": " + msg + ".", true);
+    }
+    sqlite3_busy_timeout(db_, 30000);
+    exec("PRAGMA journal_mode=WAL");
+    exec("PRAGMA synchronous=NORMAL");
+}
+
+Sql::~Sql()
+{
+    sqlite3_close_v2(db_);
+}
+
+void Sql::raise(const std::string &what) const
+{
+    fail(3624, 20, "A system assertion check has failed (" + what + ": " + sqlite3_errmsg(db_) + ").", true);
+}
+
+void Sql::exec(const std::string &sql)
+{
+    char *err = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : "";
+        sqlite3_free(err);
+        fail(3624, 20, "A system assertion check has failed (" + sql + ": " + msg + ").", true);
+    }
+}
+
+sqlite3_stmt *Sql::prepare(const std::string &sql)
+{
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &st, nullptr) != SQLITE_OK)
+        raise(sql);
+    return st;
+}
+
+bool Stmt::step()
+{
+    const int rc = sqlite3_step(st_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    if (rc == SQLITE_CONSTRAINT) {
+        SqlFailure f;
+        f.number = -1; // a unique-key violation; the caller words it
+        throw f;
+    }
+    sql_->raise("step");
+}
+
+void initDatabaseFile(Sql &sql)
+{
+    sql.exec("CREATE TABLE IF NOT EXISTS qts_meta(key TEXT PRIMARY KEY, value)");
+    sql.exec("CREATE TABLE IF NOT EXISTS qts_tables(id INTEGER PRIMARY KEY, name TEXT NOT NULL, crdate INTEGER,"
+             " pk_name TEXT, pk_id INTEGER, ident_current INTEGER, ident_used INTEGER DEFAULT 0)");
+    sql.exec("CREATE TABLE IF NOT EXISTS qts_columns(table_id INTEGER, colid INTEGER, name TEXT, xtype INTEGER,"
+             " length INTEGER, prec INTEGER, scale INTEGER, nullable INTEGER, is_identity INTEGER, seed INTEGER,"
+             " incr INTEGER, computed TEXT, dflt TEXT, pk_ordinal INTEGER, PRIMARY KEY(table_id, colid))");
+}
+
+std::string metaValue(Sql &sql, const char *key)
+{
+    Stmt st(sql, "SELECT value FROM qts_meta WHERE key=?");
+    sqlite3_bind_text(st.get(), 1, key, -1, SQLITE_STATIC);
+    if (!st.step())
+        return {};
+    const auto *t = sqlite3_column_text(st.get(), 0);
+    return t ? reinterpret_cast<const char *>(t) : "";
+}
+
+void setMetaValue(Sql &sql, const char *key, const std::string &value)
+{
+    Stmt st(sql, "INSERT OR REPLACE INTO qts_meta(key, value) VALUES(?, ?)");
+    sqlite3_bind_text(st.get(), 1, key, -1, SQLITE_STATIC);
+    sqlite3_bind_text(st.get(), 2, value.c_str(), int(value.size()), SQLITE_TRANSIENT);
+    st.step();
+}
+
+std::int64_t nextCounter(Sql &sql, const char *key, std::int64_t first)
+{
+    const std::string v = metaValue(sql, key);
+    const std::int64_t n = v.empty() ? first : std::stoll(v);
+    setMetaValue(sql, key, std::to_string(n + 1));
+    return n;
+}
+
+std::shared_ptr<Expr> parseStoredExpr(const std::string &text)
+{
+    ParseResult r = parseBatch("SELECT " + text);
+    if (!r.ok || r.batch.statements.size() != 1)
+        return nullptr;
+    auto *sel = std::get_if<SelectStmt>(&r.batch.statements[0].body);
+    if (!sel || sel->items.size() != 1 || !sel->items[0].expr)
+        return nullptr;
+    return std::shared_ptr<Expr>(std::move(sel->items[0].expr));
+}
+
+void loadCatalog(Sql &sql, Database &db)
+{
+    Stmt tables(sql, "SELECT id, name, crdate, pk_name, pk_id FROM qts_tables ORDER BY id");
+    while (tables.step()) {
+        auto t = std::make_shared<TableMeta>();
+        t->id = sqlite3_column_int(tables.get(), 0);
+        t->name = reinterpret_cast<const char *>(sqlite3_column_text(tables.get(), 1));
+        const std::int64_t cr = sqlite3_column_int64(tables.get(), 2);
+        t->crDays = std::int32_t(cr >> 32);
+        t->crTicks = std::uint32_t(cr & 0xFFFFFFFF);
+        if (const auto *pk = sqlite3_column_text(tables.get(), 3))
+            t->pkName = reinterpret_cast<const char *>(pk);
+        t->pkId = sqlite3_column_int(tables.get(), 4);
+        Stmt cols(sql, "SELECT name, xtype, length, prec, scale, nullable, is_identity, seed, incr, computed, dflt, pk_ordinal"
+                       " FROM qts_columns WHERE table_id=? ORDER BY colid");
+        sqlite3_bind_int(cols.get(), 1, t->id);
+        while (cols.step()) {
+            ColumnMeta c;
+            sqlite3_stmt *s = cols.get();
+            c.name = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+            c.type.type = XType(sqlite3_column_int(s, 1));
+            c.type.length = sqlite3_column_int(s, 2);
+            c.type.precision = std::uint8_t(sqlite3_column_int(s, 3));
+            c.type.scale = std::uint8_t(sqlite3_column_int(s, 4));
+            c.nullable = sqlite3_column_int(s, 5) != 0;
+            c.identity = sqlite3_column_int(s, 6) != 0;
+            c.seed = sqlite3_column_int64(s, 7);
+            c.increment = sqlite3_column_int64(s, 8);
+            if (const auto *ct = sqlite3_column_text(s, 9)) {
+                c.computed = true;
+                c.computedText = reinterpret_cast<const char *>(ct);
+                c.computedExpr = parseStoredExpr(c.computedText);
+            }
+            if (const auto *dt = sqlite3_column_text(s, 10)) {
+                c.defaultText = reinterpret_cast<const char *>(dt);
+                c.defaultExpr = parseStoredExpr(c.defaultText);
+            }
+            c.pkOrdinal = sqlite3_column_int(s, 11);
+            t->columns.push_back(std::move(c));
+        }
+        db.putTable(std::move(t));
+    }
+}
+
+void storeTableDefinition(Sql &sql, const TableMeta &t)
+{
+    {
+        Stmt st(sql, "INSERT INTO qts_tables(id, name, crdate, pk_name, pk_id, ident_current, ident_used) VALUES(?,?,?,?,?,NULL,0)");
+        sqlite3_bind_int(st.get(), 1, t.id);
+        sqlite3_bind_text(st.get(), 2, t.name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(st.get(), 3, (std::int64_t(t.crDays) << 32) | t.crTicks);
+        if (t.pkName.empty())
+            sqlite3_bind_null(st.get(), 4);
+        else
+            sqlite3_bind_text(st.get(), 4, t.pkName.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st.get(), 5, t.pkId);
+        st.step();
+    }
+    std::string create = "CREATE TABLE " + t.sqlName() + "(";
+    bool first = true;
+    Stmt col(sql, "INSERT INTO qts_columns VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    for (std::size_t i = 0; i < t.columns.size(); ++i) {
+        const ColumnMeta &c = t.columns[i];
+        sqlite3_stmt *s = col.get();
+        sqlite3_bind_int(s, 1, t.id);
+        sqlite3_bind_int(s, 2, int(i + 1));
+        sqlite3_bind_text(s, 3, c.name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(s, 4, int(c.type.type));
+        sqlite3_bind_int(s, 5, c.type.length);
+        sqlite3_bind_int(s, 6, c.type.precision);
+        sqlite3_bind_int(s, 7, c.type.scale);
+        sqlite3_bind_int(s, 8, c.nullable ? 1 : 0);
+        sqlite3_bind_int(s, 9, c.identity ? 1 : 0);
+        sqlite3_bind_int64(s, 10, c.seed);
+        sqlite3_bind_int64(s, 11, c.increment);
+        if (c.computed)
+            sqlite3_bind_text(s, 12, c.computedText.c_str(), -1, SQLITE_TRANSIENT);
+        if (!c.defaultText.empty())
+            sqlite3_bind_text(s, 13, c.defaultText.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(s, 14, c.pkOrdinal);
+        col.step();
+        col.reset();
+        if (c.computed)
+            continue;
+        create += (first ? "" : ", ") + std::string("c") + std::to_string(i + 1);
+        first = false;
+    }
+    if (t.hasPrimaryKey())
+        create += std::string(first ? "" : ", ") + "k BLOB UNIQUE";
+    else if (first)
+        create += "dummy";
+    create += ")";
+    sql.exec(create);
+}
+
+void dropTableDefinition(Sql &sql, std::int32_t id)
+{
+    sql.exec("DROP TABLE IF EXISTS t" + std::to_string(id));
+    sql.exec("DELETE FROM qts_columns WHERE table_id=" + std::to_string(id));
+    sql.exec("DELETE FROM qts_tables WHERE id=" + std::to_string(id));
+}
+
+void bindValue(sqlite3_stmt *st, int index, const Value &v, const TypeInfo &t)
+{
+    switch (v.kind) {
+    case Value::Kind::Null:
+        sqlite3_bind_null(st, index);
+        return;
+    default:
+        break;
+    }
+    if (t.type == XType::SqlVariant) {
+        // Tag byte (the base type), kind byte, then the value.
+        std::string blob;
+        blob += char(v.variantType);
+        blob += char(v.kind);
+        switch (v.kind) {
+        case Value::Kind::Int: blob.append(reinterpret_cast<const char *>(&v.i), 8); break;
+        case Value::Kind::Float: blob.append(reinterpret_cast<const char *>(&v.f), 8); break;
+        case Value::Kind::Decimal:
+            blob += char(v.scale);
+            blob.append(reinterpret_cast<const char *>(&v.unscaled), 16);
+            break;
+        case Value::Kind::DateTime:
+            blob.append(reinterpret_cast<const char *>(&v.days), 4);
+            blob.append(reinterpret_cast<const char *>(&v.ticks), 4);
+            break;
+        default: blob += v.bytes; break;
+        }
+        sqlite3_bind_blob(st, index, blob.data(), int(blob.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    switch (v.kind) {
+    case Value::Kind::Int: sqlite3_bind_int64(st, index, v.i); break;
+    case Value::Kind::Float: sqlite3_bind_double(st, index, v.f); break;
+    case Value::Kind::Decimal:
+        if (v.unscaled >= INT64_MIN && v.unscaled <= INT64_MAX)
+            sqlite3_bind_int64(st, index, std::int64_t(v.unscaled));
+        else {
+            const std::string s = int128ToString(v.unscaled);
+            sqlite3_bind_text(st, index, s.c_str(), int(s.size()), SQLITE_TRANSIENT);
+        }
+        break;
+    case Value::Kind::DateTime: sqlite3_bind_int64(st, index, std::int64_t(v.days) * 4294967296LL + v.ticks); break;
+    case Value::Kind::Text: sqlite3_bind_text(st, index, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT); break;
+    case Value::Kind::Bytes: sqlite3_bind_blob(st, index, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT); break;
+    case Value::Kind::Null: break;
+    }
+}
+
+void readValue(sqlite3_stmt *st, int index, const TypeInfo &t, Value &out)
+{
+    const int ct = sqlite3_column_type(st, index);
+    out.variantType = XType::SqlVariant;
+    if (ct == SQLITE_NULL) {
+        out.kind = Value::Kind::Null;
+        return;
+    }
+    const XType x = t.type;
+    if (x == XType::SqlVariant) {
+        const auto *p = static_cast<const char *>(sqlite3_column_blob(st, index));
+        const int n = sqlite3_column_bytes(st, index);
+        if (n < 2) {
+            out.kind = Value::Kind::Null;
+            return;
+        }
+        out.variantType = XType(static_cast<unsigned char>(p[0]));
+        out.kind = Value::Kind(p[1]);
+        switch (out.kind) {
+        case Value::Kind::Int: std::memcpy(&out.i, p + 2, 8); break;
+        case Value::Kind::Float: std::memcpy(&out.f, p + 2, 8); break;
+        case Value::Kind::Decimal:
+            out.scale = std::uint8_t(p[2]);
+            std::memcpy(&out.unscaled, p + 3, 16);
+            break;
+        case Value::Kind::DateTime:
+            std::memcpy(&out.days, p + 2, 4);
+            std::memcpy(&out.ticks, p + 6, 4);
+            break;
+        default: out.bytes.assign(p + 2, std::size_t(n - 2)); break;
+        }
+        return;
+    }
+    if (isIntegerType(x)) {
+        out.kind = Value::Kind::Int;
+        out.i = sqlite3_column_int64(st, index);
+    } else if (x == XType::Float || x == XType::Real) {
+        out.kind = Value::Kind::Float;
+        out.f = sqlite3_column_double(st, index);
+    } else if (isExactNumeric(x)) {
+        out.kind = Value::Kind::Decimal;
+        out.scale = t.scale;
+        if (ct == SQLITE_INTEGER) {
+            out.unscaled = sqlite3_column_int64(st, index);
+        } else {
+            const char *s = reinterpret_cast<const char *>(sqlite3_column_text(st, index));
+            __int128 v = 0;
+            bool neg = false;
+            for (; s && *s; ++s) {
+                if (*s == '-') neg = true;
+                else v = v * 10 + (*s - '0');
+            }
+            out.unscaled = neg ? -v : v;
+        }
+    } else if (isDateType(x)) {
+        const std::int64_t v = sqlite3_column_int64(st, index);
+        out.kind = Value::Kind::DateTime;
+        std::int64_t days = v >= 0 ? v / 4294967296LL : -((-v + 4294967295LL) / 4294967296LL);
+        out.days = std::int32_t(days);
+        out.ticks = std::uint32_t(v - days * 4294967296LL);
+    } else if (isStringType(x)) {
+        out.kind = Value::Kind::Text;
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st, index));
+        out.bytes.assign(p ? p : "", std::size_t(sqlite3_column_bytes(st, index)));
+    } else {
+        out.kind = Value::Kind::Bytes;
+        const auto *p = static_cast<const char *>(sqlite3_column_blob(st, index));
+        out.bytes.assign(p ? p : "", std::size_t(sqlite3_column_bytes(st, index)));
+    }
+}
+
+void currentDateTime(std::int32_t &days, std::uint32_t &ticks)
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t tt = std::chrono::system_clock::to_time_t(now);
+    std::tm lt{};
+    localtime_r(&tt, &lt);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    days = daysFromCivil(lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday);
+    ticks = std::uint32_t(((lt.tm_hour * 3600 + lt.tm_min * 60 + lt.tm_sec) * 1000 + ms) * 3 / 10);
+}
+
+} // namespace qts

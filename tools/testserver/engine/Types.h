@@ -1,0 +1,109 @@
+#pragma once
+
+// Column types, typed values and SQL Server's conversions between them.
+
+#include "EngineApi.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qts {
+
+// A statement-level failure with SQL Server's number, severity and text.
+// abortBatch: the rest of the batch does not run.
+struct SqlFailure {
+    std::int32_t number = 0;
+    std::uint8_t severity = 16;
+    std::string text;
+    bool abortBatch = false;
+    bool terminated = false; // followed by 3621 "The statement has been terminated."
+    std::uint8_t state = 1;
+};
+
+[[noreturn]] void fail(std::int32_t number, std::uint8_t severity, std::string text, bool abortBatch = false);
+[[noreturn]] void failTerminated(std::int32_t number, std::uint8_t severity, std::string text);
+
+struct TypeInfo {
+    XType type = XType::Int;
+    std::int32_t length = 4; // bytes; nchar/nvarchar: 2 x characters
+    std::uint8_t precision = 10;
+    std::uint8_t scale = 0;
+
+    [[nodiscard]] bool operator==(const TypeInfo &) const = default;
+};
+
+struct TypedValue {
+    Value v;
+    TypeInfo t;
+};
+
+// Type by name with its arguments (-1 = not given). Throws 2715 for an unknown name.
+TypeInfo typeFromName(const std::string &name, int arg1, int arg2);
+std::string typeName(XType type);
+// "int", "varchar(50)", "decimal(18,2)", "nvarchar(20)" (characters).
+std::string typeDisplay(const TypeInfo &t);
+// Precision/scale as syscolumns shows them.
+void defaultPrecision(TypeInfo &t);
+
+bool isStringType(XType t);
+bool isUnicodeType(XType t);
+bool isBinaryType(XType t);
+bool isIntegerType(XType t);
+bool isExactNumeric(XType t); // decimal, numeric, money, smallmoney
+bool isNumericType(XType t);  // integers, bit, exact, float, real
+bool isDateType(XType t);
+bool isLobType(XType t);      // text, ntext, image
+int typePrecedence(XType t);  // higher wins
+
+// Literal constructors.
+TypedValue nullValue();
+TypedValue intValue(std::int64_t v, XType t = XType::Int);
+TypedValue textValue(std::string utf8, bool unicode);
+TypedValue bytesValue(std::string bytes);
+TypedValue decimalValue(__int128 unscaled, std::uint8_t scale, std::uint8_t precision);
+TypedValue floatValue(double d);
+// A numeric literal as SQL Server types it: int, numeric(p,s) or float.
+TypedValue numberLiteral(std::string_view text);
+
+// Converts to a target type; style applies to datetime<->string (105 etc).
+// Throws the conversion error SQL Server gives (245, 241, 8114, 8115, 220, 8152 ...).
+// forColumn: the target is a column (8152 on truncation); else strings are cut silently.
+TypedValue convertValue(const TypedValue &in, const TypeInfo &to, int style = -1, bool forColumn = false);
+
+// The value as text (CONVERT(varchar, x)): used by PRINT, concatenation and messages.
+std::string valueToText(const TypedValue &tv);
+
+// Three-way compare under SQL Server's rules (CI collation, trailing blanks
+// ignored, binary zero-padded). nullopt when either side is NULL.
+std::optional<int> compareValues(const TypedValue &a, const TypedValue &b);
+
+// Bytes whose memcmp order and equality follow compareValues for values of one type.
+void appendKey(std::string &out, const TypedValue &tv);
+
+// Text helpers.
+std::string toLowerAscii(std::string_view s);
+bool iequals(std::string_view a, std::string_view b);
+std::string foldCase(std::string_view utf8); // CI comparison form
+std::size_t utf8Length(std::string_view s);
+std::size_t utf16Length(std::string_view s);
+std::string utf8Encode(char32_t c);
+// Characters outside code page 1251 become '?'.
+std::string toCodePage(std::string_view utf8);
+bool fitsCodePage(std::string_view utf8);
+std::string cp1251ToUtf8(std::string_view bytes);
+std::string utf8ToCp1251(std::string_view utf8);
+
+// Decimal helpers.
+std::string int128ToString(__int128 v);
+std::string decimalToString(__int128 unscaled, int scale);
+__int128 pow10i(int n);
+int digitCount(__int128 v);
+
+// Date helpers: days since 1900-01-01 and 1/300 s ticks.
+bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::uint32_t &ticks);
+std::int32_t daysFromCivil(int y, int m, int d);
+void civilFromDays(std::int32_t days, int &y, int &m, int &d);
+std::string dateTimeToText(std::int32_t days, std::uint32_t ticks, bool small);
+
+} // namespace qts
