@@ -12,7 +12,7 @@ packages=(
   libsimpleini-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
-  breeze-icon-theme
+  breeze-icon-theme libqt6svg6 fonts-liberation2
   nodejs
 )
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Names in the SQL texts the program builds. A name goes bare when it can
+// stand as a table or column name without delimiters; otherwise it goes in
+// brackets, so a name with a blank or a reserved word keeps a script valid.
+
+// True for a name made of a letter or '_' followed by letters, digits and
+// '@', '$', '#', '_', at most 128 characters. Names starting with '@' or
+// '#' are left out on purpose: bare, they would mean a variable or a
+// temporary table.
+bool IsRegularIdentifier(QStringView Name);
+// A Transact-SQL reserved word (SQL Server 2000's list and the words later
+// servers added), in any letter case.
+bool IsReservedWord(QStringView Name);
+// Name bare when it is a regular identifier and no reserved word, else
+// "[" + Name with every ']' doubled + "]".
+QString QuoteName(const QString &Name);
+void AppendQuotedName(QString &Out, QStringView Name);
+// Text as a string literal: '...' with every quote doubled.
+QString QuoteString(const QString &Text);

@@ -1,0 +1,315 @@
+#include "Connection.h"
+
+#include "Login.h"
+
+#include <algorithm>
+
+namespace qts {
+
+bool Logins::accepts(const std::string &login, const std::string &password) const
+{
+    const auto it = passwords.find(login);
+    return it != passwords.end() && it->second == password;
+}
+
+Connection::Connection(Transport &transport, Engine &engine, const Logins &logins, std::uint16_t spid)
+    : m_transport(transport), m_engine(engine), m_logins(logins), m_writer(transport)
+{
+    m_writer.setSpid(spid);
+}
+
+Connection::~Connection() = default;
+
+bool Connection::receiveMore(bool wait)
+{
+    std::uint8_t buffer[8192];
+    const std::size_t n = m_transport.receive(buffer, sizeof buffer, wait);
+    if (n == 0)
+        return false;
+    if (!m_reader.feed(buffer, n)) {
+        m_broken = true;
+        return false;
+    }
+    return true;
+}
+
+bool Connection::nextMessage(TdsMessage &m)
+{
+    while (!m_reader.hasMessage()) {
+        if (m_broken || !receiveMore(true))
+            return false;
+    }
+    m = m_reader.take();
+    return true;
+}
+
+void Connection::run()
+{
+    TdsMessage m;
+    // Login phase: PRELOGIN (optional), then LOGIN7.
+    while (!m_loggedIn) {
+        if (!nextMessage(m))
+            return;
+        if (m.type == packet::Prelogin) {
+            if (!parsePrelogin(m.payload))
+                return;
+            writePreloginReply(m_writer);
+            if (m_writer.failed())
+                return;
+        } else if (m.type == packet::Login7) {
+            if (!handleLogin(m))
+                return;
+        } else {
+            return;  // not a TDS client
+        }
+    }
+    while (!m_broken && !m_writer.failed()) {
+        if (!nextMessage(m))
+            return;
+        if (m.status & packet::StatusIgnore) {
+            m_writer.begin();
+            writeDone(m_writer, m_tds, token::Done, done::Final, 0, 0);
+            m_writer.end();
+            continue;
+        }
+        switch (m.type) {
+        case packet::SqlBatch:
+            handleBatch(m);
+            break;
+        case packet::Attention:
+            // The request it meant to cancel has already been answered.
+            sendAttentionAck();
+            break;
+        case packet::Rpc:
+            handleUnsupported("RPC request '" + rpcProcName(m.payload, m_tds) + "'");
+            break;
+        case packet::TransactionManager:
+            handleUnsupported("transaction manager request");
+            break;
+        case packet::BulkLoad:
+            handleUnsupported("bulk load");
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+bool Connection::handleLogin(const TdsMessage &m)
+{
+    const std::optional<Login7> login = parseLogin7(m.payload);
+    if (!login)
+        return false;
+    // Tokens before the LOGINACK follow the version the client asked for.
+    m_tds = requestedTds(login->tdsVersion);
+    if (!m_logins.accepts(login->userName, login->password)) {
+        failLogin(std::nullopt, login->userName);
+        return false;
+    }
+    try {
+        m_session = m_engine.openSession(login->userName, login->database);
+    } catch (const SqlError &e) {
+        failLogin(e.message, login->userName);
+        return false;
+    }
+    const std::string database = m_session->database();
+    m_writer.begin();
+    writeEnvChange(m_writer, envchange::Database, database, "master");
+    Message changed;
+    changed.number = 5701;
+    changed.severity = 10;
+    changed.state = 2;
+    changed.text = "Changed database context to '" + database + "'.";
+    changed.line = 0;
+    writeMessage(m_writer, m_tds, changed);
+    writeEnvChange(m_writer, envchange::Language, "us_english", "");
+    Message language;
+    language.number = 5703;
+    language.severity = 10;
+    language.state = 1;
+    language.text = "Changed language setting to us_english.";
+    language.line = 0;
+    writeMessage(m_writer, m_tds, language);
+    writeCollationChange(m_writer);
+    m_tds = negotiateTds(login->tdsVersion);
+    writeLoginAck(m_writer, tdsWireVersion(m_tds));
+    std::size_t size = login->packetSize == 0 ? packet::DefaultSize : login->packetSize;
+    size = std::clamp<std::size_t>(size, packet::MinSize, packet::MaxSize);
+    writeEnvChange(m_writer, envchange::PacketSize, std::to_string(size), std::to_string(packet::DefaultSize));
+    writeDone(m_writer, m_tds, token::Done, done::Final, 0, 0);
+    m_writer.end();
+    if (m_writer.failed())
+        return false;
+    m_writer.setPacketSize(size);
+    m_loggedIn = true;
+    return true;
+}
+
+void Connection::failLogin(const std::optional<Message> &cause, const std::string &user)
+{
+    m_writer.begin();
+    if (cause)
+        writeMessage(m_writer, m_tds, *cause);
+    Message failed;
+    failed.number = 18456;
+    failed.severity = 14;
+    failed.state = 1;
+    failed.text = "Login failed for user '" + user + "'.";
+    failed.line = 0;
+    writeMessage(m_writer, m_tds, failed);
+    writeDone(m_writer, m_tds, token::Done, done::Error, 0, 0);
+    m_writer.end();
+}
+
+void Connection::handleUnsupported(const std::string &what)
+{
+    m_writer.begin();
+    Message m;
+    m.number = 2812;
+    m.severity = 16;
+    m.state = 62;
+    m.line = 1;
+    m.text = "This server answers SQL batches only; the " + what
+             + " is not supported. Send the statement as a plain batch (SQLExecDirect without parameters).";
+    writeMessage(m_writer, m_tds, m);
+    writeDone(m_writer, m_tds, token::Done, done::Error, 0, 0);
+    m_writer.end();
+}
+
+void Connection::sendAttentionAck()
+{
+    m_writer.begin();
+    writeDone(m_writer, m_tds, token::Done, done::Attention, 0, 0);
+    m_writer.end();
+}
+
+void Connection::handleBatch(const TdsMessage &m)
+{
+    const std::optional<std::string> sql = batchText(m.payload, m_tds);
+    if (!sql) {
+        m_broken = true;
+        return;
+    }
+    m_result.reset();
+    m_pendingDone.reset();
+    m_cancelled = false;
+    m_rowsSinceCheck = 0;
+    m_packetsAtCheck = m_writer.packetsSent();
+    m_writer.begin();
+    try {
+        m_engine.executeBatch(*m_session, *sql, *this);
+    } catch (const SqlError &e) {
+        message(e.message);
+        StatementEnd end;
+        end.error = true;
+        statementEnd(end);
+    } catch (const std::exception &e) {
+        Message err;
+        err.number = 50000;
+        err.severity = 16;
+        err.text = std::string("Internal error of the test server: ") + e.what();
+        message(err);
+        StatementEnd end;
+        end.error = true;
+        statementEnd(end);
+    }
+    if (m_cancelled) {
+        // The interrupted answer ends here; the acknowledgement is a message
+        // of its own (tedious reads exactly one message per request).
+        m_pendingDone.reset();
+        m_writer.end();
+        sendAttentionAck();
+        return;
+    }
+    if (m_pendingDone)
+        flushPendingDone(false);
+    else
+        writeDone(m_writer, m_tds, token::Done, done::Final, 0, 0);
+    m_writer.end();
+    // An attention that came too late to stop anything is still acknowledged.
+    if (attentionArrived())
+        sendAttentionAck();
+}
+
+bool Connection::attentionArrived()
+{
+    if (m_reader.takeAttention())
+        return true;
+    while (!m_broken && receiveMore(false)) {
+        if (m_reader.takeAttention())
+            return true;
+    }
+    return false;
+}
+
+void Connection::flushPendingDone(bool more)
+{
+    if (!m_pendingDone)
+        return;
+    const StatementEnd &e = *m_pendingDone;
+    std::uint16_t status = more ? done::More : done::Final;
+    if (e.hasCount)
+        status |= done::Count;
+    if (e.error)
+        status |= done::Error;
+    writeDone(m_writer, m_tds, token::Done, status, e.curCmd, e.hasCount ? e.rowCount : 0);
+    m_pendingDone.reset();
+}
+
+void Connection::beginResult(const std::vector<ColumnInfo> &columns)
+{
+    if (m_cancelled)
+        return;
+    flushPendingDone(true);
+    m_result.emplace(columns, m_tds);
+    m_result->writeMetadata(m_writer);
+}
+
+bool Connection::row(const std::vector<Value> &values)
+{
+    if (m_cancelled)
+        return false;
+    if (m_writer.failed()) {
+        m_cancelled = true;
+        return false;
+    }
+    if (m_result)
+        m_result->writeRow(m_writer, values);
+    // Look for an attention whenever a packet went out, and now and then.
+    if (++m_rowsSinceCheck >= 256 || m_writer.packetsSent() != m_packetsAtCheck) {
+        m_rowsSinceCheck = 0;
+        m_packetsAtCheck = m_writer.packetsSent();
+        if (attentionArrived()) {
+            m_cancelled = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+void Connection::statementEnd(const StatementEnd &end)
+{
+    if (m_cancelled)
+        return;
+    flushPendingDone(true);
+    m_pendingDone = end;
+    m_result.reset();
+}
+
+void Connection::message(const Message &message)
+{
+    if (m_cancelled)
+        return;
+    flushPendingDone(true);
+    writeMessage(m_writer, m_tds, message);
+}
+
+void Connection::databaseChanged(const std::string &newName, const std::string &oldName)
+{
+    if (m_cancelled)
+        return;
+    flushPendingDone(true);
+    writeEnvChange(m_writer, envchange::Database, newName, oldName);
+}
+
+} // namespace qts

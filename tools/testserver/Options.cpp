@@ -1,0 +1,78 @@
+#include "Options.h"
+
+#include <charconv>
+
+namespace qts {
+
+const char *const kUsage =
+    "usage: quorvane-testserver [--port N] [--data DIR] [--login NAME:PASSWORD]... [--demo] [--browser-port N]\n"
+    "  --port N          TCP port on 127.0.0.1 (0, the default, picks a free one)\n"
+    "  --data DIR        folder of the database files (default: a temporary folder removed at exit)\n"
+    "  --login N:P       an accepted SQL login (repeatable)\n"
+    "  --demo            create the demo database Shop when it is missing\n"
+    "  --browser-port N  answer SQL Server Browser requests on this UDP port of 127.0.0.1\n";
+
+namespace {
+
+std::optional<std::uint16_t> parsePort(const std::string &s)
+{
+    unsigned v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size() || v > 65535)
+        return std::nullopt;
+    return std::uint16_t(v);
+}
+
+} // namespace
+
+std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error)
+{
+    Options o;
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        const std::string &a = args[k];
+        auto value = [&]() -> const std::string * {
+            if (k + 1 >= args.size()) {
+                error = a + " needs a value";
+                return nullptr;
+            }
+            return &args[++k];
+        };
+        if (a == "--demo") {
+            o.demo = true;
+        } else if (a == "--port" || a == "--browser-port") {
+            const std::string *v = value();
+            if (!v)
+                return std::nullopt;
+            const auto port = parsePort(*v);
+            if (!port || (a == "--browser-port" && *port == 0)) {
+                error = "bad port for " + a + ": " + *v;
+                return std::nullopt;
+            }
+            if (a == "--port")
+                o.port = *port;
+            else
+                o.browserPort = *port;
+        } else if (a == "--data") {
+            const std::string *v = value();
+            if (!v)
+                return std::nullopt;
+            o.dataDir = *v;
+        } else if (a == "--login") {
+            const std::string *v = value();
+            if (!v)
+                return std::nullopt;
+            const auto colon = v->find(':');
+            if (colon == std::string::npos || colon == 0) {
+                error = "--login wants NAME:PASSWORD, got " + *v;
+                return std::nullopt;
+            }
+            o.logins.passwords[v->substr(0, colon)] = v->substr(colon + 1);
+        } else {
+            error = "unknown argument " + a;
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+} // namespace qts

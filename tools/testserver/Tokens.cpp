@@ -1,0 +1,517 @@
+#include "Tokens.h"
+
+#include "Codec.h"
+
+#include <cstring>
+
+namespace qts {
+namespace {
+
+// Small tokens with a length prefix are built here first.
+class Scratch {
+public:
+    void u8(std::uint8_t v) { s.push_back(char(v)); }
+    void u16(std::uint16_t v) { u8(std::uint8_t(v)); u8(std::uint8_t(v >> 8)); }
+    void u32(std::uint32_t v) { u16(std::uint16_t(v)); u16(std::uint16_t(v >> 16)); }
+    void raw(std::string_view b) { s.append(b); }
+    // B_VARCHAR: a character count byte, then UTF-16LE.
+    void bVarchar(std::string_view utf8)
+    {
+        std::string u = utf8ToUtf16le(utf8);
+        if (u.size() > 510)
+            u.resize(510);
+        u8(std::uint8_t(u.size() / 2));
+        raw(u);
+    }
+    // US_VARCHAR: a character count USHORT, then UTF-16LE.
+    void usVarchar(std::string_view utf8)
+    {
+        std::string u = utf8ToUtf16le(utf8);
+        if (u.size() > 2 * 0xFFFF)
+            u.resize(2 * 0xFFFF);
+        u16(std::uint16_t(u.size() / 2));
+        raw(u);
+    }
+    std::string s;
+};
+
+void writeWithLength(PacketWriter &w, std::uint8_t tokenType, const Scratch &body)
+{
+    w.u8(tokenType);
+    w.u16(std::uint16_t(body.s.size()));
+    w.bytes(body.s.data(), body.s.size());
+}
+
+std::uint8_t typeCode(XType t)
+{
+    switch (t) {
+    case XType::TinyInt: case XType::SmallInt: case XType::Int: case XType::BigInt: return 0x26;
+    case XType::Bit: return 0x68;
+    case XType::Real: case XType::Float: return 0x6D;
+    case XType::SmallMoney: case XType::Money: return 0x6E;
+    case XType::SmallDateTime: case XType::DateTime: return 0x6F;
+    case XType::Decimal: return 0x6A;
+    case XType::Numeric: return 0x6C;
+    case XType::Char: return 0xAF;
+    case XType::VarChar: return 0xA7;
+    case XType::NChar: return 0xEF;
+    case XType::NVarChar: return 0xE7;
+    case XType::Text: return 0x23;
+    case XType::NText: return 0x63;
+    case XType::Image: return 0x22;
+    case XType::Binary: case XType::Timestamp: return 0xAD;
+    case XType::VarBinary: return 0xA5;
+    case XType::UniqueIdentifier: return 0x24;
+    case XType::SqlVariant: return 0x62;
+    }
+    return 0x26;
+}
+
+std::uint8_t fixedLength(XType t)
+{
+    switch (t) {
+    case XType::TinyInt: case XType::Bit: return 1;
+    case XType::SmallInt: return 2;
+    case XType::Int: case XType::Real: case XType::SmallMoney: case XType::SmallDateTime: return 4;
+    case XType::BigInt: case XType::Float: case XType::Money: case XType::DateTime: return 8;
+    case XType::UniqueIdentifier: return 16;
+    default: return 0;
+    }
+}
+
+void writeMagnitude(PacketWriter &w, __int128 unscaled, std::uint8_t wireLength)
+{
+    const bool negative = unscaled < 0;
+    unsigned __int128 m = negative ? (unsigned __int128)(-unscaled) : (unsigned __int128)unscaled;
+    w.u8(negative ? 0 : 1);
+    for (int k = 0; k < wireLength - 1; ++k) {
+        w.u8(std::uint8_t(m));
+        m >>= 8;
+    }
+}
+
+void writeMoney(PacketWriter &w, const Value &v, bool small)
+{
+    const __int128 x = v.kind == Value::Kind::Int ? __int128(v.i) * 10000 : rescale(v.unscaled, v.scale, 4);
+    if (small) {
+        w.u32(std::uint32_t(std::int32_t(x)));
+    } else {
+        const auto all = std::uint64_t(std::int64_t(x));
+        w.u32(std::uint32_t(all >> 32));
+        w.u32(std::uint32_t(all));
+    }
+}
+
+void writeSmallDateTime(PacketWriter &w, const Value &v)
+{
+    w.u16(std::uint16_t(v.days));
+    w.u16(std::uint16_t(v.ticks / (300 * 60)));
+}
+
+thread_local std::string t_text;
+
+// Text of a char-like value in its wire form (CP1251 or UTF-16LE).
+const std::string &wireText(const Value &v, bool unicode)
+{
+    t_text = unicode ? utf8ToUtf16le(v.bytes) : utf8ToCp1251(v.bytes);
+    return t_text;
+}
+
+void writeTextPointer(PacketWriter &w)
+{
+    static const std::uint8_t textPtr[16] = {'Q', 'V', 'T', 'X', 'T', 'P', 'T', 'R', 1, 2, 3, 4, 5, 6, 7, 8};
+    w.u8(16);
+    w.bytes(textPtr, 16);
+    w.fill(0, 8);  // timestamp
+}
+
+} // namespace
+
+std::uint8_t decimalWireLength(std::uint8_t precision)
+{
+    if (precision <= 9) return 5;
+    if (precision <= 19) return 9;
+    if (precision <= 28) return 13;
+    return 17;
+}
+
+__int128 rescale(__int128 unscaled, int from, int to)
+{
+    while (from < to) {
+        unscaled *= 10;
+        ++from;
+    }
+    if (from > to) {
+        __int128 div = 1;
+        while (from > to) {
+            div *= 10;
+            --from;
+        }
+        const __int128 q = unscaled / div;
+        const __int128 r = unscaled % div;
+        if (r * 2 >= div)
+            return q + 1;
+        if (r * 2 <= -div)
+            return q - 1;
+        return q;
+    }
+    return unscaled;
+}
+
+void writeDone(PacketWriter &w, int tds, std::uint8_t tokenType, std::uint16_t status,
+               std::uint16_t curCmd, std::uint64_t count)
+{
+    w.u8(tokenType);
+    w.u16(status);
+    w.u16(curCmd);
+    if (tds >= 72)
+        w.u64(count);
+    else
+        w.u32(std::uint32_t(count));
+}
+
+void writeMessage(PacketWriter &w, int tds, const Message &m)
+{
+    Scratch b;
+    b.u32(std::uint32_t(m.number));
+    b.u8(m.state);
+    b.u8(m.severity);
+    b.usVarchar(m.text);
+    b.bVarchar(kServerName);
+    b.bVarchar(m.procName);
+    if (tds >= 72)
+        b.u32(std::uint32_t(m.line));
+    else
+        b.u16(std::uint16_t(m.line));
+    writeWithLength(w, m.severity > 10 ? token::Error : token::Info, b);
+}
+
+void writeEnvChange(PacketWriter &w, std::uint8_t type, std::string_view newValue, std::string_view oldValue)
+{
+    Scratch b;
+    b.u8(type);
+    b.bVarchar(newValue);
+    b.bVarchar(oldValue);
+    writeWithLength(w, token::EnvChange, b);
+}
+
+void writeCollationChange(PacketWriter &w)
+{
+    Scratch b;
+    b.u8(envchange::Collation);
+    b.u8(5);
+    b.raw(std::string_view(reinterpret_cast<const char *>(kCollation), 5));
+    b.u8(0);
+    writeWithLength(w, token::EnvChange, b);
+}
+
+void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire)
+{
+    Scratch b;
+    b.u8(1);  // interface: SQL_TSQL
+    b.u8(std::uint8_t(tdsWire >> 24));
+    b.u8(std::uint8_t(tdsWire >> 16));
+    b.u8(std::uint8_t(tdsWire >> 8));
+    b.u8(std::uint8_t(tdsWire));
+    b.bVarchar("Microsoft SQL Server");
+    b.raw(std::string_view("\x08\x00\x00\xC2", 4));  // 8.00.194
+    writeWithLength(w, token::LoginAck, b);
+}
+
+RowEncoder::RowEncoder(std::vector<ColumnInfo> columns, int tds)
+    : m_columns(std::move(columns)), m_tds(tds)
+{
+}
+
+void RowEncoder::writeMetadata(PacketWriter &w) const
+{
+    w.u8(token::ColMetadata);
+    w.u16(std::uint16_t(m_columns.size()));
+    for (const ColumnInfo &c : m_columns) {
+        const std::uint32_t userType = c.type == XType::Timestamp ? 80 : 0;
+        if (m_tds >= 72)
+            w.u32(userType);
+        else
+            w.u16(std::uint16_t(userType));
+        std::uint16_t flags = 0;
+        if (c.nullable)
+            flags |= 0x01;
+        if (c.identity)
+            flags |= 0x10;
+        if (c.computed && m_tds >= 72)
+            flags |= 0x20;
+        if (!c.identity && !c.computed && c.type != XType::Timestamp)
+            flags |= 0x08;
+        w.u16(flags);
+        w.u8(typeCode(c.type));
+        switch (c.type) {
+        case XType::Decimal: case XType::Numeric:
+            w.u8(decimalWireLength(c.precision));
+            w.u8(c.precision);
+            w.u8(c.scale);
+            break;
+        case XType::Char: case XType::VarChar: case XType::NChar: case XType::NVarChar:
+            w.u16(std::uint16_t(c.length));
+            w.bytes(kCollation, 5);
+            break;
+        case XType::Binary: case XType::VarBinary:
+            w.u16(std::uint16_t(c.length));
+            break;
+        case XType::Timestamp:
+            w.u16(8);
+            break;
+        case XType::Text: case XType::NText: case XType::Image: {
+            w.u32(c.type == XType::NText ? 0x7FFFFFFE : 0x7FFFFFFF);
+            if (c.type != XType::Image)
+                w.bytes(kCollation, 5);
+            const std::string name = utf8ToUtf16le(c.tableName);
+            if (m_tds >= 72) {
+                w.u8(name.empty() ? 0 : 1);
+                if (!name.empty()) {
+                    w.u16(std::uint16_t(name.size() / 2));
+                    w.bytes(name.data(), name.size());
+                }
+            } else {
+                w.u16(std::uint16_t(name.size() / 2));
+                w.bytes(name.data(), name.size());
+            }
+            break;
+        }
+        case XType::SqlVariant:
+            w.u32(8016);
+            break;
+        default:
+            w.u8(fixedLength(c.type));
+            break;
+        }
+        std::string name = utf8ToUtf16le(c.name);
+        if (name.size() > 510)
+            name.resize(510);
+        w.u8(std::uint8_t(name.size() / 2));
+        w.bytes(name.data(), name.size());
+    }
+}
+
+void RowEncoder::writeRow(PacketWriter &w, const std::vector<Value> &values) const
+{
+    w.u8(token::Row);
+    const std::size_t n = m_columns.size();
+    static const Value null;
+    for (std::size_t k = 0; k < n; ++k)
+        writeValue(w, m_columns[k], k < values.size() ? values[k] : null);
+}
+
+void RowEncoder::writeValue(PacketWriter &w, const ColumnInfo &c, const Value &v) const
+{
+    const bool isNull = v.isNull();
+    switch (c.type) {
+    case XType::TinyInt: case XType::SmallInt: case XType::Int: case XType::BigInt: case XType::Bit: {
+        if (isNull) { w.u8(0); return; }
+        const std::uint8_t len = fixedLength(c.type);
+        w.u8(len);
+        const auto x = std::uint64_t(v.i);
+        switch (len) {
+        case 1: w.u8(std::uint8_t(c.type == XType::Bit ? (x != 0) : x)); break;
+        case 2: w.u16(std::uint16_t(x)); break;
+        case 4: w.u32(std::uint32_t(x)); break;
+        default: w.u64(x); break;
+        }
+        return;
+    }
+    case XType::Real: {
+        if (isNull) { w.u8(0); return; }
+        const float f = float(v.kind == Value::Kind::Int ? double(v.i) : v.f);
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        w.u8(4);
+        w.u32(bits);
+        return;
+    }
+    case XType::Float: {
+        if (isNull) { w.u8(0); return; }
+        const double d = v.kind == Value::Kind::Int ? double(v.i) : v.f;
+        std::uint64_t bits;
+        std::memcpy(&bits, &d, 8);
+        w.u8(8);
+        w.u64(bits);
+        return;
+    }
+    case XType::SmallMoney: case XType::Money:
+        if (isNull) { w.u8(0); return; }
+        w.u8(c.type == XType::Money ? 8 : 4);
+        writeMoney(w, v, c.type == XType::SmallMoney);
+        return;
+    case XType::SmallDateTime:
+        if (isNull) { w.u8(0); return; }
+        w.u8(4);
+        writeSmallDateTime(w, v);
+        return;
+    case XType::DateTime:
+        if (isNull) { w.u8(0); return; }
+        w.u8(8);
+        w.u32(std::uint32_t(v.days));
+        w.u32(v.ticks);
+        return;
+    case XType::Decimal: case XType::Numeric: {
+        if (isNull) { w.u8(0); return; }
+        const std::uint8_t len = decimalWireLength(c.precision);
+        const __int128 x = v.kind == Value::Kind::Int ? rescale(v.i, 0, c.scale) : rescale(v.unscaled, v.scale, c.scale);
+        w.u8(len);
+        writeMagnitude(w, x, len);
+        return;
+    }
+    case XType::Char: case XType::VarChar: case XType::NChar: case XType::NVarChar: {
+        if (isNull) { w.u16(0xFFFF); return; }
+        const bool unicode = c.type == XType::NChar || c.type == XType::NVarChar;
+        const std::string &t = wireText(v, unicode);
+        const std::size_t max = std::size_t(c.length);
+        std::size_t len = std::min(t.size(), max);
+        if (unicode)
+            len &= ~std::size_t(1);
+        const bool pad = c.type == XType::Char || c.type == XType::NChar;
+        const std::size_t total = pad ? max : len;
+        w.u16(std::uint16_t(total));
+        w.bytes(t.data(), len);
+        if (pad && total > len) {
+            if (unicode) {
+                for (std::size_t k = len; k < total; k += 2)
+                    w.u16(0x20);
+            } else {
+                w.fill(' ', total - len);
+            }
+        }
+        return;
+    }
+    case XType::Binary: case XType::VarBinary: case XType::Timestamp: {
+        if (isNull) { w.u16(0xFFFF); return; }
+        const std::size_t max = c.type == XType::Timestamp ? 8 : std::size_t(c.length);
+        const std::size_t len = std::min(v.bytes.size(), max);
+        const bool pad = c.type != XType::VarBinary;
+        w.u16(std::uint16_t(pad ? max : len));
+        w.bytes(v.bytes.data(), len);
+        if (pad)
+            w.fill(0, max - len);
+        return;
+    }
+    case XType::Text: case XType::NText: case XType::Image: {
+        if (isNull) { w.u8(0); return; }
+        writeTextPointer(w);
+        if (c.type == XType::Image) {
+            w.u32(std::uint32_t(v.bytes.size()));
+            w.bytes(v.bytes.data(), v.bytes.size());
+        } else {
+            const std::string &t = wireText(v, c.type == XType::NText);
+            w.u32(std::uint32_t(t.size()));
+            w.bytes(t.data(), t.size());
+        }
+        return;
+    }
+    case XType::UniqueIdentifier: {
+        if (isNull) { w.u8(0); return; }
+        w.u8(16);
+        std::uint8_t g[16] = {};
+        std::memcpy(g, v.bytes.data(), std::min<std::size_t>(16, v.bytes.size()));
+        w.bytes(g, 16);
+        return;
+    }
+    case XType::SqlVariant:
+        if (isNull) { w.u32(0); return; }
+        writeVariant(w, v);
+        return;
+    }
+}
+
+void writeVariant(PacketWriter &w, const Value &v)
+{
+    // Inside a variant the fixed-length type codes are used.
+    std::uint8_t base = 0;
+    std::string props;
+    std::size_t valueLength = 0;
+    const XType t = v.variantType;
+    std::string text;
+    switch (t) {
+    case XType::TinyInt: base = 0x30; valueLength = 1; break;
+    case XType::SmallInt: base = 0x34; valueLength = 2; break;
+    case XType::Int: base = 0x38; valueLength = 4; break;
+    case XType::BigInt: base = 0x7F; valueLength = 8; break;
+    case XType::Bit: base = 0x32; valueLength = 1; break;
+    case XType::Real: base = 0x3B; valueLength = 4; break;
+    case XType::Float: base = 0x3E; valueLength = 8; break;
+    case XType::SmallMoney: base = 0x7A; valueLength = 4; break;
+    case XType::Money: base = 0x3C; valueLength = 8; break;
+    case XType::SmallDateTime: base = 0x3A; valueLength = 4; break;
+    case XType::DateTime: base = 0x3D; valueLength = 8; break;
+    case XType::UniqueIdentifier: base = 0x24; valueLength = 16; break;
+    case XType::Decimal: case XType::Numeric: {
+        base = t == XType::Decimal ? 0x6A : 0x6C;
+        const std::uint8_t precision = 38;
+        props.push_back(char(precision));
+        props.push_back(char(v.scale));
+        valueLength = decimalWireLength(precision);
+        break;
+    }
+    case XType::Binary: case XType::VarBinary: case XType::Timestamp:
+        base = t == XType::VarBinary ? 0xA5 : 0xAD;
+        valueLength = std::min<std::size_t>(v.bytes.size(), 8000);
+        props.push_back(char(valueLength & 0xFF));
+        props.push_back(char(valueLength >> 8));
+        break;
+    default: {
+        // Character types; text, ntext and image cannot be variants.
+        const bool unicode = t == XType::NChar || t == XType::NVarChar || t == XType::NText;
+        base = t == XType::Char ? 0xAF : t == XType::NChar ? 0xEF : unicode ? 0xE7 : 0xA7;
+        text = unicode ? utf8ToUtf16le(v.bytes) : utf8ToCp1251(v.bytes);
+        if (text.size() > 8000)
+            text.resize(unicode ? 8000 : 8000);
+        valueLength = text.size();
+        props.append(reinterpret_cast<const char *>(kCollation), 5);
+        props.push_back(char(valueLength & 0xFF));
+        props.push_back(char(valueLength >> 8));
+        break;
+    }
+    }
+    w.u32(std::uint32_t(2 + props.size() + valueLength));
+    w.u8(base);
+    w.u8(std::uint8_t(props.size()));
+    w.bytes(props.data(), props.size());
+    switch (t) {
+    case XType::TinyInt: case XType::Bit: w.u8(std::uint8_t(t == XType::Bit ? v.i != 0 : v.i)); break;
+    case XType::SmallInt: w.u16(std::uint16_t(v.i)); break;
+    case XType::Int: w.u32(std::uint32_t(v.i)); break;
+    case XType::BigInt: w.u64(std::uint64_t(v.i)); break;
+    case XType::Real: {
+        const float f = float(v.kind == Value::Kind::Int ? double(v.i) : v.f);
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        w.u32(bits);
+        break;
+    }
+    case XType::Float: {
+        const double d = v.kind == Value::Kind::Int ? double(v.i) : v.f;
+        std::uint64_t bits;
+        std::memcpy(&bits, &d, 8);
+        w.u64(bits);
+        break;
+    }
+    case XType::SmallMoney: case XType::Money: writeMoney(w, v, t == XType::SmallMoney); break;
+    case XType::SmallDateTime: writeSmallDateTime(w, v); break;
+    case XType::DateTime: w.u32(std::uint32_t(v.days)); w.u32(v.ticks); break;
+    case XType::UniqueIdentifier: {
+        std::uint8_t g[16] = {};
+        std::memcpy(g, v.bytes.data(), std::min<std::size_t>(16, v.bytes.size()));
+        w.bytes(g, 16);
+        break;
+    }
+    case XType::Decimal: case XType::Numeric:
+        writeMagnitude(w, v.kind == Value::Kind::Int ? __int128(v.i) : v.unscaled, std::uint8_t(valueLength));
+        break;
+    case XType::Binary: case XType::VarBinary: case XType::Timestamp:
+        w.bytes(v.bytes.data(), valueLength);
+        break;
+    default:
+        w.bytes(text.data(), text.size());
+        break;
+    }
+}
+
+} // namespace qts
