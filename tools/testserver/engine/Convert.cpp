@@ -23,6 +23,11 @@ const char *sourceName(const TypeInfo &t)
     case XType::Real: return "real";
     case XType::DateTime: return "datetime";
     case XType::SmallDateTime: return "smalldatetime";
+    case XType::TinyInt: return "tinyint";
+    case XType::SmallInt: return "smallint";
+    case XType::Int: return "int";
+    case XType::BigInt: return "bigint";
+    case XType::Bit: return "bit";
     default: return "expression";
     }
 }
@@ -202,7 +207,7 @@ void fitString(TypedValue &out, const TypeInfo &to, bool forColumn)
     }
     const bool unicode = isUnicodeType(to.type);
     const std::size_t max = std::size_t(unicode ? to.length / 2 : to.length);
-    std::size_t len = unicode ? utf16Length(s) : utf8Length(s);
+    std::size_t len = unicode ? utf16Units(s) : utf8Length(s);
     if (len > max) {
         // Trailing blanks past the length are dropped silently.
         std::size_t cut = 0, units = 0;
@@ -240,7 +245,7 @@ std::string valueToText(const TypedValue &tv)
     case Value::Kind::Bytes:
         if (t.type == XType::UniqueIdentifier)
             return guidToText(v.bytes);
-        return cp1251ToUtf8(v.bytes);
+        return decodeCp1251(v.bytes);
     }
     return "";
 }
@@ -412,8 +417,11 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
         switch (v.kind) {
         case Value::Kind::DateTime: days = v.days; ticks = v.ticks; break;
         case Value::Kind::Text:
-            if (!parseDateTime(v.bytes, style, days, ticks))
+            if (bool range = false; !parseDateTime(v.bytes, style, days, ticks, &range)) {
+                if (range)
+                    fail(242, 16, "The conversion of a char data type to a datetime data type resulted in an out-of-range datetime value.");
                 fail(241, 16, "Syntax error converting datetime from character string.", true);
+            }
             break;
         case Value::Kind::Int: days = std::int32_t(v.i); break;
         case Value::Kind::Float: case Value::Kind::Decimal: {
@@ -462,7 +470,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
                     u += utf8Encode(c);
                 }
                 return u;
-            }() : cp1251ToUtf8(v.bytes);
+            }() : decodeCp1251(v.bytes);
         else if (v.kind == Value::Kind::DateTime && style >= 0) {
             int y, m, d;
             civilFromDays(v.days, y, m, d);
@@ -522,7 +530,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
                     k += n;
                 }
             } else {
-                out.v.bytes = utf8ToCp1251(v.bytes);
+                out.v.bytes = encodeCp1251(v.bytes);
             }
             break;
         case Value::Kind::Int: {

@@ -154,8 +154,10 @@ void civilFromDays(std::int32_t days, int &y, int &m, int &d)
 
 // style: 103/104/105 and 3/4/5 read day-month-year, 101/110 and 1/10 month-day-year,
 // anything else the default (month-day-year; a four-digit year first means year-month-day).
-bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::uint32_t &ticks)
+bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::uint32_t &ticks, bool *outOfRange)
 {
+    if (outOfRange)
+        *outOfRange = false;
     Cursor c{text};
     c.skipSpaces();
     int y = 1900, m = 1, d = 1;
@@ -251,8 +253,11 @@ bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::ui
         if (!c.atEnd())
             return false;
     }
-    if (y < 1 || y > 9999 || !validDate(y, m, d))
+    if (y < 1 || y > 9999 || !validDate(y, m, d)) {
+        if (outOfRange)
+            *outOfRange = true;
         return false;
+    }
     days = daysFromCivil(y, m, d) + (carry ? 1 : 0);
     ticks = t;
     return true;

@@ -210,7 +210,7 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         if (c.v.isNull() || c.v.i < 0 || c.v.i > (n == "char" ? 255 : 65535))
             return nul;
         if (n == "char")
-            return text(cp1251ToUtf8(std::string(1, char(c.v.i))), e.type);
+            return text(decodeCp1251(std::string(1, char(c.v.i))), e.type);
         return text(utf8Encode(char32_t(c.v.i)), e.type);
     }
     if (n == "len") {
@@ -223,7 +223,7 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         const TypedValue &v = arg(0);
         if (v.v.isNull()) return nul;
         if (v.v.kind == Value::Kind::Text)
-            return intValue(std::int64_t(isUnicodeType(v.t.type) ? 2 * utf16Length(v.v.bytes) : utf8Length(v.v.bytes)));
+            return intValue(std::int64_t(isUnicodeType(v.t.type) ? 2 * utf16Units(v.v.bytes) : utf8Length(v.v.bytes)));
         if (v.v.kind == Value::Kind::Bytes)
             return intValue(std::int64_t(v.v.bytes.size()));
         return intValue(v.t.length);
@@ -302,7 +302,7 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         const std::u32string s = codePoints(valueToText(arg(0)));
         if (s.empty()) return nul;
         if (n == "ascii") {
-            const std::string b = utf8ToCp1251(fromCodePoints(s.substr(0, 1)));
+            const std::string b = encodeCp1251(fromCodePoints(s.substr(0, 1)));
             return intValue(static_cast<unsigned char>(b[0]));
         }
         return intValue(std::int64_t(s[0]));

@@ -170,7 +170,7 @@ void Parser::optionalAlias(TableRef &t)
         t.alias = identifier();
         return;
     }
-    if (isIdentifierStart() && !startsStatement() && !isWord("GO"))
+    if (isIdentifierStart() && !startsStatement())
         t.alias = identifier();
 }
 

@@ -1,5 +1,7 @@
 #include "Storage.h"
 
+#include "Eval.h"
+
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -174,6 +176,19 @@ std::shared_ptr<Expr> parseStoredExpr(const std::string &text)
     return std::shared_ptr<Expr>(std::move(sel->items[0].expr));
 }
 
+namespace {
+
+// Stored expressions refer to their own table's columns and to functions only.
+class StoredExprHost : public EvalHost {
+public:
+    TypedValue sysVar(const std::string &name) override { fail(137, 15, "Must declare the variable '" + name + "'.", true); }
+    std::optional<TypedValue> sessionFunction(const std::string &, const std::vector<TypedValue> &) override { return std::nullopt; }
+    void bindExists(Expr &, const std::vector<Scope> &) override { fail(1046, 15, "Subqueries are not allowed in this context. Only scalar expressions are allowed.", true); }
+    bool exists(const Expr &, const std::vector<const Row *> &) override { return false; }
+};
+
+} // namespace
+
 void loadCatalog(Sql &sql, Database &db)
 {
     Stmt tables(sql, "SELECT id, name, crdate, pk_name, pk_id FROM qts_tables ORDER BY id");
@@ -213,6 +228,19 @@ void loadCatalog(Sql &sql, Database &db)
             }
             c.pkOrdinal = sqlite3_column_int(s, 11);
             t->columns.push_back(std::move(c));
+        }
+        StoredExprHost host;
+        const std::vector<Scope> scopes{Scope{t.get(), t->name, "", 0}};
+        for (auto &c : t->columns) {
+            try {
+                if (c.computedExpr)
+                    bindExpr(*c.computedExpr, scopes, host);
+                if (c.defaultExpr)
+                    bindExpr(*c.defaultExpr, {}, host);
+            } catch (const SqlFailure &) {
+                c.computedExpr.reset();
+                c.defaultExpr.reset();
+            }
         }
         db.putTable(std::move(t));
     }

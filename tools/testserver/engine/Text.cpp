@@ -138,7 +138,7 @@ std::size_t utf8Length(std::string_view s)
     return n;
 }
 
-std::size_t utf16Length(std::string_view s)
+std::size_t utf16Units(std::string_view s)
 {
     std::size_t n = 0, i = 0;
     while (i < s.size())
@@ -171,7 +171,7 @@ std::string toCodePage(std::string_view s)
     return out;
 }
 
-std::string cp1251ToUtf8(std::string_view bytes)
+std::string decodeCp1251(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
@@ -189,7 +189,7 @@ std::string cp1251ToUtf8(std::string_view bytes)
     return out;
 }
 
-std::string utf8ToCp1251(std::string_view s)
+std::string encodeCp1251(std::string_view s)
 {
     std::string out;
     out.reserve(s.size());

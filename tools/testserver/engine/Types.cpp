@@ -241,7 +241,7 @@ TypedValue textValue(std::string utf8, bool unicode)
     TypedValue tv;
     tv.v.kind = Value::Kind::Text;
     if (unicode) {
-        const auto n = std::int32_t(utf16Length(utf8));
+        const auto n = std::int32_t(utf16Units(utf8));
         tv.t = TypeInfo{XType::NVarChar, std::max<std::int32_t>(2, 2 * n), 0, 0};
     } else {
         utf8 = toCodePage(utf8);

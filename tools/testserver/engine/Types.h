@@ -86,13 +86,13 @@ std::string toLowerAscii(std::string_view s);
 bool iequals(std::string_view a, std::string_view b);
 std::string foldCase(std::string_view utf8); // CI comparison form
 std::size_t utf8Length(std::string_view s);
-std::size_t utf16Length(std::string_view s);
+std::size_t utf16Units(std::string_view s);
 std::string utf8Encode(char32_t c);
 // Characters outside code page 1251 become '?'.
 std::string toCodePage(std::string_view utf8);
 bool fitsCodePage(std::string_view utf8);
-std::string cp1251ToUtf8(std::string_view bytes);
-std::string utf8ToCp1251(std::string_view utf8);
+std::string decodeCp1251(std::string_view bytes);
+std::string encodeCp1251(std::string_view utf8);
 
 // Decimal helpers.
 std::string int128ToString(__int128 v);
@@ -101,7 +101,8 @@ __int128 pow10i(int n);
 int digitCount(__int128 v);
 
 // Date helpers: days since 1900-01-01 and 1/300 s ticks.
-bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::uint32_t &ticks);
+// outOfRange: the text has a date's form but no such day exists.
+bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::uint32_t &ticks, bool *outOfRange = nullptr);
 std::int32_t daysFromCivil(int y, int m, int d);
 void civilFromDays(std::int32_t days, int &y, int &m, int &d);
 std::string dateTimeToText(std::int32_t days, std::uint32_t ticks, bool small);
