@@ -8,12 +8,12 @@ INSERT INTO AllTypes (id) VALUES (1)
 INSERT INTO AllTypes (id, c_bigint, c_int, c_smallint, c_tinyint, c_bit, c_decimal, c_numeric, c_money, c_smallmoney, c_float, c_real,
  c_datetime, c_smalldatetime, c_char, c_varchar, c_text, c_nchar, c_nvarchar, c_ntext, c_binary, c_varbinary, c_image, c_guid, c_variant)
  VALUES (2, -9223372036854775808, -2147483648, -32768, 0, 0, -9999999999999999999999999999.9999999999, -9999999.99,
- -922337203685477.5808, -214748.3648, -1.7976931348623157E+308, -3.40282347E+38, '1753-01-01 00:00:00.000', '1900-01-01 00:00',
+ -922337203685477.5808, -214748.3648, -1.7976931348623157E+308, -3.4028234E+38, '1753-01-01 00:00:00.000', '1900-01-01 00:00',
  '', '', '', N'', N'', N'', 0x00, 0x00, 0x00, '00000000-0000-0000-0000-000000000000', N'Ж')
 INSERT INTO AllTypes (id, c_bigint, c_int, c_smallint, c_tinyint, c_bit, c_decimal, c_numeric, c_money, c_smallmoney, c_float, c_real,
  c_datetime, c_smalldatetime, c_char, c_varchar, c_text, c_nchar, c_nvarchar, c_ntext, c_binary, c_varbinary, c_image, c_guid, c_variant)
  VALUES (3, 9223372036854775807, 2147483647, 32767, 255, 1, 9999999999999999999999999999.9999999999, 9999999.99,
- 922337203685477.5807, 214748.3647, 1.7976931348623157E+308, 3.40282347E+38, '9999-12-31 23:59:59.997', '2079-06-06 23:59',
+ 922337203685477.5807, 214748.3647, 1.7976931348623157E+308, 3.4028234E+38, '9999-12-31 23:59:59.997', '2079-06-06 23:59',
  'O''Brien', 'Привет ''мир''', 'текст "в кавычках"', N'日本語', N'Привет 日本 ''q''', N'Ёлка 中文',
  0x00010203, 0x000100FF00, 0x00FF00, '6F9619FF-8B86-D011-B42D-00C04FC964FF', N'Привет')
 INSERT INTO AllTypes (id, c_bigint, c_int, c_smallint, c_tinyint, c_bit, c_decimal, c_numeric, c_money, c_smallmoney, c_float, c_real,
