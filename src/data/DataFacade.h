@@ -16,7 +16,9 @@
 // connections and may be read on another thread.
 
 #include "ConnectionString.h"
+#include "DataErrors.h"
 #include "Domain.h"
+#include "RowSet.h"
 #include "ScriptCommand.h"
 
 #include <QString>
@@ -24,7 +26,6 @@
 
 #include <memory>
 
-class TRowSet;
 namespace odbc {
 class Connection;
 class Statement;
