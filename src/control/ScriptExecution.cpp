@@ -11,9 +11,16 @@
 
 namespace {
 
+// "Ошибка 208, строка 3: Invalid object name 'x'."; the driver's own
+// errors have neither number nor line.
 QString ServerErrorLine(const TScriptMessage &Message)
 {
-    return QStringLiteral("Ошибка %1, строка %2: %3").arg(Message.Number).arg(Message.Line).arg(Message.Text);
+    QString head = QStringLiteral("Ошибка");
+    if (Message.Number != 0)
+        head += QStringLiteral(" %1").arg(Message.Number);
+    if (Message.Line > 0)
+        head += QStringLiteral(", строка %1").arg(Message.Line);
+    return head + QStringLiteral(": ") + Message.Text;
 }
 
 } // namespace
@@ -32,14 +39,27 @@ void TScriptRoutinesController::ExecuteScript()
         TResultGrid rows;
         bool hasRows = false;
         if (command) {
-            const TScriptExecution result = command->Execute();
+            const TScriptResult result = command->Execute();
             for (const TScriptMessage &message : result.Messages) {
                 if (message.IsError)
                     view.AddError(ServerErrorLine(message));
                 else
                     view.AddInfo(message.Text);
             }
-            changed = result.Failed ? -1 : result.RowsChanged;
+            changed = result.HasErrors() ? -1 : result.RowsChanged;
+            if (result.HasResultSet) {
+                hasRows = true;
+                rows.Columns = result.Columns;
+                rows.Rows = result.Rows;
+                rows.Nulls.reserve(result.Rows.size());
+                for (const QStringList &row : result.Rows) {
+                    QList<bool> nulls;
+                    nulls.reserve(row.size());
+                    for (const QString &value : row)
+                        nulls.append(value.isNull());
+                    rows.Nulls.append(nulls);
+                }
+            }
         }
         if (changed == -1)
             view.AddError(QStringLiteral("Ошибка"));
