@@ -125,8 +125,9 @@ class LoginDialogTest : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        // Save the previous test's store while its folder still exists.
         DestroySettingsManager();
+        m_dir = std::make_unique<QTemporaryDir>();
         SettingsManager()->SetFileName(m_dir->filePath("Settings.ini"));
     }
     void cleanupTestCase() { DestroySettingsManager(); }
