@@ -17,6 +17,7 @@
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QThread>
 #include <QToolTip>
 
 namespace {
@@ -126,6 +127,15 @@ TServerChooseForm::TServerChooseForm(QWidget *Parent)
     createWidgets();
 }
 
+TServerChooseForm::~TServerChooseForm()
+{
+    // A search still running reports to nobody; it ends within its time limit.
+    if (FSearchThread) {
+        FSearchThread->disconnect(this);
+        FSearchThread->wait();
+    }
+}
+
 void TServerChooseForm::createWidgets()
 {
     Image3 = picture(this, "Image3", themeIcon("computer", QStyle::SP_ComputerIcon), QRect(8, 18, 32, 32));
@@ -233,52 +243,67 @@ void TServerChooseForm::CancelActionExecute()
 
 void TServerChooseForm::SearchNetworkButtonClick()
 {
-    if (!SearchServers)
+    if (!SearchServers || (FSearchThread && FSearchThread->isRunning()))
         return;
     TSimpleSettingsManager *settings = SettingsManager();
     const QString addressText =
         settings->GetSetting(QStringLiteral("Connection"), QStringLiteral("BrowserAddress"),
                              QStringLiteral("255.255.255.255"))->Value().trimmed();
-    bool portOk = false;
-    const quint16 port =
+    const QString portText =
         settings->GetSetting(QStringLiteral("Connection"), QStringLiteral("BrowserPort"), QStringLiteral("1434"))
-            ->Value().trimmed().toUShort(&portOk);
+            ->Value().trimmed();
+    bool portOk = false;
+    const quint16 port = portText.toUShort(&portOk);
     const QHostAddress address(addressText);
-
-    QString report;
     if (address.isNull() || !portOk || port == 0) {
-        report = QStringLiteral("Неверный адрес поиска серверов: «%1», порт «%2».")
-                     .arg(addressText,
-                          settings->GetSetting(QStringLiteral("Connection"), QStringLiteral("BrowserPort"), {})->Value());
-    } else {
-        SearchNetworkButton->setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        std::unique_ptr<TSQLServersList> found;
+        showSearchReport(QStringLiteral("Неверный адрес поиска серверов: «%1», порт «%2».").arg(addressText, portText));
+        return;
+    }
+
+    // The browser may take its whole time limit to answer (a broadcast
+    // always does): ask on a worker so the form stays responsive.
+    SearchNetworkButton->setEnabled(false);
+    SearchNetworkButton->setText(QStringLiteral("Поиск..."));
+    auto result = std::make_shared<std::unique_ptr<TSQLServersList>>();
+    FSearchThread.reset(QThread::create([search = SearchServers, address, port, result] {
         try {
-            found = SearchServers(address, port, browserTimeoutMs);
+            *result = search(address, port, browserTimeoutMs);
         } catch (...) {
             // The search is a convenience: a failure finds nothing.
         }
-        QApplication::restoreOverrideCursor();
-        SearchNetworkButton->setEnabled(true);
+    }));
+    connect(FSearchThread.get(), &QThread::finished, this, [this, result] { searchFinished(std::move(*result)); });
+    FSearchThread->start();
+}
 
-        int added = 0;
-        if (found) {
-            for (TSQLServer *server : *found) {
-                if (server->Name.isEmpty() || ServersComboBoxEx->findText(server->Name, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0)
-                    continue;
-                ServersComboBoxEx->addItem(TreeViewImageList.value(2), server->Name);
-                ServersComboBoxEx->setItemData(ServersComboBoxEx->count() - 1, server->Comment, Qt::ToolTipRole);
-                ++added;
-            }
+void TServerChooseForm::searchFinished(std::unique_ptr<TSQLServersList> Found)
+{
+    SearchNetworkButton->setText(QStringLiteral("Найти в сети..."));
+    SearchNetworkButton->setEnabled(true);
+    int added = 0;
+    if (Found) {
+        for (TSQLServer *server : *Found) {
+            if (server->Name.isEmpty()
+                || ServersComboBoxEx->findText(server->Name, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0)
+                continue;
+            ServersComboBoxEx->addItem(TreeViewImageList.value(2), server->Name);
+            ServersComboBoxEx->setItemData(ServersComboBoxEx->count() - 1, server->Comment, Qt::ToolTipRole);
+            ++added;
         }
-        const int answered = found ? found->Count() : 0;
-        report = answered == 0 ? QStringLiteral("Серверы в сети не найдены.")
-                               : QStringLiteral("Ответили серверов: %1, добавлено в список: %2.").arg(answered).arg(added);
     }
-    SearchNetworkButton->setStatusTip(report);
+    const int answered = Found ? Found->Count() : 0;
+    showSearchReport(answered == 0
+                         ? QStringLiteral("Серверы в сети не найдены.")
+                         : QStringLiteral("Ответили серверов: %1, добавлено в список: %2.").arg(answered).arg(added));
+    if (OnSearchFinished)
+        OnSearchFinished(this);
+}
+
+void TServerChooseForm::showSearchReport(const QString &Report)
+{
+    SearchNetworkButton->setStatusTip(Report);
     if (isVisible())
-        QToolTip::showText(SearchNetworkButton->mapToGlobal(QPoint(0, SearchNetworkButton->height())), report,
+        QToolTip::showText(SearchNetworkButton->mapToGlobal(QPoint(0, SearchNetworkButton->height())), Report,
                            SearchNetworkButton);
 }
 

@@ -17,6 +17,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QThread;
 class TSQLServersList;
 
 // Asks the SQL Server Browser at an address which servers it knows
@@ -30,12 +31,14 @@ using TServerSearch =
 // "Найти в сети..." asks the SQL Server Browser for servers (only when
 // pressed) at the address of the settings entries Connection/BrowserAddress
 // (default the broadcast address) and Connection/BrowserPort (default 1434),
-// and adds the answers that are not listed yet to the server box.
+// and adds the answers that are not listed yet to the server box. The
+// search runs on a worker thread; the form waits for it when destroyed.
 class TServerChooseForm : public QDialog
 {
     Q_OBJECT
 public:
     explicit TServerChooseForm(QWidget *Parent = nullptr);
+    ~TServerChooseForm() override;
 
     QLabel *Image3;
     QLabel *Label3;
@@ -78,8 +81,11 @@ public:
     // returns the modal result.
     int ShowWithUserName(const QString &UserName);
 
-    // The network search; tests aim it elsewhere.
+    // The network search, run on a worker thread; tests aim it elsewhere.
     TServerSearch SearchServers;
+    // Raised on the GUI thread when a search has finished and its servers
+    // are in the box.
+    std::function<void(TServerChooseForm *Sender)> OnSearchFinished;
     // Runs the form modally (exec() when empty); tests drive the form here.
     std::function<int(TServerChooseForm *Form)> ShowModal;
 
@@ -88,6 +94,10 @@ protected:
 
 private:
     void createWidgets();
+    void searchFinished(std::unique_ptr<TSQLServersList> Found);
+    void showSearchReport(const QString &Report);
+
+    std::unique_ptr<QThread> FSearchThread;
 };
 
 // Keeps the login values between showings and moves them into and out of

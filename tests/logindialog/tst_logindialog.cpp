@@ -16,6 +16,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <future>
 #include <thread>
 
 namespace {
@@ -341,7 +343,7 @@ private Q_SLOTS:
         executeWith(dialog, [](TServerChooseForm *form) {
             QTest::mouseClick(child<QPushButton>(form, "SearchNetworkButton"), Qt::LeftButton);
             auto *box = child<QComboBox>(form, "ServersComboBoxEx");
-            QCOMPARE(box->count(), 4);
+            QTRY_COMPARE(box->count(), 4);
             QCOMPARE(box->itemText(2), QStringLiteral("10.0.0.7,1433"));
             QCOMPARE(box->itemText(3), QStringLiteral("10.0.0.8,1433"));
             box->setCurrentIndex(3);
@@ -377,9 +379,40 @@ private Q_SLOTS:
         dialog.SetServerNames({"(local)"});
         dialog.Form()->SearchNetworkButtonClick();
         auto *box = dialog.Form()->ServersComboBoxEx;
-        QCOMPARE(box->count(), 2);
+        QTRY_COMPARE(box->count(), 2);
         QCOMPARE(box->itemText(1), QStringLiteral("127.0.0.1,14330"));
         QVERIFY(box->itemData(1, Qt::ToolTipRole).toString().contains("8.00.194"));
+    }
+
+    // The search runs on a worker: the form goes on while it waits, and the
+    // button cannot start a second one meanwhile.
+    void searchRunsAside()
+    {
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        std::atomic<int> calls{0};
+        TServerChooseDialog dialog;
+        dialog.Form()->SearchServers = [&](const QHostAddress &, quint16, int) {
+            ++calls;
+            released.wait();
+            auto list = std::make_unique<TSQLServersList>();
+            list->Add(std::make_unique<TSQLServer>(QStringLiteral("10.0.0.9,1433")));
+            return list;
+        };
+        int finished = 0;
+        dialog.Form()->OnSearchFinished = [&](TServerChooseForm *) { ++finished; };
+        QPushButton *button = dialog.Form()->SearchNetworkButton;
+        dialog.Form()->SearchNetworkButtonClick();
+        QVERIFY(!button->isEnabled());
+        QCOMPARE(button->text(), QStringLiteral("Поиск..."));
+        dialog.Form()->SearchNetworkButtonClick();
+        QCOMPARE(dialog.Form()->ServersComboBoxEx->count(), 0);
+        release.set_value();
+        QTRY_COMPARE(finished, 1);
+        QCOMPARE(calls.load(), 1);
+        QVERIFY(button->isEnabled());
+        QCOMPARE(button->text(), QStringLiteral("Найти в сети..."));
+        QCOMPARE(dialog.Form()->ServersComboBoxEx->itemText(0), QStringLiteral("10.0.0.9,1433"));
     }
 
     void keptFormOutlivesItsWrapper()
