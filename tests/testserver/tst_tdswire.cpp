@@ -10,6 +10,7 @@
 #include <QtTest>
 
 using namespace qts;
+using namespace qts::tds;
 
 Q_DECLARE_METATYPE(qts::XType)
 
