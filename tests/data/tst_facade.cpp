@@ -294,6 +294,21 @@ private Q_SLOTS:
         QCOMPARE(facade.RememberedDataBase(), QStringLiteral("alpha"));
     }
 
+    // After a script's USE the facade knows where the session is, so a
+    // switch back really switches.
+    void scriptUseMovesTheCatalog()
+    {
+        REQUIRE_ENGINE();
+        TDataAccessFacade facade;
+        connect(facade);
+        facade.UseDataBase(QStringLiteral("alpha"));
+        QVERIFY(!run(facade, QStringLiteral("USE beta")).HasErrors());
+        QCOMPARE(facade.GetDataBaseName(), QStringLiteral("beta"));
+        const TDataBase alpha(QStringLiteral("alpha"), 5);
+        facade.SwitchToDataBase(&alpha);
+        QVERIFY(facade.GetTables(nullptr)); // alpha has tables, beta none
+    }
+
     void tablesOfTheCurrentDataBase()
     {
         REQUIRE_ENGINE();
