@@ -8,7 +8,9 @@
 #include "ScriptManager.h"
 #include "ScriptRoutinesController.h"
 #include "SimpleSettingsManager.h"
+#include "ServerChooseDialog.h"
 #include "StartUpController.h"
+#include "TableScriptRoutine.h"
 #include "View.h"
 #include "WorkbenchUi.h"
 
@@ -28,6 +30,7 @@ void FreeSingletons()
     DestroyDataAccessFacade();
     DestroyScriptCreatorModel();
     DestroySettingsManager();
+    FreeKeptServerChooseForm();
 }
 
 } // namespace
@@ -49,6 +52,7 @@ int main(int argc, char *argv[])
             TStartUpController startUp;
             return startUp.Run();
         };
+        form->OnCreateOneTableScript = CreateOneTableScript;
         form->showMaximized();
         if (!form->TerminateRequested())
             result = QApplication::exec();
