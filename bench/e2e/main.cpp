@@ -1,7 +1,8 @@
 // quorvane-script end to end: a table of one million rows served by the test
 // server, written to a file by quorvane-script, against `sqlite3 FILE .dump`
 // of the same rows. Each run is a child process; its peak RSS and CPU time
-// come from wait4. The server's CPU time is read when it ends.
+// come from GNU time (or wait4 when it is missing). The server's CPU time is
+// read when it ends.
 //
 //   bench_e2e [--rows N] [--runs N]
 //
@@ -244,9 +245,20 @@ double cpuOf(const rusage &u)
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+const char *const timeProgram = "/usr/bin/time";
+
 // Runs args with stdout to outFile (or /dev/null) and stderr to /dev/null.
-RunResult spawnAndWait(const std::vector<std::string> &args, const char *outFile)
+// A child started from this process inherits its peak RSS as a floor (the
+// kernel keeps the larger of the old and the new image's peak across exec),
+// so when GNU time is there it starts the command and reports its figures.
+RunResult spawnAndWait(const std::vector<std::string> &command, const char *outFile)
 {
+    const bool viaTime = access(timeProgram, X_OK) == 0;
+    const std::string report = std::string(QUORVANE_BENCH_DATA_DIR) + "/time-report.txt";
+    std::vector<std::string> args;
+    if (viaTime)
+        args = {timeProgram, "-f", "%M %U %S", "-o", report};
+    args.insert(args.end(), command.begin(), command.end());
     std::vector<char *> argv;
     for (const std::string &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
@@ -268,8 +280,16 @@ RunResult spawnAndWait(const std::vector<std::string> &args, const char *outFile
     wait4(pid, &status, 0, &usage);
     RunResult result{double(timer.nsecsElapsed()) / 1e9, cpuOf(usage), usage.ru_maxrss};
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed (status %d)\n", argv[0], status);
+        std::fprintf(stderr, "%s failed (status %d)\n", command[0].c_str(), status);
         std::exit(2);
+    }
+    if (viaTime) {
+        double user = 0, system = 0;
+        if (FILE *f = std::fopen(report.c_str(), "r")) {
+            if (std::fscanf(f, "%ld %lf %lf", &result.maxRssKb, &user, &system) == 3)
+                result.cpuSeconds = user + system;
+            std::fclose(f);
+        }
     }
     return result;
 }
