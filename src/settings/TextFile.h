@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <stdexcept>
+#include "QuorvaneException.h"
 
 // The application's text files (settings, history, scripts): read in the
 // locale's encoding unless a UTF-8 or UTF-16 byte-order mark says otherwise;
@@ -12,17 +12,10 @@
 // the last included, ended by CR LF. On reading, CR LF, a lone LF and a lone
 // CR each end a line, and a last line without a line end counts.
 
-class ETextFileError : public std::runtime_error
+class ETextFileError : public EQuorvaneException
 {
 public:
-    explicit ETextFileError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message)
-    {
-    }
-    [[nodiscard]] const QString &Message() const { return m_message; }
-
-private:
-    QString m_message;
+    using EQuorvaneException::EQuorvaneException;
 };
 
 [[nodiscard]] QString DecodeLocalText(const QByteArray &bytes);

@@ -5,6 +5,21 @@
 #include <algorithm>
 
 namespace qts {
+namespace {
+
+// Message types of TDS 7; anything else is not a TDS peer.
+bool knownType(std::uint8_t type)
+{
+    switch (type) {
+    case packet::SqlBatch: case packet::Rpc: case packet::Reply: case packet::Attention: case packet::BulkLoad:
+    case packet::TransactionManager: case packet::Login7: case packet::Sspi: case packet::Prelogin:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
 
 bool MessageReader::feed(const std::uint8_t *data, std::size_t n)
 {
@@ -15,7 +30,7 @@ bool MessageReader::feed(const std::uint8_t *data, std::size_t n)
     while (m_pending.size() - at >= packet::HeaderSize) {
         const std::uint8_t *h = m_pending.data() + at;
         const std::size_t length = std::size_t(h[2]) << 8 | h[3];
-        if (length < packet::HeaderSize || length > packet::MaxSize + 1) {
+        if (length < packet::HeaderSize || length > packet::MaxSize + 1 || !knownType(h[0])) {
             m_failed = true;
             return false;
         }

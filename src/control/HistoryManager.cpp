@@ -1,0 +1,89 @@
+#include "HistoryManager.h"
+
+#include "IndexedObjectList.h"
+#include "SimpleSettingsManager.h"
+#include "TextFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <memory>
+
+void THistoryManager::Add(const QString &FileName)
+{
+    for (qsizetype i = 0; i < m_files.size(); ++i) {
+        if (m_files.at(i).compare(FileName, Qt::CaseInsensitive) == 0) {
+            m_files.removeAt(i);
+            break;
+        }
+    }
+    m_files.append(FileName);
+    while (m_files.size() > std::max(m_maxCount, 0))
+        m_files.removeFirst();
+    DoChange();
+}
+
+QString THistoryManager::Get(int Index) const
+{
+    if (Index < 0 || Index >= Count())
+        throw EListIndexError(Index);
+    return m_files.at(Index);
+}
+
+void THistoryManager::LoadFromFile(const QString &Path)
+{
+    if (QFileInfo(Path).isFile())
+        m_files = ReadTextFileLines(Path);
+    DoChange();
+}
+
+void THistoryManager::SaveToFile(const QString &Path) const
+{
+    const QString folder = QFileInfo(Path).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw ETextFileError(QStringLiteral("Cannot create the folder \"%1\"").arg(folder));
+    WriteTextFileLines(Path, m_files);
+}
+
+void THistoryManager::DoChange()
+{
+    if (OnChange)
+        OnChange(this, m_files);
+}
+
+QString HistoryFileName(const QString &ApplicationFolder, const QString &SettingsFolder)
+{
+    const QFileInfo application(ApplicationFolder);
+    const QString folder =
+        (application.isDir() && application.isWritable()) || SettingsFolder.isEmpty() ? ApplicationFolder
+                                                                                      : SettingsFolder;
+    return QDir(folder).filePath(QString::fromLatin1(HistoryFileTitle));
+}
+
+QString HistoryFileName()
+{
+    const QString settingsFile = SettingsManager()->ResolveFileName();
+    const QString settingsFolder = settingsFile.isEmpty() ? QString() : QFileInfo(settingsFile).absolutePath();
+    return HistoryFileName(ExecutableDirectory(), settingsFolder);
+}
+
+namespace {
+std::unique_ptr<THistoryManager> &historyCell()
+{
+    static std::unique_ptr<THistoryManager> history;
+    return history;
+}
+} // namespace
+
+THistoryManager *HistoryManager()
+{
+    auto &history = historyCell();
+    if (!history)
+        history = std::make_unique<THistoryManager>();
+    return history.get();
+}
+
+void DestroyHistoryManager()
+{
+    std::unique_ptr<THistoryManager> history = std::move(historyCell());
+}

@@ -1,0 +1,109 @@
+#include "WherePutScriptDialogForm.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+TWherePutScriptDialogForm::TWherePutScriptDialogForm(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("WherePutScriptDialogForm"));
+    setWindowTitle(QStringLiteral("Скрипт успешно создан."));
+    // Fixed border, no title-bar buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(609, 89);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFixedSize(32, 32);
+    Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+
+    Label1 = new QLabel(QStringLiteral("Что сделать с созданным скриптом?"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont questionFont(QStringLiteral("Tahoma"));
+    questionFont.setPixelSize(15);
+    Label1->setFont(questionFont);
+
+    auto *bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+
+    InNewButton = new QPushButton(QStringLiteral("Открыть в новой закладке"), this);
+    InNewButton->setObjectName(QStringLiteral("InNewButton"));
+    InNewButton->setFixedSize(155, 25);
+    InCurrentButton = new QPushButton(QStringLiteral("Добавить в текущий скрипт"), this);
+    InCurrentButton->setObjectName(QStringLiteral("InCurrentButton"));
+    InCurrentButton->setFixedSize(155, 25);
+    ThrowIntoShredderButton = new QPushButton(QStringLiteral("Отправить в измельчитель"), this);
+    ThrowIntoShredderButton->setObjectName(QStringLiteral("ThrowIntoShredderButton"));
+    ThrowIntoShredderButton->setFixedSize(169, 25);
+    ThrowIntoShredderButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-delete"),
+                                                      style()->standardIcon(QStyle::SP_TrashIcon)));
+    for (QPushButton *button : {InNewButton, InCurrentButton, ThrowIntoShredderButton})
+        button->setAutoDefault(false);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(Image1);
+    top->addWidget(Label1, 1);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(InNewButton);
+    bottom->addWidget(InCurrentButton);
+    bottom->addStretch(1);
+    bottom->addWidget(ThrowIntoShredderButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->addLayout(top);
+    layout->addWidget(bevel);
+    layout->addLayout(bottom);
+
+    // The middle button comes first in the tab order.
+    setTabOrder(InCurrentButton, InNewButton);
+    setTabOrder(InNewButton, ThrowIntoShredderButton);
+
+    connect(InNewButton, &QPushButton::clicked, this, &TWherePutScriptDialogForm::InNewButtonClick);
+    connect(InCurrentButton, &QPushButton::clicked, this, &TWherePutScriptDialogForm::InCurrentButtonClick);
+    connect(ThrowIntoShredderButton, &QPushButton::clicked, this,
+            &TWherePutScriptDialogForm::ThrowIntoShredderButtonClick);
+}
+
+void TWherePutScriptDialogForm::Offer(TWherePutScripts offered)
+{
+    InNewButton->setEnabled(offered.Contains(wpsInNew));
+    InCurrentButton->setEnabled(offered.Contains(wpsInCurrent));
+    ThrowIntoShredderButton->setEnabled(offered.Contains(wpsThrowIntoShredder));
+}
+
+TWherePutScript TWherePutScriptDialogForm::Execute(TWherePutScripts offered)
+{
+    Offer(offered);
+    // Made without an owner: centre it on the main window by hand.
+    if (!parentWidget())
+        if (QWidget *main = QApplication::activeWindow())
+            move(main->frameGeometry().center() - rect().center());
+    exec();
+    return FChoice;
+}
+
+void TWherePutScriptDialogForm::InNewButtonClick()
+{
+    FChoice = wpsInNew;
+    done(QDialog::Accepted);
+}
+
+void TWherePutScriptDialogForm::InCurrentButtonClick()
+{
+    FChoice = wpsInCurrent;
+    done(QDialog::Accepted);
+}
+
+void TWherePutScriptDialogForm::ThrowIntoShredderButtonClick()
+{
+    FChoice = wpsThrowIntoShredder;
+    done(QDialog::Accepted);
+}
