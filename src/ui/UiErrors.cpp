@@ -31,7 +31,7 @@ void RunGuarded(const std::function<void()> &body)
 {
     try {
         body();
-    } catch (const EUiException &e) {
+    } catch (const EQuorvaneException &e) {
         ShowError(e.Message());
     } catch (const std::exception &e) {
         ShowError(QString::fromUtf8(e.what()));

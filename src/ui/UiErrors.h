@@ -3,25 +3,16 @@
 // Errors raised by the wizards and edit controls. Each carries the message
 // the application's error display shows.
 
-#include <QByteArray>
+#include "QuorvaneException.h"
+
 #include <QString>
 
-#include <exception>
 #include <functional>
 
-class EUiException : public std::exception
+class EUiException : public EQuorvaneException
 {
 public:
-    explicit EUiException(QString message)
-        : FMessage(std::move(message)), FUtf8(FMessage.toUtf8())
-    {
-    }
-    [[nodiscard]] const QString &Message() const noexcept { return FMessage; }
-    [[nodiscard]] const char *what() const noexcept override { return FUtf8.constData(); }
-
-private:
-    QString FMessage;
-    QByteArray FUtf8;
+    using EQuorvaneException::EQuorvaneException;
 };
 
 // Assigning an object of the wrong class.

@@ -1,0 +1,113 @@
+#include "ConnectionString.h"
+
+#include "DataErrors.h"
+
+#include <QFileInfo>
+
+namespace {
+
+bool isLocalAlias(const QString &host)
+{
+    return host.isEmpty() || host == QLatin1String(".") || host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0
+        || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+}
+
+const QString loopback = QStringLiteral("127.0.0.1");
+constexpr int defaultPort = 1433;
+
+} // namespace
+
+TServerTarget MapDataSource(const QString &dataSource, const QStringList &configEntries)
+{
+    QString text = dataSource.trimmed();
+    if (text.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
+        text = text.mid(4).trimmed();
+
+    TServerTarget target;
+    const qsizetype comma = text.lastIndexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        bool ok = false;
+        const int port = text.mid(comma + 1).trimmed().toInt(&ok);
+        if (ok && port > 0 && port <= 65535) {
+            target.Port = port;
+            text = text.left(comma).trimmed();
+        }
+    }
+    const qsizetype backslash = text.indexOf(QLatin1Char('\\'));
+    if (backslash >= 0) {
+        target.Instance = text.mid(backslash + 1).trimmed();
+        text = text.left(backslash).trimmed();
+    }
+
+    if (isLocalAlias(text)) {
+        target.Host = loopback;
+        if (target.Port == 0 && target.Instance.isEmpty())
+            target.Port = defaultPort;
+        return target;
+    }
+    if (target.Port == 0 && target.Instance.isEmpty()) {
+        for (const QString &entry : configEntries)
+            if (entry.compare(text, Qt::CaseInsensitive) == 0) {
+                target.ConfigEntry = entry;
+                return target;
+            }
+    }
+    target.Host = text;
+    return target;
+}
+
+bool IsFreeTdsDriver(const QString &driver)
+{
+    const QString name = QFileInfo(driver.trimmed()).fileName();
+    return name.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive)
+        || name.startsWith(QLatin1String("libtdsodbc"), Qt::CaseInsensitive);
+}
+
+QString BraceValue(const QString &propertyName, const QString &value, bool freeTds)
+{
+    if (value.contains(QLatin1String("};")) || value.contains(QChar(0)))
+        throw EDataAccessError(
+            QStringLiteral("Значение «%1» содержит символы «};», которые нельзя передать драйверу ODBC.").arg(propertyName));
+    QString body = value;
+    if (!freeTds)
+        body.replace(QLatin1String("}"), QLatin1String("}}"));
+    return QLatin1Char('{') + body + QLatin1Char('}');
+}
+
+QString BuildConnectionString(const TConnectionProperties &properties, const QStringList &configEntries)
+{
+    const bool freeTds = IsFreeTdsDriver(properties.Driver);
+    const TServerTarget target = MapDataSource(properties.DataSource, configEntries);
+
+    QStringList parts;
+    auto add = [&](const QString &keyword, const QString &property, const QString &value) {
+        parts << keyword + QLatin1Char('=') + BraceValue(property, value, freeTds);
+    };
+    add(QStringLiteral("DRIVER"), QStringLiteral("Driver"), properties.Driver);
+    if (!target.ConfigEntry.isEmpty()) {
+        add(QStringLiteral("SERVERNAME"), QStringLiteral("Data Source"), target.ConfigEntry);
+    } else if (freeTds) {
+        QString server = target.Host;
+        if (!target.Instance.isEmpty())
+            server += QLatin1Char('\\') + target.Instance;
+        add(QStringLiteral("SERVER"), QStringLiteral("Data Source"), server);
+        if (target.Port != 0)
+            add(QStringLiteral("PORT"), QStringLiteral("Data Source"), QString::number(target.Port));
+    } else {
+        QString server = target.Host;
+        if (!target.Instance.isEmpty())
+            server += QLatin1Char('\\') + target.Instance;
+        if (target.Port != 0)
+            server += QLatin1Char(',') + QString::number(target.Port);
+        add(QStringLiteral("SERVER"), QStringLiteral("Data Source"), server);
+    }
+    add(QStringLiteral("UID"), QStringLiteral("User ID"), properties.UserId);
+    add(QStringLiteral("PWD"), QStringLiteral("Password"), properties.Password);
+    add(QStringLiteral("APP"), QStringLiteral("Application Name"), properties.ApplicationName);
+    add(QStringLiteral("WSID"), QStringLiteral("Workstation ID"), properties.WorkstationId);
+    if (freeTds)
+        parts << QStringLiteral("ClientCharset=UTF-8");
+    // Every value, the last one too, is followed by ";": FreeTDS keeps the
+    // closing brace of a braced value that ends the string.
+    return parts.join(QLatin1Char(';')) + QLatin1Char(';');
+}

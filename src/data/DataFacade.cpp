@@ -1,0 +1,384 @@
+#include "DataFacade.h"
+
+#include "FreeTdsConfig.h"
+#include "OdbcCursor.h"
+#include "OdbcRowSet.h"
+#include "SqlNames.h"
+
+#if __has_include("SimpleSettingsManager.h")
+#include "SimpleSettingsManager.h"
+#define QUORVANE_HAVE_SETTINGS 1
+#endif
+
+const QString TDataAccessFacade::DataSourceProperty = QStringLiteral("Data Source");
+const QString TDataAccessFacade::InitialCatalogProperty = QStringLiteral("Initial Catalog");
+const QString TDataAccessFacade::UserIdProperty = QStringLiteral("User ID");
+const QString TDataAccessFacade::PasswordProperty = QStringLiteral("Password");
+
+namespace {
+
+const QString defaultDriver = QStringLiteral("FreeTDS");
+
+QString configuredDriver()
+{
+#ifdef QUORVANE_HAVE_SETTINGS
+    const QString driver = SettingsManager()
+                               ->GetSetting(QStringLiteral("Connection"), QStringLiteral("Driver"), defaultDriver)
+                               ->Value()
+                               .trimmed();
+    return driver.isEmpty() ? defaultDriver : driver;
+#else
+    return defaultDriver;
+#endif
+}
+
+// Runs a cleanup step after a failure without letting its own failure hide
+// the first one.
+template <typename F>
+void quietly(F &&step) noexcept
+{
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+TDataAccessFacade::TDataAccessFacade() = default;
+
+TDataAccessFacade::~TDataAccessFacade()
+{
+    CloseConnection();
+}
+
+QString TDataAccessFacade::Driver() const
+{
+    return m_driverOverride.isEmpty() ? configuredDriver() : m_driverOverride;
+}
+
+void TDataAccessFacade::SetDriver(const QString &Driver)
+{
+    CloseConnection();
+    m_driverOverride = Driver.trimmed();
+}
+
+bool TDataAccessFacade::Connected() const
+{
+    return m_connection && m_connection->isOpen();
+}
+
+QString TDataAccessFacade::ConnectionProperty(const QString &Name) const
+{
+    if (Name.compare(DataSourceProperty, Qt::CaseInsensitive) == 0)
+        return m_properties.DataSource;
+    if (Name.compare(InitialCatalogProperty, Qt::CaseInsensitive) == 0)
+        return m_catalog;
+    if (Name.compare(UserIdProperty, Qt::CaseInsensitive) == 0)
+        return m_properties.UserId;
+    if (Name.compare(PasswordProperty, Qt::CaseInsensitive) == 0)
+        return m_properties.Password;
+    throw EDataAccessError(QStringLiteral("Нет свойства подключения «%1».").arg(Name));
+}
+
+QString TDataAccessFacade::BuildConnectionText() const
+{
+    TConnectionProperties properties = m_properties;
+    properties.Driver = Driver();
+    return BuildConnectionString(properties, FreeTdsEntryNames());
+}
+
+void TDataAccessFacade::OpenConnection()
+{
+    CloseConnection();
+    if (m_properties.DataSource.trimmed().isEmpty())
+        return;
+    const QString text = BuildConnectionText();
+    auto connection = std::make_unique<odbc::Connection>();
+    connection->open(text, m_catalog, m_loginTimeout);
+    m_connection = std::move(connection);
+    ++m_openCount;
+}
+
+void TDataAccessFacade::CloseConnection() noexcept
+{
+    CloseQuery();
+    m_connection.reset();
+}
+
+void TDataAccessFacade::EnsureOpen()
+{
+    if (Connected())
+        return;
+    if (m_properties.DataSource.trimmed().isEmpty())
+        throw EDataAccessError(QStringLiteral("Сервер не выбран."));
+    OpenConnection();
+}
+
+std::unique_ptr<odbc::Connection> TDataAccessFacade::OpenExtraConnection(const QString &Catalog) const
+{
+    if (m_properties.DataSource.trimmed().isEmpty())
+        throw EDataAccessError(QStringLiteral("Сервер не выбран."));
+    auto connection = std::make_unique<odbc::Connection>();
+    connection->open(BuildConnectionText(), Catalog, m_loginTimeout);
+    return connection;
+}
+
+void TDataAccessFacade::SetServer(const TSQLServer *Server)
+{
+    if (!Server)
+        return;
+    CloseConnection();
+    m_properties.DataSource = Server->Name;
+    OpenConnection();
+}
+
+void TDataAccessFacade::SetLogin(const QString &Login, const QString &Password)
+{
+    CloseConnection();
+    m_properties.UserId = Login;
+    m_properties.Password = Password;
+}
+
+QString TDataAccessFacade::GetDataBaseName() const
+{
+    return m_catalog;
+}
+
+void TDataAccessFacade::UseDataBase(const QString &Name)
+{
+    m_rememberedDataBase = GetDataBaseName();
+    CloseConnection();
+    m_catalog = Name;
+    if (!Name.isEmpty())
+        OpenConnection();
+}
+
+void TDataAccessFacade::RestoreDataBase()
+{
+    CloseConnection();
+    m_catalog = m_rememberedDataBase;
+    OpenConnection();
+}
+
+void TDataAccessFacade::ResetDataBase()
+{
+    UseDataBase(QString());
+}
+
+void TDataAccessFacade::SwitchToDataBase(const TDataBase *DataBase)
+{
+    if (!DataBase)
+        return;
+    if (GetDataBaseName() != DataBase->Name)
+        UseDataBase(DataBase->Name);
+}
+
+bool TDataAccessFacade::OpenQuery()
+{
+    CloseQuery();
+    EnsureOpen();
+    m_statement = std::make_unique<odbc::Statement>(*m_connection);
+    m_statement->execDirect(m_sql.join(QStringLiteral("\r\n")));
+    m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
+    return m_cursor->fetch();
+}
+
+bool TDataAccessFacade::NextRow()
+{
+    return m_cursor && m_cursor->fetch();
+}
+
+void TDataAccessFacade::CloseQuery() noexcept
+{
+    m_cursor.reset();
+    if (m_statement)
+        m_statement->closeCursor();
+    m_statement.reset();
+}
+
+std::unique_ptr<TDataBaseList> TDataAccessFacade::GetDataBases()
+{
+    std::unique_ptr<TDataBaseList> list;
+    try {
+        UseDataBase(QStringLiteral("master"));
+        ClearSql();
+        AddSql(QStringLiteral("SELECT * FROM sysdatabases "));
+        AddSql(QStringLiteral("ORDER BY name"));
+        if (OpenQuery()) {
+            const int dbid = m_cursor->requireField(QStringLiteral("dbid"));
+            const int name = m_cursor->requireField(QStringLiteral("name"));
+            list = std::make_unique<TDataBaseList>();
+            do {
+                list->Add(std::make_unique<TDataBase>(m_cursor->asString(name), qint32(m_cursor->asInteger(dbid))));
+            } while (NextRow());
+        }
+    } catch (...) {
+        CloseQuery();
+        quietly([this] { RestoreDataBase(); });
+        throw;
+    }
+    CloseQuery();
+    RestoreDataBase();
+    return list;
+}
+
+std::unique_ptr<TTableList> TDataAccessFacade::GetTables(TDataBase *DataBase)
+{
+    std::unique_ptr<TTableList> list;
+    try {
+        ClearSql();
+        AddSql(QStringLiteral("SELECT * FROM sysobjects WHERE %1='%2'").arg(QStringLiteral("xtype"), QStringLiteral("U ")));
+        AddSql(QStringLiteral(" ORDER BY name"));
+        if (OpenQuery()) {
+            const int xtype = m_cursor->requireField(QStringLiteral("xtype"));
+            const int id = m_cursor->requireField(QStringLiteral("id"));
+            const int name = m_cursor->requireField(QStringLiteral("name"));
+            list = std::make_unique<TTableList>();
+            do {
+                auto table = std::make_unique<TTable>(m_cursor->asString(name), m_cursor->asString(xtype),
+                                                      qint32(m_cursor->asInteger(id)));
+                table->DataBase = DataBase;
+                list->Add(std::move(table));
+            } while (NextRow());
+        }
+    } catch (...) {
+        CloseQuery();
+        throw;
+    }
+    CloseQuery();
+    return list;
+}
+
+std::unique_ptr<QStringList> TDataAccessFacade::GetPrimaryColumnNames(const TTable *Table)
+{
+    if (!Table)
+        return nullptr;
+    CloseQuery();
+    EnsureOpen();
+    auto names = std::make_unique<QStringList>();
+    odbc::Statement statement(*m_connection);
+    // The name goes in as a string literal; in brackets when it needs them,
+    // so the procedure reads a name with a dot or a blank as one name.
+    statement.execDirect(QStringLiteral("EXEC sp_MShelpcolumns N%1").arg(QuoteString(QuoteName(Table->Name))));
+    // The procedure may send a few empty results before its column list.
+    while (statement.columnCount() == 0)
+        if (statement.moreResults() == SQL_NO_DATA) {
+            statement.closeCursor();
+            return names;
+        }
+    odbc::Cursor cursor(statement);
+    const int flags = cursor.requireField(QStringLiteral("col_flags"));
+    const int name = cursor.requireField(QStringLiteral("col_name"));
+    while (cursor.fetch())
+        if (cursor.asInteger(flags) == 4)
+            names->append(cursor.asString(name));
+    statement.closeCursor();
+    return names;
+}
+
+void TDataAccessFacade::LoadColumns(TTable *Table)
+{
+    if (!Table)
+        return;
+    const std::unique_ptr<QStringList> primary = GetPrimaryColumnNames(Table);
+    ClearSql();
+    Table->Columns.Clear();
+    AddSql(QStringLiteral("SELECT * FROM syscolumns WHERE %1=%2;").arg(QStringLiteral("id")).arg(Table->Id));
+    try {
+        if (OpenQuery()) {
+            const int xtype = m_cursor->requireField(QStringLiteral("xtype"));
+            const int id = m_cursor->requireField(QStringLiteral("id"));
+            const int status = m_cursor->requireField(QStringLiteral("status"));
+            const int length = m_cursor->requireField(QStringLiteral("length"));
+            const int name = m_cursor->requireField(QStringLiteral("name"));
+            const int xprec = m_cursor->fieldIndex(QStringLiteral("xprec"));
+            const int xscale = m_cursor->fieldIndex(QStringLiteral("xscale"));
+            const int computed = m_cursor->fieldIndex(QStringLiteral("iscomputed"));
+            do {
+                const quint8 type = quint8(m_cursor->asInteger(xtype));
+                const qint32 tableId = qint32(m_cursor->asInteger(id));
+                const qint64 statusValue = m_cursor->asInteger(status);
+                const qint32 lengthValue = qint32(m_cursor->asInteger(length));
+                const QString columnName = m_cursor->asString(name);
+                std::unique_ptr<TCustomColumn> column =
+                    GetColumnClass(type)(columnName, type, tableId, statusValue == 128, lengthValue);
+                if ((type == XType::Decimal || type == XType::Numeric) && xprec >= 0 && xscale >= 0) {
+                    column->Precision = int(m_cursor->asInteger(xprec));
+                    column->Scale = int(m_cursor->asInteger(xscale));
+                }
+                if (computed >= 0 && !m_cursor->isNull(computed))
+                    column->IsComputed = m_cursor->asInteger(computed) != 0;
+                if (primary)
+                    column->IsPrimaryKey = primary->contains(columnName, Qt::CaseInsensitive);
+                Table->Columns.Add(std::move(column));
+            } while (NextRow());
+        }
+    } catch (...) {
+        CloseQuery();
+        throw;
+    }
+    // The server would keep the connection busy with a half-read result.
+    CloseQuery();
+}
+
+TColumnClass TDataAccessFacade::GetColumnClass(quint8 XType)
+{
+    return ::GetColumnClass(XType);
+}
+
+std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table)
+{
+    m_lastOpenError.clear();
+    if (!Table)
+        return nullptr;
+    try {
+        const QString catalog = Table->DataBase ? Table->DataBase->Name : m_catalog;
+        const QString name = QuoteName(Table->Name);
+        return std::make_unique<TOdbcRowSet>(OpenExtraConnection(catalog), QStringLiteral("SELECT COUNT(*) FROM %1").arg(name),
+                                             QStringLiteral("SELECT * FROM %1").arg(name));
+    } catch (const EQuorvaneException &error) {
+        m_lastOpenError = error.Message();
+    } catch (const std::exception &error) {
+        m_lastOpenError = QString::fromLocal8Bit(error.what());
+    }
+    return nullptr;
+}
+
+std::unique_ptr<TScriptCommand> TDataAccessFacade::MakeScriptCommand(const TScript *Script)
+{
+    if (!Script)
+        return nullptr;
+    QString text;
+    for (const QString &line : Script->Lines)
+        text += line + QStringLiteral("\r\n");
+    return std::make_unique<TScriptCommand>(this, text);
+}
+
+TScriptResult TDataAccessFacade::ExecuteScriptText(const QString &Text, int MaxRows)
+{
+    CloseQuery();
+    EnsureOpen();
+    return RunScript(*m_connection, Text, MaxRows);
+}
+
+namespace {
+std::unique_ptr<TDataAccessFacade> &facadeCell()
+{
+    static std::unique_ptr<TDataAccessFacade> facade;
+    return facade;
+}
+} // namespace
+
+TDataAccessFacade *DataAccessFacade()
+{
+    auto &facade = facadeCell();
+    if (!facade)
+        facade = std::make_unique<TDataAccessFacade>();
+    return facade.get();
+}
+
+void DestroyDataAccessFacade()
+{
+    facadeCell().reset();
+}

@@ -1,0 +1,198 @@
+#pragma once
+
+// The table script wizard: pick a table (with nickname and delete option),
+// the columns to carry and the key columns, then watch the generation and
+// take its script. The rest of the application is reached only through
+// IWizzardController and the domain objects handed in.
+//
+// GUI thread only. The controller reports progress and completion on the GUI
+// thread. A wizard closed while its generation runs breaks the generation off
+// and detaches its handlers, so no report reaches it afterwards.
+
+#include "PageControlWizzard.h"
+#include "UiErrors.h"
+#include "WizzardController.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+class QTreeWidget;
+class TScript;
+class TTable;
+class TTableList;
+
+class EOneTableScriptCreationDialogException : public EUiException
+{
+public:
+    using EUiException::EUiException;
+};
+
+class ETablesNotAssignedException : public EOneTableScriptCreationDialogException
+{
+public:
+    ETablesNotAssignedException();
+};
+
+class EWizzardControllerNotAssignedException : public EOneTableScriptCreationDialogException
+{
+public:
+    EWizzardControllerNotAssignedException();
+};
+
+class TOneStepCreatinWizard : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TOneStepCreatinWizard(QWidget *parent = nullptr);
+    ~TOneStepCreatinWizard() override;
+
+    [[nodiscard]] TTableList *Tables() const { return FTables; }
+    // Borrowed; fills the table tree when a list is given.
+    void SetTables(TTableList *value);
+    [[nodiscard]] const std::shared_ptr<IWizzardController> &WizzardController() const { return FWizzardController; }
+    void SetWizzardController(std::shared_ptr<IWizzardController> value);
+    // The script the generation delivered; owned by the form.
+    [[nodiscard]] TScript *ResultScript() const { return FResultScript.get(); }
+    // The table of the selected tree node, or none.
+    [[nodiscard]] TTable *SelectedTable() const;
+    // True from the start of a generation until its completion report.
+    [[nodiscard]] bool IsGenerating() const { return FGenerating; }
+    [[nodiscard]] TPageControlWizzard *Wizzard() const { return PageControlWizzard; }
+
+    // Handlers, public so that hosts and tests can drive the form.
+    void PageControlWizzardShow(TPageControlWizzardStep *sender);
+    void PageControlWizzardCancel(TPageControlWizzardStep *sender);
+    void ExitActionExecute();
+    void GreetingsWizzardStepShow(TPageControlWizzardStep *sender);
+    void GreetingsWizzardStepExecute(TPageControlWizzardStep *sender);
+    void TableCoosingWizzardStepShow(TPageControlWizzardStep *sender);
+    void TablesTreeViewChange();
+    void ServersTreeViewDblClick();
+    void AdditionalParamsCheckBoxClick();
+    void TableCoosingWizzardStepExecute(TPageControlWizzardStep *sender);
+    void UseSelectedColumnActionExecute();
+    void UseAllColumnsActionExecute();
+    void DoNotUseSelectedColumnActionExecute();
+    void DoNotUseAllColumnsActionExecute();
+    void ColumnsSelectWizzardStepExecute(TPageControlWizzardStep *sender);
+    void ColumnsCheckListBoxClickCheck();
+    void PrimaryColumnsSelectWizzardStepExecute(TPageControlWizzardStep *sender);
+    void BreakSriptGenerationButtonClick();
+
+    void ScriptCreated(IWizzardController *sender, std::unique_ptr<TScript> script);
+    void ScriptCreationProgress(IWizzardController *sender, int percent, const QString &text);
+
+    void ShowGreetingLayout();
+    void ShowStepLayout();
+
+    // "type [type, PK, Identity]" tail of a key list item.
+    static QString ColumnDescription(const class TCustomColumn &column);
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void BuildForm();
+    void BuildSteps();
+    QWidget *BuildGreetingsPage();
+    QWidget *BuildTableSelectPage();
+    QWidget *BuildColumnsSelectPage();
+    QWidget *BuildPrimaryColumnsSelectPage();
+    QWidget *BuildProgressPage();
+    void UpdateColumnsNextState();
+    void UpdateKeysNextState();
+    void MarkUsedColumns();
+    void FillKeyColumnsList();
+    void StoreKeyColumns();
+    void DetachFromGeneration();
+
+    TTableList *FTables = nullptr;
+    std::shared_ptr<IWizzardController> FWizzardController;
+    std::unique_ptr<TScript> FResultScript;
+    bool FGenerating = false;
+
+    QWidget *ImagePanel;
+    QLabel *Image1;
+    QWidget *TopPanel;
+    QLabel *StepNameLabel;
+    QLabel *StepDiscriptionLabel;
+    QFrame *TopBevel;
+    QStackedWidget *PageControl;
+    QWidget *BottomPanel;
+    QPushButton *PreviosButton;
+    QPushButton *NextButton;
+    QPushButton *CancelButton;
+
+    QWidget *GreetingsTabSheet;
+    QWidget *TableSelectTabSheet;
+    QTreeWidget *TablesTreeView;
+    QCheckBox *AdditionalParamsCheckBox;
+    QWidget *AdditionalTableParamsPanel;
+    QLineEdit *TableNicknameEdit;
+    QCheckBox *DeleteTableCheckBox;
+    QWidget *ColumnsSelectTabSheet;
+    QListWidget *AllColumnsListBox;
+    QListWidget *UsedColumnsListBox;
+    QWidget *PrimaryColumnsSelectTabSheet;
+    QListWidget *ColumnsCheckListBox;
+    QWidget *ProgressTabSheet;
+    QLabel *ProgressLabel;
+    QProgressBar *ProgressBar;
+    QLabel *ProgressInfoLabel;
+    QPushButton *BreakSriptGenerationButton;
+
+    QAction *ExitAction;
+    QAction *UseSelectedColumnAction;
+    QAction *UseAllColumnsAction;
+    QAction *DoNotUseSelectedColumnAction;
+    QAction *DoNotUseAllColumnsAction;
+
+    TPageControlWizzard *PageControlWizzard;
+    TPageControlWizzardStep *GreetingsWizzardStep;
+    TPageControlWizzardStep *TableCoosingWizzardStep;
+    TPageControlWizzardStep *ColumnsSelectWizzardStep;
+    TPageControlWizzardStep *PrimaryColumnsSelectWizzardStep;
+    TPageControlWizzardStep *ProgressWizzardStep;
+};
+
+// Runs the wizard for one caller: owns the form, and with it the script.
+class TOneTableScriptCreationDialog
+{
+public:
+    TOneTableScriptCreationDialog();
+    ~TOneTableScriptCreationDialog();
+    TOneTableScriptCreationDialog(const TOneTableScriptCreationDialog &) = delete;
+    TOneTableScriptCreationDialog &operator=(const TOneTableScriptCreationDialog &) = delete;
+
+    void SetTables(TTableList *value);
+    void SetWizzardController(std::shared_ptr<IWizzardController> value);
+    // Shows the wizard modally; true when it closed with OK.
+    bool Execute();
+    // The generated script's lines, or none; valid until the dialog goes.
+    [[nodiscard]] const QStringList *Script() const;
+    [[nodiscard]] TOneStepCreatinWizard *Form() const { return FForm.get(); }
+
+private:
+    std::unique_ptr<TOneStepCreatinWizard> FForm;
+};
+
+namespace OneTableWizardTexts {
+inline const QString TablesNotAssigned = QStringLiteral("Список таблиц не задан.");
+inline const QString ControllerNotAssigned = QStringLiteral("Контроллер мастера создания скриптов не задан.");
+}

@@ -1,0 +1,116 @@
+#include "WorkbenchGeneration.h"
+
+#include "Parser.h"
+#include "RowSet.h"
+#include "TextFile.h"
+
+#include <QEventLoop>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimer>
+
+TWorkbenchSession::TWorkbenchSession(const QString &DataSource, const QString &Login, const QString &Password,
+                                     const QString &DataBase)
+{
+    m_facade.SetDriver(QStringLiteral("FreeTDS"));
+    m_facade.SetLogin(Login, Password);
+    const TSQLServer server(DataSource);
+    m_facade.SetServer(&server);
+    m_dataBases = m_facade.GetDataBases();
+    if (m_dataBases)
+        for (int i = 0; i < m_dataBases->Count(); ++i)
+            if (m_dataBases->Items(i)->Name == DataBase)
+                m_dataBase = m_dataBases->Items(i);
+    if (!m_dataBase)
+        throw EQuorvaneException(QStringLiteral("no database %1").arg(DataBase));
+    m_facade.SwitchToDataBase(m_dataBase);
+}
+
+QStringList TWorkbenchSession::TableNames()
+{
+    QStringList names;
+    if (const auto tables = m_facade.GetTables(m_dataBase))
+        for (int i = 0; i < tables->Count(); ++i)
+            names << tables->Items(i)->Name;
+    return names;
+}
+
+bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error)
+{
+    const auto tables = m_facade.GetTables(m_dataBase);
+    TTable *table = nullptr;
+    for (int i = 0; tables && i < tables->Count(); ++i)
+        if (tables->Items(i)->Name == Choices.Table)
+            table = tables->Items(i);
+    if (!table) {
+        Error = QStringLiteral("no table %1").arg(Choices.Table);
+        return false;
+    }
+    m_facade.LoadColumns(table);
+    for (int i = 0; i < table->Columns.Count(); ++i) {
+        TCustomColumn *column = table->Columns.Items(i);
+        column->IsUsed = Choices.Columns.isEmpty() || Choices.Columns.contains(column->Name, Qt::CaseInsensitive);
+        column->IsKey = Choices.Keys.isEmpty() ? column->IsPrimaryKey && column->IsUsed
+                                               : Choices.Keys.contains(column->Name, Qt::CaseInsensitive);
+    }
+    if (!Choices.Nickname.isEmpty())
+        table->Nickname = Choices.Nickname;
+    std::unique_ptr<TRowSet> rows = m_facade.OpenTableRows(table);
+    if (!rows) {
+        Error = QStringLiteral("rows of %1 not opened: %2").arg(table->Name, m_facade.LastOpenError());
+        return false;
+    }
+    auto settings = std::make_shared<TParseSettings>();
+    settings->SetDeleteTable(Choices.DeleteTable);
+
+    QEventLoop loop;
+    std::unique_ptr<TScript> script;
+    bool delivered = false;
+    QPointer<TScriptCreatorParser> parser = new TScriptCreatorParser;
+    parser->OnScriptCreated = [&](TScriptCreatorParser *, std::unique_ptr<TScript> Script) {
+        script = std::move(Script);
+        delivered = true;
+    };
+    QObject::connect(parser.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
+    // A worker that fails frees itself without a word; the time limit only
+    // guards against a hang.
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    parser->Start(table, rows.get(), settings);
+    loop.exec();
+    if (parser) {
+        parser->BreakOffAndFree();
+        Error = QStringLiteral("the generator did not finish");
+        return false;
+    }
+    if (!delivered || !script) {
+        Error = QStringLiteral("the generator failed reading the rows");
+        return false;
+    }
+    Lines = script->Lines;
+    return true;
+}
+
+QList<QStringList> TWorkbenchSession::Query(const QString &Sql)
+{
+    const TScriptResult result = m_facade.ExecuteScriptText(Sql, 1000000);
+    if (result.HasErrors())
+        throw EQuorvaneException(result.FirstError());
+    return result.Rows;
+}
+
+QString TWorkbenchSession::Execute(const QString &Sql)
+{
+    const TScriptResult result = m_facade.ExecuteScriptText(Sql, 100);
+    return result.FirstError();
+}
+
+QByteArray ScriptFileBytes(const QStringList &Lines)
+{
+    return EncodeTextLines(Lines);
+}
+
+QByteArray MaskCreationTime(QByteArray Bytes)
+{
+    static const QRegularExpression time(QStringLiteral("Creation date and time „[^“\r\n]*“"));
+    return QString::fromUtf8(Bytes).replace(time, QStringLiteral("Creation date and time „(masked)“")).toUtf8();
+}

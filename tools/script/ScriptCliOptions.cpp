@@ -1,0 +1,123 @@
+#include "ScriptCliOptions.h"
+
+const char *const ScriptCliUsage =
+    "usage: quorvane-script --server NAME --login LOGIN --database DB --table TABLE\n"
+    "                       [--columns a,b,c] [--keys k1,k2] [--nickname NAME] [--delete]\n"
+    "                       [--output FILE] [--verbose]\n"
+    "Writes the data script of one table. The password is read from the environment\n"
+    "variable QUORVANE_PASSWORD, or asked for when standard input is a terminal.\n"
+    "  --columns  the columns the script carries (default: all)\n"
+    "  --keys     the columns rows are matched on (default: the primary key)\n"
+    "  --nickname the name the script addresses the target table by\n"
+    "  --delete   delete the target's rows before the merge\n"
+    "  --output   the script file (default: standard output)\n"
+    "  --verbose  report progress on standard error also when it is not a terminal\n";
+
+namespace {
+
+// "a, b,c" -> a, b, c; an empty entry is a mistake.
+bool splitNames(const QString &text, QStringList &out)
+{
+    out.clear();
+    for (const QString &part : text.split(u',')) {
+        const QString name = part.trimmed();
+        if (name.isEmpty())
+            return false;
+        out.append(name);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Arguments, QString &Error)
+{
+    TScriptCliOptions o;
+    bool sawColumns = false, sawKeys = false;
+    for (qsizetype k = 0; k < Arguments.size(); ++k) {
+        QString name = Arguments.at(k);
+        std::optional<QString> inlineValue;
+        if (name.startsWith(QLatin1String("--"))) {
+            const qsizetype eq = name.indexOf(u'=');
+            if (eq > 2) {
+                inlineValue = name.mid(eq + 1);
+                name.truncate(eq);
+            }
+        }
+        const auto flag = [&](bool &target) {
+            if (inlineValue) {
+                Error = QStringLiteral("%1 takes no value").arg(name);
+                return false;
+            }
+            target = true;
+            return true;
+        };
+        const auto value = [&](QString &target) {
+            if (inlineValue) {
+                target = *inlineValue;
+            } else if (k + 1 < Arguments.size()) {
+                target = Arguments.at(++k);
+            } else {
+                Error = QStringLiteral("%1 needs a value").arg(name);
+                return false;
+            }
+            if (target.trimmed().isEmpty()) {
+                Error = QStringLiteral("%1 needs a value").arg(name);
+                return false;
+            }
+            return true;
+        };
+        QString text;
+        bool ok = true;
+        if (name == QLatin1String("--server")) {
+            ok = value(o.Server);
+        } else if (name == QLatin1String("--login")) {
+            ok = value(o.Login);
+        } else if (name == QLatin1String("--database")) {
+            ok = value(o.DataBase);
+        } else if (name == QLatin1String("--table")) {
+            ok = value(o.Table);
+        } else if (name == QLatin1String("--nickname")) {
+            ok = value(o.Nickname);
+        } else if (name == QLatin1String("--output")) {
+            ok = value(o.Output);
+        } else if (name == QLatin1String("--columns") || name == QLatin1String("--keys")) {
+            ok = value(text);
+            QStringList &list = name == QLatin1String("--keys") ? o.Keys : o.Columns;
+            bool &seen = name == QLatin1String("--keys") ? sawKeys : sawColumns;
+            if (ok && seen) {
+                Error = QStringLiteral("%1 is given twice").arg(name);
+                ok = false;
+            }
+            seen = true;
+            if (ok && !splitNames(text, list)) {
+                Error = QStringLiteral("%1 wants names separated by commas, got \"%2\"").arg(name, text);
+                ok = false;
+            }
+        } else if (name == QLatin1String("--delete")) {
+            ok = flag(o.DeleteTable);
+        } else if (name == QLatin1String("--verbose")) {
+            ok = flag(o.Verbose);
+        } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            ok = flag(o.Help);
+        } else if (name == QLatin1String("--password")) {
+            Error = QStringLiteral("the password is not taken from the command line; set QUORVANE_PASSWORD");
+            ok = false;
+        } else {
+            Error = QStringLiteral("unknown argument \"%1\"").arg(Arguments.at(k));
+            ok = false;
+        }
+        if (!ok)
+            return std::nullopt;
+    }
+    if (o.Help)
+        return o;
+    const std::pair<const char *, const QString *> required[] = {
+        {"--server", &o.Server}, {"--login", &o.Login}, {"--database", &o.DataBase}, {"--table", &o.Table}};
+    for (const auto &[option, field] : required)
+        if (field->isEmpty()) {
+            Error = QStringLiteral("%1 is required").arg(QLatin1String(option));
+            return std::nullopt;
+        }
+    return o;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// The command line of quorvane-script. The password is never an argument:
+// it comes from QUORVANE_PASSWORD or is asked for on the terminal.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Exit status of quorvane-script.
+enum TScriptExitCode : int {
+    secSuccess = 0,
+    secFailure = 1,
+    secBadArguments = 2,
+    secConnectionFailed = 3,
+    secNoSuchObject = 4,
+};
+
+struct TScriptCliOptions
+{
+    QString Server;
+    QString Login;
+    QString DataBase;
+    QString Table;
+    // Empty: every column of the table.
+    QStringList Columns;
+    // Empty: the table's primary key.
+    QStringList Keys;
+    QString Nickname;
+    bool DeleteTable = false;
+    // Empty: standard output.
+    QString Output;
+    bool Verbose = false;
+    bool Help = false;
+};
+
+extern const char *const ScriptCliUsage;
+
+// Parses the arguments after the program name. On a mistake returns nothing
+// and sets Error to a one-line message.
+[[nodiscard]] std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Arguments, QString &Error);

@@ -1,0 +1,70 @@
+#pragma once
+
+// Progress of quorvane-script on standard error: a bar redrawn in place on a
+// terminal, a line per tenth of the rows when asked to be verbose otherwise.
+
+#include "RowSet.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <functional>
+
+// Passes a row set through and calls OnRow after every move to the next
+// row, with the number of rows passed so far.
+class TCountingRowSet final : public TRowSet
+{
+public:
+    explicit TCountingRowSet(TRowSet &Rows) : m_rows(Rows) {}
+
+    std::function<void(qint64 Rows)> OnRow;
+
+    qint64 RecordCount() override { return m_rows.RecordCount(); }
+    [[nodiscard]] bool Eof() const override { return m_rows.Eof(); }
+    void Next() override
+    {
+        m_rows.Next();
+        ++m_count;
+        if (OnRow)
+            OnRow(m_count);
+    }
+    [[nodiscard]] int FieldCount() const override { return m_rows.FieldCount(); }
+    [[nodiscard]] QString FieldName(int index) const override { return m_rows.FieldName(index); }
+    [[nodiscard]] bool IsNull(int index) const override { return m_rows.IsNull(index); }
+    [[nodiscard]] QString AsString(int index) const override { return m_rows.AsString(index); }
+    [[nodiscard]] qint64 AsInteger(int index) const override { return m_rows.AsInteger(index); }
+
+    [[nodiscard]] qint64 Count() const { return m_count; }
+
+private:
+    TRowSet &m_rows;
+    qint64 m_count = 0;
+};
+
+class TProgressDisplay
+{
+public:
+    enum TMode { pmQuiet, pmBar, pmLines };
+
+    TProgressDisplay(TMode Mode, std::FILE *Out) : m_mode(Mode), m_out(Out) {}
+
+    void Start(qint64 TotalRows);
+    void Update(qint64 Rows);
+    // Draws the last state and ends the bar's line.
+    void Finish(qint64 Rows);
+
+    // "12:05", "1:02:03"; "--:--" for an unknown time.
+    [[nodiscard]] static QString FormatDuration(double Seconds);
+    // The bar's text for a state, without the leading carriage return.
+    [[nodiscard]] static QString BarText(qint64 Rows, qint64 Total, double ElapsedSeconds);
+
+private:
+    void Draw(qint64 Rows);
+
+    TMode m_mode;
+    std::FILE *m_out;
+    qint64 m_total = 0;
+    QElapsedTimer m_clock;
+    qint64 m_lastDrawMs = -1;
+    int m_lastTenth = -1;
+};
