@@ -105,8 +105,13 @@ QString BuildConnectionString(const TConnectionProperties &properties, const QSt
     add(QStringLiteral("PWD"), QStringLiteral("Password"), properties.Password);
     add(QStringLiteral("APP"), QStringLiteral("Application Name"), properties.ApplicationName);
     add(QStringLiteral("WSID"), QStringLiteral("Workstation ID"), properties.WorkstationId);
-    if (freeTds)
+    if (freeTds) {
+        // With "auto" (the packaged default) FreeTDS retries versions on a
+        // silent server without end and the login time-out never fires; 7.1
+        // is SQL Server 2000's own protocol and later servers accept it.
+        parts << QStringLiteral("TDS_Version=7.1");
         parts << QStringLiteral("ClientCharset=UTF-8");
+    }
     // Every value, the last one too, is followed by ";": FreeTDS keeps the
     // closing brace of a braced value that ends the string.
     return parts.join(QLatin1Char(';')) + QLatin1Char(';');

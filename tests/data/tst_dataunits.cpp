@@ -121,7 +121,7 @@ private Q_SLOTS:
         properties.Password = QStringLiteral("se;cret");
         const QString text = BuildConnectionString(properties, {});
         QCOMPARE(text, QStringLiteral("DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1433};UID={sa};PWD={se;cret};"
-                                      "APP={Quorvane};WSID={QUORVANE-WS};ClientCharset=UTF-8;"));
+                                      "APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.1;ClientCharset=UTF-8;"));
         QVERIFY(!text.contains(QLatin1String("DATABASE")));
     }
 
