@@ -101,6 +101,10 @@ QString BuildConnectionString(const TConnectionProperties &properties, const QSt
             server += QLatin1Char(',') + QString::number(target.Port);
         add(QStringLiteral("SERVER"), QStringLiteral("Data Source"), server);
     }
+    // (unixODBC keeps a wide SQL_ATTR_CURRENT_CATALOG set before the
+    // connection as a narrow string, cutting it at the first zero byte.)
+    if (!properties.InitialCatalog.isEmpty())
+        add(QStringLiteral("DATABASE"), QStringLiteral("Initial Catalog"), properties.InitialCatalog);
     add(QStringLiteral("UID"), QStringLiteral("User ID"), properties.UserId);
     add(QStringLiteral("PWD"), QStringLiteral("Password"), properties.Password);
     add(QStringLiteral("APP"), QStringLiteral("Application Name"), properties.ApplicationName);

@@ -102,7 +102,7 @@ private:
     void OpenConnection();
     void CloseConnection() noexcept;
     void EnsureOpen();
-    [[nodiscard]] QString BuildConnectionText() const;
+    [[nodiscard]] QString BuildConnectionText(const QString &Catalog) const;
     [[nodiscard]] std::unique_ptr<odbc::Connection> OpenExtraConnection(const QString &Catalog) const;
     bool NextRow();
 

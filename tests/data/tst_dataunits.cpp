@@ -123,6 +123,8 @@ private Q_SLOTS:
         QCOMPARE(text, QStringLiteral("DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1433};UID={sa};PWD={se;cret};"
                                       "APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.1;ClientCharset=UTF-8;"));
         QVERIFY(!text.contains(QLatin1String("DATABASE")));
+        properties.InitialCatalog = QStringLiteral("Продажи 2024");
+        QVERIFY(BuildConnectionString(properties, {}).contains(QStringLiteral(";DATABASE={Продажи 2024};UID={sa};")));
     }
 
     void connectionStringForConfigEntryAndOtherDriver()
@@ -244,7 +246,7 @@ private Q_SLOTS:
     {
         odbc::Connection connection;
         try {
-            connection.open(QStringLiteral("DRIVER={No Such Driver Quorvane};SERVER={127.0.0.1};"), {}, 15);
+            connection.open(QStringLiteral("DRIVER={No Such Driver Quorvane};SERVER={127.0.0.1};"), 15);
             QFAIL("opened");
         } catch (const EOdbcError &error) {
             QVERIFY(!error.Diagnostics().isEmpty());

@@ -272,7 +272,7 @@ private Q_SLOTS:
         QCOMPARE(names, sorted);
         QCOMPARE(list->ItemIndex(), -1);
         QCOMPARE(facade.GetDataBaseName(), QStringLiteral("beta"));
-        QCOMPARE(facade.RememberedDataBase(), QStringLiteral("master"));
+        QCOMPARE(facade.RememberedDataBase(), QStringLiteral("beta"));
         QVERIFY(facade.Connected());
     }
 
