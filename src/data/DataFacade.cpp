@@ -360,7 +360,16 @@ TScriptResult TDataAccessFacade::ExecuteScriptText(const QString &Text, int MaxR
 {
     CloseQuery();
     EnsureOpen();
-    return RunScript(*m_connection, Text, MaxRows);
+    TScriptResult result = RunScript(*m_connection, Text, MaxRows);
+    // A script may have moved the session with USE; "Initial Catalog" then
+    // names that database, so a later switch back is not taken for a no-op.
+    try {
+        const QString current = m_connection->currentCatalog();
+        if (!current.isEmpty())
+            m_catalog = current;
+    } catch (const EOdbcError &) {
+    }
+    return result;
 }
 
 namespace {

@@ -166,6 +166,16 @@ void Connection::open(const QString &connectionString, int loginTimeoutSeconds)
     m_open = true;
 }
 
+QString Connection::currentCatalog() const
+{
+    SQLWCHAR name[260] = {};
+    SQLINTEGER length = 0;
+    m_dbc.check(SQLGetConnectAttrW(m_dbc.get(), SQL_ATTR_CURRENT_CATALOG, name, SQLINTEGER(sizeof name), &length),
+                "SQLGetConnectAttr(SQL_ATTR_CURRENT_CATALOG)");
+    const qsizetype characters = qBound<qsizetype>(0, length / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(name)) - 1);
+    return fromWide(name, characters);
+}
+
 void Connection::close() noexcept
 {
     if (m_open && m_dbc)

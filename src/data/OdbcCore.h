@@ -85,6 +85,8 @@ public:
     void open(const QString &connectionString, int loginTimeoutSeconds);
     void close() noexcept;
     [[nodiscard]] bool isOpen() const { return m_open; }
+    // The database the session is in now (a script's USE changes it).
+    [[nodiscard]] QString currentCatalog() const;
     [[nodiscard]] SQLHDBC get() const { return m_dbc.get(); }
 
 private:

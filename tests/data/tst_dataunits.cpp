@@ -3,11 +3,13 @@
 // the diagnostics funnel.
 
 #include "ConnectionString.h"
+#include "DataFacade.h"
 #include "DataErrors.h"
 #include "FreeTdsConfig.h"
 #include "LocaleFormat.h"
 #include "OdbcCore.h"
 #include "OdbcCursor.h"
+#include "SimpleSettingsManager.h"
 #include "SqlBrowser.h"
 
 #include <QTest>
@@ -140,6 +142,20 @@ private Q_SLOTS:
         QVERIFY(text.contains(QLatin1String(";SERVER={10.0.0.5\\INST,1500};")));
         QVERIFY(text.contains(QLatin1String(";PWD={a}}b};")));
         QVERIFY(!text.contains(QLatin1String("ClientCharset")));
+    }
+
+    // The driver is a setting ("Connection", "Driver"), FreeTDS by default;
+    // a facade given one explicitly keeps it.
+    void driverComesFromTheSettings()
+    {
+        TDataAccessFacade facade;
+        QCOMPARE(facade.Driver(), QStringLiteral("FreeTDS"));
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("Driver"),
+                                      QStringLiteral("ODBC Driver 17 for SQL Server"));
+        QCOMPARE(facade.Driver(), QStringLiteral("ODBC Driver 17 for SQL Server"));
+        facade.SetDriver(QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
+        QCOMPARE(facade.Driver(), QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
+        DestroySettingsManager();
     }
 
     void freeTdsDriverNames()

@@ -118,6 +118,7 @@ private Q_SLOTS:
                                          "price decimal(18,4) NULL, qty numeric(10,2) NULL)\n"
                                          "CREATE TABLE [a t] (k int NOT NULL PRIMARY KEY, v varchar(10) NULL)\n"
                                          "CREATE TABLE [x]]y'z] (k int NULL)\n"
+                                         "CREATE TABLE [order] (k int NULL)\n"
                                          "INSERT INTO [a t] (k, v) VALUES (1, 'one')\n"
                                          "INSERT INTO [a t] (k, v) VALUES (2, NULL)\n"
                                          "INSERT INTO [x]]y'z] (k) VALUES (7)"));
@@ -293,6 +294,21 @@ private Q_SLOTS:
         QCOMPARE(facade.RememberedDataBase(), QStringLiteral("alpha"));
     }
 
+    // After a script's USE the facade knows where the session is, so a
+    // switch back really switches.
+    void scriptUseMovesTheCatalog()
+    {
+        REQUIRE_ENGINE();
+        TDataAccessFacade facade;
+        connect(facade);
+        facade.UseDataBase(QStringLiteral("alpha"));
+        QVERIFY(!run(facade, QStringLiteral("USE beta")).HasErrors());
+        QCOMPARE(facade.GetDataBaseName(), QStringLiteral("beta"));
+        const TDataBase alpha(QStringLiteral("alpha"), 5);
+        facade.SwitchToDataBase(&alpha);
+        QVERIFY(facade.GetTables(nullptr)); // alpha has tables, beta none
+    }
+
     void tablesOfTheCurrentDataBase()
     {
         REQUIRE_ENGINE();
@@ -309,7 +325,8 @@ private Q_SLOTS:
             QCOMPARE(table->DataBase, &alpha);
             QVERIFY(table->Id != 0);
         }
-        QCOMPARE(names, (QStringList{QStringLiteral("a t"), QStringLiteral("b_t"), QStringLiteral("x]y'z")}));
+        QCOMPARE(names, (QStringList{QStringLiteral("a t"), QStringLiteral("b_t"), QStringLiteral("order"),
+                                     QStringLiteral("x]y'z")}));
 
         facade.UseDataBase(QStringLiteral("beta"));
         QVERIFY(!facade.GetTables(nullptr)); // no user tables: no list at all
@@ -366,6 +383,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("primary");
         QTest::newRow("blank") << QStringLiteral("a t") << qint64(2) << QStringList{QStringLiteral("k")};
         QTest::newRow("bracket and quote") << QStringLiteral("x]y'z") << qint64(1) << QStringList{};
+        QTest::newRow("reserved word, no rows") << QStringLiteral("order") << qint64(0) << QStringList{};
     }
 
     void oddTableNamesRead()

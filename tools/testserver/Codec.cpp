@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace qts {
+namespace qts::tds {
 namespace {
 
 // Unicode of the CP1251 bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F.
@@ -170,4 +170,4 @@ std::string cp1251ToUtf8(std::string_view cp1251)
     return out;
 }
 
-} // namespace qts
+} // namespace qts::tds

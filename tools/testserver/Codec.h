@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-namespace qts {
+// Its own namespace: the engine has text helpers of its own in qts.
+namespace qts::tds {
 
 // Decodes one UTF-8 sequence at s[i], advancing i; malformed bytes give U+FFFD.
 char32_t nextCodePoint(std::string_view s, std::size_t &i);
@@ -30,4 +31,4 @@ std::string cp1251ToUtf8(std::string_view cp1251);
 // One code point to its CP1251 byte, '?' when unmappable.
 std::uint8_t cp1251Byte(char32_t c);
 
-} // namespace qts
+} // namespace qts::tds

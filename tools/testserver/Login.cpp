@@ -3,6 +3,9 @@
 #include "Codec.h"
 
 namespace qts {
+
+using namespace tds;
+
 namespace {
 
 std::uint16_t le16(const std::uint8_t *p) { return std::uint16_t(p[0] | p[1] << 8); }

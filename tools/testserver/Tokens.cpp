@@ -5,6 +5,9 @@
 #include <cstring>
 
 namespace qts {
+
+using namespace tds;
+
 namespace {
 
 // Small tokens with a length prefix are built here first.
