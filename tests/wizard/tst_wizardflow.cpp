@@ -99,6 +99,7 @@ private slots:
     void leavingWithoutScriptShowsNoPlacement_data();
     void leavingWithoutScriptShowsNoPlacement();
     void breakGivesShorterScript();
+    void unreadableRowsGiveNotice();
     void closingMidGenerationIsSafe_data();
     void closingMidGenerationIsSafe();
 
@@ -120,6 +121,7 @@ void TestWizardFlow::initTestCase()
     QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
     m_serverEntry.Name = m_server.dataSource();
     TDataAccessFacade *facade = DataAccessFacade();
+    facade->SetDriver(QStringLiteral("FreeTDS"));
     facade->SetLogin(QString::fromLatin1(TestServer::login), QString::fromLatin1(TestServer::password));
     facade->SetServer(&m_serverEntry);
     ScriptCreatorModel()->SetDataBases(facade->GetDataBases());
@@ -316,6 +318,37 @@ void TestWizardFlow::breakGivesShorterScript()
     QVERIFY(inserts > 0);
     QVERIFY2(inserts < 100000, qPrintable(QString::number(inserts)));
     QVERIFY(lines.contains(QStringLiteral("--Script for table „Sales“ end.--")));
+}
+
+void TestWizardFlow::unreadableRowsGiveNotice()
+{
+    TScriptCommand(DataAccessFacade(), QStringLiteral("CREATE TABLE Scratch (Note varchar(10) NULL)\r\n")).Execute();
+    QString notice;
+    bool keyNextWasDisabled = false;
+    const bool placed = runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            whenModal<QMessageBox>([&](QMessageBox *box) {
+                notice = box->text();
+                box->accept();
+            });
+            auto *next = child<QPushButton>(w, "NextButton");
+            next->click();
+            auto *tree = child<QTreeWidget>(w, "TablesTreeView");
+            tree->setCurrentItem(tree->findItems(QStringLiteral("Scratch"), Qt::MatchExactly).value(0));
+            next->click();
+            next->click();
+            // No primary key: nothing is checked and Next waits for a choice.
+            keyNextWasDisabled = !next->isEnabled();
+            child<QListWidget>(w, "ColumnsCheckListBox")->item(0)->setCheckState(Qt::Checked);
+            // The table goes away before its rows are read.
+            TScriptCommand(DataAccessFacade(), QStringLiteral("DROP TABLE Scratch\r\n")).Execute();
+            next->click();
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QVERIFY(keyNextWasDisabled);
+    QVERIFY(!placed);
+    QCOMPARE(notice, QString::fromUtf8(TableScriptRoutineTexts::NoScriptText));
+    QCOMPARE(ScriptManager()->Count(), 0);
 }
 
 void TestWizardFlow::closingMidGenerationIsSafe_data()
