@@ -1,29 +1,71 @@
-// The wizard side of TScriptCreationController. Placeholder until the data
-// script generator is in the build: columns load, a generation is refused
-// with a message. The table wizard's branch replaces this file.
+// The table wizard's side of TScriptCreationController: columns, and the
+// generation on its worker thread with progress and completion passed on.
+
+// Built once the generator's worker (Parser.h) is part of the domain library.
+#if __has_include("Parser.h")
+
 #include "Controller.h"
 
 #include "DataFacade.h"
-#include "QuorvaneException.h"
+#include "Domain.h"
+#include "Parser.h"
 
-TScriptCreationController::~TScriptCreationController() = default;
+TScriptCreationController::~TScriptCreationController()
+{
+    // A wizard closed during its generation releases us while the worker
+    // may still run: break it off and wait for it, so that no report comes
+    // here afterwards and the row set is freed only once nothing reads it.
+    OnScriptCreated = nullptr;
+    OnProgress = nullptr;
+    if (Parser) {
+        Parser->OnScriptCreated = nullptr;
+        Parser->OnProgress = nullptr;
+        Parser->BreakOffAndFree();
+    }
+    RowSet.reset();
+}
 
 void TScriptCreationController::LoadColumns(TTable *Table)
 {
-    if (Table)
-        DataAccessFacade()->LoadColumns(Table);
+    if (!Table)
+        return;
+    DataAccessFacade()->LoadColumns(Table);
 }
 
 void TScriptCreationController::CreateScript(TTable *Table, std::shared_ptr<IParseSettings> Settings)
 {
-    (void)Settings;
     if (!Table)
         return;
-    throw EQuorvaneException(QStringLiteral("Генератор скриптов данных ещё не встроен в эту сборку."));
+    // One generation at a time: an earlier one still running is dropped.
+    if (Parser) {
+        Parser->OnScriptCreated = nullptr;
+        Parser->OnProgress = nullptr;
+        Parser->BreakOffAndFree();
+    }
+    RowSet.reset();
+
+    auto *parser = new TScriptCreatorParser;
+    Parser = parser;
+    parser->OnScriptCreated = [this](TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script) {
+        GeneratorScriptCreated(Sender, std::move(Script));
+    };
+    parser->OnProgress = [this](TScriptCreatorParser *Sender, int Percent, const QString &Text) {
+        GeneratorProgress(Sender, Percent, Text);
+    };
+    try {
+        RowSet = DataAccessFacade()->OpenTableRows(Table);
+    } catch (...) {
+        Parser = nullptr;
+        delete parser;
+        throw;
+    }
+    parser->Start(Table, RowSet.get(), std::move(Settings));
 }
 
 void TScriptCreationController::BreakScriptCreation()
 {
+    if (Parser)
+        Parser->Terminate();
 }
 
 TScriptCreatedEvent TScriptCreationController::GetOnScriptCreated() const
@@ -46,16 +88,23 @@ void TScriptCreationController::SetOnProgress(TScriptProgressEvent Handler)
     OnProgress = std::move(Handler);
 }
 
-void TScriptCreationController::GeneratorScriptCreated(TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script)
+void TScriptCreationController::GeneratorScriptCreated(TScriptCreatorParser *, std::unique_ptr<TScript> Script)
 {
-    (void)Sender;
-    if (OnScriptCreated)
-        OnScriptCreated(this, std::move(Script));
+    // The generator ends and frees itself after this report.
+    Parser = nullptr;
+    // Copy the handler: it may replace itself while it runs.
+    const TScriptCreatedEvent handler = OnScriptCreated;
+    if (handler)
+        handler(this, std::move(Script));
+    // The worker no longer reads the rows once its completion has run.
+    RowSet.reset();
 }
 
-void TScriptCreationController::GeneratorProgress(TScriptCreatorParser *Sender, int Percent, const QString &Text)
+void TScriptCreationController::GeneratorProgress(TScriptCreatorParser *, int Percent, const QString &Text)
 {
-    (void)Sender;
-    if (OnProgress)
-        OnProgress(this, Percent, Text);
+    const TScriptProgressEvent handler = OnProgress;
+    if (handler)
+        handler(this, Percent, Text);
 }
+
+#endif
