@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/release
-if [ ! -x "$build/bin/quorvane" ] || [ ! -x "$build/bin/quorvane-testserver" ]; then
+server_bin=${QUORVANE_DEMO_SERVER:-$build/bin/quorvane-testserver}
+if [ ! -x "$build/bin/quorvane" ] || [ ! -x "$server_bin" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF >/dev/null
   cmake --build "$build" -j2 --target quorvane quorvane-testserver
 fi
-server_bin=${QUORVANE_DEMO_SERVER:-$build/bin/quorvane-testserver}
 work=$(mktemp -d)
 trap 'kill "${server_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -24,6 +24,14 @@ mkdir -p "$work/appdata/Velquist/Quorvane/1.0"
 printf '[Connection]\r\nLogin=sa\r\nServerName=%s\r\n' "$server_name" >"$work/appdata/Velquist/Quorvane/1.0/Settings.ini"
 mkdir -p docs
 
+cat >"$work/query.sql" <<'SQL'
+SELECT Id, Title, Price, Created
+  FROM Goods
+ WHERE Price > 1
+ ORDER BY Price DESC
+PRINT 'Done'
+SQL
+export SCRIPT_FILE=$work/query.sql
 export APPDATA=$work/appdata FREETDSCONF=$work/freetds.conf QUORVANE_BIN=$build/bin/quorvane
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -e
@@ -37,16 +45,21 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   import -window "$login" docs/login-dialog.png
   xdotool key Return
   main=$(wait_for "Генератор скриптов")
-  sleep 1.5
+  sleep 1
+  # No window manager under xvfb: maximise and focus by hand.
+  xdotool windowmove "$main" 0 0 windowsize "$main" 1280 800
+  xdotool windowfocus --sync "$main" 2>/dev/null || true
+  sleep 0.5
+  # The sample database, then a new script typed into the editor.
+  xdotool mousemove 110 100 click 1 && sleep 0.5 && xdotool mousemove 50 166 click 1 && sleep 0.5
   xdotool key ctrl+n
   sleep 0.3
-  xdotool type --delay 5 "-- Товары дороже 100
-SELECT Id, Title, Price, Created
-  FROM Goods
- WHERE Price > 100
- ORDER BY Price DESC
-PRINT '"'"'Готово'"'"'
-"
+  xdotool mousemove 700 300 click 1
+  sleep 0.2
+  while IFS= read -r line; do
+    [ -n "$line" ] && xdotool type --delay 5 "$line"
+    xdotool key Return
+  done <"$SCRIPT_FILE"
   xdotool key F5
   sleep 1.5
   import -window root docs/main-window.png
