@@ -11,7 +11,7 @@ packages=(
   libsqlite3-dev sqlite3
   libsimpleini-dev
   clang libclang-rt-14-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
   breeze-icon-theme libqt6svg6 fonts-liberation2
   nodejs
 )

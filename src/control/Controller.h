@@ -1,7 +1,9 @@
 #pragma once
 
+#include "RowSet.h"
 #include "WizzardController.h"
 
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -61,9 +63,13 @@ private:
     void GeneratorProgress(TScriptCreatorParser *Sender, int Percent, const QString &Text);
 
     TScriptCreatedEvent OnScriptCreated;
-    // The generation started last, until its completion report; it frees itself.
-    TScriptCreatorParser *Parser = nullptr;
+    // The generation started last, until its completion report; it frees
+    // itself, and the QPointer notices (also after a silent read failure).
+    QPointer<TScriptCreatorParser> Parser;
     TScriptProgressEvent OnProgress;
+    // The rows the running generation reads; released after its completion
+    // report, or once its worker has ended.
+    std::unique_ptr<TRowSet> RowSet;
 };
 
 // The process-wide instance, created on first use.

@@ -101,12 +101,21 @@ QString BuildConnectionString(const TConnectionProperties &properties, const QSt
             server += QLatin1Char(',') + QString::number(target.Port);
         add(QStringLiteral("SERVER"), QStringLiteral("Data Source"), server);
     }
+    // (unixODBC keeps a wide SQL_ATTR_CURRENT_CATALOG set before the
+    // connection as a narrow string, cutting it at the first zero byte.)
+    if (!properties.InitialCatalog.isEmpty())
+        add(QStringLiteral("DATABASE"), QStringLiteral("Initial Catalog"), properties.InitialCatalog);
     add(QStringLiteral("UID"), QStringLiteral("User ID"), properties.UserId);
     add(QStringLiteral("PWD"), QStringLiteral("Password"), properties.Password);
     add(QStringLiteral("APP"), QStringLiteral("Application Name"), properties.ApplicationName);
     add(QStringLiteral("WSID"), QStringLiteral("Workstation ID"), properties.WorkstationId);
-    if (freeTds)
+    if (freeTds) {
+        // With "auto" (the packaged default) FreeTDS retries versions on a
+        // silent server without end and the login time-out never fires; 7.1
+        // is SQL Server 2000's own protocol and later servers accept it.
+        parts << QStringLiteral("TDS_Version=7.1");
         parts << QStringLiteral("ClientCharset=UTF-8");
+    }
     // Every value, the last one too, is followed by ";": FreeTDS keeps the
     // closing brace of a braced value that ends the string.
     return parts.join(QLatin1Char(';')) + QLatin1Char(';');

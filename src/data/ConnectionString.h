@@ -43,10 +43,10 @@ struct TConnectionProperties
     QString DataSource;      // "Data Source"
     QString UserId;          // "User ID"
     QString Password;        // "Password"
+    QString InitialCatalog;  // "Initial Catalog"; empty: the login's default database
     QString ApplicationName = QStringLiteral("Quorvane");
     QString WorkstationId = QStringLiteral("QUORVANE-WS");
 };
 
-// The complete string for SQLDriverConnect. The database is not part of it:
-// it goes to the driver as a connection attribute.
+// The complete string for SQLDriverConnect.
 [[nodiscard]] QString BuildConnectionString(const TConnectionProperties &properties, const QStringList &configEntries);

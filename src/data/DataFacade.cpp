@@ -81,10 +81,11 @@ QString TDataAccessFacade::ConnectionProperty(const QString &Name) const
     throw EDataAccessError(QStringLiteral("Нет свойства подключения «%1».").arg(Name));
 }
 
-QString TDataAccessFacade::BuildConnectionText() const
+QString TDataAccessFacade::BuildConnectionText(const QString &Catalog) const
 {
     TConnectionProperties properties = m_properties;
     properties.Driver = Driver();
+    properties.InitialCatalog = Catalog;
     return BuildConnectionString(properties, FreeTdsEntryNames());
 }
 
@@ -93,9 +94,9 @@ void TDataAccessFacade::OpenConnection()
     CloseConnection();
     if (m_properties.DataSource.trimmed().isEmpty())
         return;
-    const QString text = BuildConnectionText();
+    const QString text = BuildConnectionText(m_catalog);
     auto connection = std::make_unique<odbc::Connection>();
-    connection->open(text, m_catalog, m_loginTimeout);
+    connection->open(text, m_loginTimeout);
     m_connection = std::move(connection);
     ++m_openCount;
 }
@@ -120,7 +121,7 @@ std::unique_ptr<odbc::Connection> TDataAccessFacade::OpenExtraConnection(const Q
     if (m_properties.DataSource.trimmed().isEmpty())
         throw EDataAccessError(QStringLiteral("Сервер не выбран."));
     auto connection = std::make_unique<odbc::Connection>();
-    connection->open(BuildConnectionText(), Catalog, m_loginTimeout);
+    connection->open(BuildConnectionText(Catalog), m_loginTimeout);
     return connection;
 }
 
@@ -359,7 +360,16 @@ TScriptResult TDataAccessFacade::ExecuteScriptText(const QString &Text, int MaxR
 {
     CloseQuery();
     EnsureOpen();
-    return RunScript(*m_connection, Text, MaxRows);
+    TScriptResult result = RunScript(*m_connection, Text, MaxRows);
+    // A script may have moved the session with USE; "Initial Catalog" then
+    // names that database, so a later switch back is not taken for a no-op.
+    try {
+        const QString current = m_connection->currentCatalog();
+        if (!current.isEmpty())
+            m_catalog = current;
+    } catch (const EOdbcError &) {
+    }
+    return result;
 }
 
 namespace {

@@ -16,7 +16,9 @@
 // connections and may be read on another thread.
 
 #include "ConnectionString.h"
+#include "DataErrors.h"
 #include "Domain.h"
+#include "RowSet.h"
 #include "ScriptCommand.h"
 
 #include <QString>
@@ -24,7 +26,6 @@
 
 #include <memory>
 
-class TRowSet;
 namespace odbc {
 class Connection;
 class Statement;
@@ -59,7 +60,8 @@ public:
     [[nodiscard]] std::unique_ptr<TDataBaseList> GetDataBases();
     [[nodiscard]] std::unique_ptr<TTableList> GetTables(TDataBase *DataBase);
     void LoadColumns(TTable *Table);
-    [[nodiscard]] std::unique_ptr<QStringList> GetPrimaryColumnNames(const TTable *Table);
+    // Virtual so that a test can hand in names that differ in letter case.
+    [[nodiscard]] virtual std::unique_ptr<QStringList> GetPrimaryColumnNames(const TTable *Table);
     [[nodiscard]] static TColumnClass GetColumnClass(quint8 XType);
     // Null when the table cannot be read; LastOpenError() then says why.
     [[nodiscard]] std::unique_ptr<TRowSet> OpenTableRows(const TTable *Table);
@@ -100,7 +102,7 @@ private:
     void OpenConnection();
     void CloseConnection() noexcept;
     void EnsureOpen();
-    [[nodiscard]] QString BuildConnectionText() const;
+    [[nodiscard]] QString BuildConnectionText(const QString &Catalog) const;
     [[nodiscard]] std::unique_ptr<odbc::Connection> OpenExtraConnection(const QString &Catalog) const;
     bool NextRow();
 

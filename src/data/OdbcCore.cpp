@@ -148,7 +148,7 @@ Connection::~Connection()
     close();
 }
 
-void Connection::open(const QString &connectionString, const QString &catalog, int loginTimeoutSeconds)
+void Connection::open(const QString &connectionString, int loginTimeoutSeconds)
 {
     close();
     // A failed SQLDriverConnect can leave the handle in a state where
@@ -158,20 +158,22 @@ void Connection::open(const QString &connectionString, const QString &catalog, i
         m_dbc.check(SQLSetConnectAttrW(m_dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
                                        reinterpret_cast<SQLPOINTER>(SQLULEN(loginTimeoutSeconds)), SQL_IS_UINTEGER),
                     "SQLSetConnectAttr(SQL_ATTR_LOGIN_TIMEOUT)");
-    if (!catalog.isEmpty()) {
-        // The attribute goes into the login packet as it stands: no
-        // connection-string syntax can be broken by the name.
-        WideString name = toWide(catalog);
-        m_dbc.check(SQLSetConnectAttrW(m_dbc.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
-                                       SQLINTEGER(name.size() * sizeof(SQLWCHAR))),
-                    "SQLSetConnectAttr(SQL_ATTR_CURRENT_CATALOG)");
-    }
     WideString text = toWide(connectionString);
     SQLSMALLINT outLength = 0;
     m_dbc.check(SQLDriverConnectW(m_dbc.get(), nullptr, text.data(), SQLSMALLINT(text.size()), nullptr, 0,
                                   &outLength, SQL_DRIVER_NOPROMPT),
                 "SQLDriverConnect");
     m_open = true;
+}
+
+QString Connection::currentCatalog() const
+{
+    SQLWCHAR name[260] = {};
+    SQLINTEGER length = 0;
+    m_dbc.check(SQLGetConnectAttrW(m_dbc.get(), SQL_ATTR_CURRENT_CATALOG, name, SQLINTEGER(sizeof name), &length),
+                "SQLGetConnectAttr(SQL_ATTR_CURRENT_CATALOG)");
+    const qsizetype characters = qBound<qsizetype>(0, length / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(name)) - 1);
+    return fromWide(name, characters);
 }
 
 void Connection::close() noexcept

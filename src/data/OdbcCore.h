@@ -72,8 +72,7 @@ private:
 // The process's ODBC environment (ODBC 3), created on first use.
 SQLHENV environment();
 
-// One connection. Opened with a complete connection string; the current
-// catalogue is passed as a connection attribute, never through the string.
+// One connection, opened with a complete connection string.
 class Connection
 {
 public:
@@ -83,9 +82,11 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Throws EOdbcError when the driver refuses; the connection stays closed.
-    void open(const QString &connectionString, const QString &catalog, int loginTimeoutSeconds);
+    void open(const QString &connectionString, int loginTimeoutSeconds);
     void close() noexcept;
     [[nodiscard]] bool isOpen() const { return m_open; }
+    // The database the session is in now (a script's USE changes it).
+    [[nodiscard]] QString currentCatalog() const;
     [[nodiscard]] SQLHDBC get() const { return m_dbc.get(); }
 
 private:

@@ -16,7 +16,7 @@ TWherePutScriptDialogForm::TWherePutScriptDialogForm(QWidget *parent)
     setWindowTitle(QStringLiteral("Скрипт успешно создан."));
     // Fixed border, no title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(609, 89);
+    // 609 x 89 at the design's font; larger when the captions need it.
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
@@ -36,13 +36,16 @@ TWherePutScriptDialogForm::TWherePutScriptDialogForm(QWidget *parent)
 
     InNewButton = new QPushButton(QStringLiteral("Открыть в новой закладке"), this);
     InNewButton->setObjectName(QStringLiteral("InNewButton"));
-    InNewButton->setFixedSize(155, 25);
+    InNewButton->setMinimumWidth(155);
+    InNewButton->setFixedHeight(25);
     InCurrentButton = new QPushButton(QStringLiteral("Добавить в текущий скрипт"), this);
     InCurrentButton->setObjectName(QStringLiteral("InCurrentButton"));
-    InCurrentButton->setFixedSize(155, 25);
+    InCurrentButton->setMinimumWidth(155);
+    InCurrentButton->setFixedHeight(25);
     ThrowIntoShredderButton = new QPushButton(QStringLiteral("Отправить в измельчитель"), this);
     ThrowIntoShredderButton->setObjectName(QStringLiteral("ThrowIntoShredderButton"));
-    ThrowIntoShredderButton->setFixedSize(169, 25);
+    ThrowIntoShredderButton->setMinimumWidth(169);
+    ThrowIntoShredderButton->setFixedHeight(25);
     ThrowIntoShredderButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-delete"),
                                                       style()->standardIcon(QStyle::SP_TrashIcon)));
     for (QPushButton *button : {InNewButton, InCurrentButton, ThrowIntoShredderButton})
@@ -61,6 +64,7 @@ TWherePutScriptDialogForm::TWherePutScriptDialogForm(QWidget *parent)
     layout->addLayout(top);
     layout->addWidget(bevel);
     layout->addLayout(bottom);
+    setFixedSize(sizeHint().expandedTo(QSize(609, 89)));
 
     // The middle button comes first in the tab order.
     setTabOrder(InCurrentButton, InNewButton);

@@ -3,11 +3,13 @@
 // the diagnostics funnel.
 
 #include "ConnectionString.h"
+#include "DataFacade.h"
 #include "DataErrors.h"
 #include "FreeTdsConfig.h"
 #include "LocaleFormat.h"
 #include "OdbcCore.h"
 #include "OdbcCursor.h"
+#include "SimpleSettingsManager.h"
 #include "SqlBrowser.h"
 
 #include <QTest>
@@ -121,8 +123,10 @@ private Q_SLOTS:
         properties.Password = QStringLiteral("se;cret");
         const QString text = BuildConnectionString(properties, {});
         QCOMPARE(text, QStringLiteral("DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1433};UID={sa};PWD={se;cret};"
-                                      "APP={Quorvane};WSID={QUORVANE-WS};ClientCharset=UTF-8;"));
+                                      "APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.1;ClientCharset=UTF-8;"));
         QVERIFY(!text.contains(QLatin1String("DATABASE")));
+        properties.InitialCatalog = QStringLiteral("Продажи 2024");
+        QVERIFY(BuildConnectionString(properties, {}).contains(QStringLiteral(";DATABASE={Продажи 2024};UID={sa};")));
     }
 
     void connectionStringForConfigEntryAndOtherDriver()
@@ -138,6 +142,20 @@ private Q_SLOTS:
         QVERIFY(text.contains(QLatin1String(";SERVER={10.0.0.5\\INST,1500};")));
         QVERIFY(text.contains(QLatin1String(";PWD={a}}b};")));
         QVERIFY(!text.contains(QLatin1String("ClientCharset")));
+    }
+
+    // The driver is a setting ("Connection", "Driver"), FreeTDS by default;
+    // a facade given one explicitly keeps it.
+    void driverComesFromTheSettings()
+    {
+        TDataAccessFacade facade;
+        QCOMPARE(facade.Driver(), QStringLiteral("FreeTDS"));
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("Driver"),
+                                      QStringLiteral("ODBC Driver 17 for SQL Server"));
+        QCOMPARE(facade.Driver(), QStringLiteral("ODBC Driver 17 for SQL Server"));
+        facade.SetDriver(QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
+        QCOMPARE(facade.Driver(), QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
+        DestroySettingsManager();
     }
 
     void freeTdsDriverNames()
@@ -244,7 +262,7 @@ private Q_SLOTS:
     {
         odbc::Connection connection;
         try {
-            connection.open(QStringLiteral("DRIVER={No Such Driver Quorvane};SERVER={127.0.0.1};"), {}, 15);
+            connection.open(QStringLiteral("DRIVER={No Such Driver Quorvane};SERVER={127.0.0.1};"), 15);
             QFAIL("opened");
         } catch (const EOdbcError &error) {
             QVERIFY(!error.Diagnostics().isEmpty());

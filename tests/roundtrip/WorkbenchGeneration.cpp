@@ -35,6 +35,24 @@ QStringList TWorkbenchSession::TableNames()
     return names;
 }
 
+QList<TColumnFact> TWorkbenchSession::Columns(const QString &Table)
+{
+    QList<TColumnFact> facts;
+    const auto tables = m_facade.GetTables(m_dataBase);
+    for (int i = 0; tables && i < tables->Count(); ++i) {
+        TTable *table = tables->Items(i);
+        if (table->Name != Table)
+            continue;
+        m_facade.LoadColumns(table);
+        for (int k = 0; k < table->Columns.Count(); ++k) {
+            const TCustomColumn *column = table->Columns.Items(k);
+            facts.append({column->Name, column->IsIdentity, column->IsPrimaryKey,
+                          column->ColumnType.XType == XType::Timestamp, column->IsComputed});
+        }
+    }
+    return facts;
+}
+
 bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error)
 {
     const auto tables = m_facade.GetTables(m_dataBase);

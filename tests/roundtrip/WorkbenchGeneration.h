@@ -21,6 +21,16 @@ struct TWorkbenchChoices
     bool DeleteTable = false;
 };
 
+// What a test needs to know of a column, as LoadColumns reads it.
+struct TColumnFact
+{
+    QString Name;
+    bool IsIdentity = false;
+    bool IsPrimaryKey = false;
+    bool IsTimestamp = false;
+    bool IsComputed = false;
+};
+
 class TWorkbenchSession
 {
 public:
@@ -32,6 +42,9 @@ public:
     [[nodiscard]] TDataBase *DataBase() const { return m_dataBase; }
     // The user tables of the database, read afresh.
     [[nodiscard]] QStringList TableNames();
+
+    // The table's columns in their order; empty when there is no such table.
+    QList<TColumnFact> Columns(const QString &Table);
 
     // The script's Lines as the generator hands them to the workbench;
     // false (and Error) when a step failed.

@@ -1,6 +1,8 @@
 // quorvane-script run as a user runs it: exit codes and messages, and the
 // script it writes against the workbench's generation of the same choices.
 
+#include "RoundTripFixtures.h"
+#include "SqlNames.h"
 #include "TestServer.h"
 #include "WorkbenchGeneration.h"
 
@@ -66,7 +68,11 @@ void TestScriptCli::initTestCase()
         // A test server built without its SQL engine logs in but answers
         // no query: only the tests that need no catalogue can run.
         m_engineProblem = QString::fromUtf8(error.what());
+        return;
     }
+    const TRoundTripTable &types = RoundTripTable(QStringLiteral("RtTypes"));
+    for (const QString &statement : BuildStatements(types, types.Name, {}))
+        QCOMPARE(m_session->Execute(statement), QString());
 }
 
 void TestScriptCli::cleanupTestCase()
@@ -218,7 +224,9 @@ void TestScriptCli::sameAsWorkbench_data()
     QTest::newRow("defaults") << "Goods" << QStringList{} << QStringList{} << QString() << false;
     QTest::newRow("subset, own key, delete") << "Goods" << QStringList{"Title", "Price"} << QStringList{"Title"}
                                              << QString() << true;
-    QTest::newRow("every type") << "AllTypes" << QStringList{} << QStringList{} << QString() << false;
+    // The round trip's table of every type but sql_variant (the driver
+    // spins reading one), made in the demo database.
+    QTest::newRow("every type") << "RtTypes" << QStringList{} << QStringList{} << QString() << false;
     QTest::newRow("composite key, nickname") << "Stock" << QStringList{} << QStringList{} << "StockCopy" << true;
     QTest::newRow("name in brackets") << "Order Lines" << QStringList{} << QStringList{} << QString() << false;
 }
@@ -254,9 +262,9 @@ void TestScriptCli::sameAsWorkbench()
     const QByteArray cli = file.readAll();
     QVERIFY(cli.contains("Creation date and time „"));
     QCOMPARE(MaskCreationTime(cli), MaskCreationTime(ScriptFileBytes(lines)));
-    // Every line ends with CR LF, as the workbench saves scripts.
-    QVERIFY(cli.endsWith("\r\n"));
-    QCOMPARE(cli.count('\n'), cli.count("\r\n"));
+    // Lines end with CR LF, as the workbench saves scripts (a bare LF can
+    // only come from a value).
+    QVERIFY(cli.endsWith("*/\r\n\r\n\r\n"));
 }
 
 void TestScriptCli::standardOutputAndQuiet()

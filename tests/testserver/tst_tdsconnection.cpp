@@ -1,6 +1,7 @@
 // Whole connections against the protocol layer over loopback, with a fake
 // engine: login outcomes, statement sequencing, cancel, RPC, bad clients.
 
+#include "Browser.h"
 #include "Server.h"
 #include "Tokens.h"
 #include "WireHelpers.h"
@@ -219,6 +220,7 @@ private slots:
     void garbageEndsOnlyThatConnection_data();
     void garbageEndsOnlyThatConnection();
     void concurrentConnections();
+    void browserAnswersOnLoopback();
 
 private:
     FakeEngine m_engine;
@@ -395,6 +397,39 @@ void TdsConnectionTest::concurrentConnections()
     for (auto &t : threads)
         t.join();
     QCOMPARE(ok.load(), kClients);
+}
+
+void TdsConnectionTest::browserAnswersOnLoopback()
+{
+    // A free UDP port: bind, read it back, release it for the browser.
+    const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    QVERIFY(::bind(probe, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0);
+    ::getsockname(probe, reinterpret_cast<sockaddr *>(&a), &len);
+    ::close(probe);
+    Browser browser;
+    std::string error;
+    QVERIFY2(browser.start(ntohs(a.sin_port), m_server->port(), error), error.c_str());
+
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    timeval tv{0, 300000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    auto ask = [&](const QByteArray &request) {
+        ::sendto(fd, request.constData(), size_t(request.size()), 0, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        char reply[2048];
+        const ssize_t n = ::recv(fd, reply, sizeof reply, 0);
+        return n > 0 ? QByteArray(reply, int(n)) : QByteArray();
+    };
+    const QByteArray all = ask(QByteArray("\x03", 1));
+    QVERIFY(all.startsWith('\x05'));
+    QVERIFY2(all.contains(";InstanceName;MSSQLSERVER;IsClustered;No;Version;8.00.194;tcp;"
+                          + QByteArray::number(m_server->port()) + ";;"), all.constData());
+    QCOMPARE(ask(QByteArray("\x04MSSQLSERVER\0", 13)), all);
+    QVERIFY(ask(QByteArray("\x04SQLEXPRESS\0", 12)).isEmpty());  // silence for another instance
+    ::close(fd);
 }
 
 QTEST_GUILESS_MAIN(TdsConnectionTest)

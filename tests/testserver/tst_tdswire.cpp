@@ -10,6 +10,7 @@
 #include <QtTest>
 
 using namespace qts;
+using namespace qts::tds;
 
 Q_DECLARE_METATYPE(qts::XType)
 
@@ -56,6 +57,7 @@ private slots:
     void readerReassembles();
     void readerRejects_data();
     void readerRejects();
+    void readerLimitsMessageSize();
     void writerSplitsPackets();
     void rowValue_data();
     void rowValue();
@@ -149,6 +151,16 @@ void TdsWireTest::readerRejects()
     QVERIFY(!reader.feed(reinterpret_cast<const std::uint8_t *>(stream.constData()), std::size_t(stream.size())));
     QVERIFY(reader.failed());
     QVERIFY(!reader.hasMessage());
+}
+
+void TdsWireTest::readerLimitsMessageSize()
+{
+    // Two 8-byte payloads without EOM exceed a 12-byte limit.
+    const QByteArray stream = unhex("01 00 0010 0000 01 00 0102030405060708") + unhex("01 00 0010 0000 02 00 0102030405060708");
+    MessageReader reader(12);
+    QVERIFY(!reader.feed(reinterpret_cast<const std::uint8_t *>(stream.constData()), std::size_t(stream.size())));
+    MessageReader roomy(16);
+    QVERIFY(roomy.feed(reinterpret_cast<const std::uint8_t *>(stream.constData()), std::size_t(stream.size())));
 }
 
 void TdsWireTest::writerSplitsPackets()

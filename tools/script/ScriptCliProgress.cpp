@@ -66,8 +66,9 @@ void TProgressDisplay::Finish(qint64 Rows)
 {
     if (m_mode == pmQuiet)
         return;
-    m_lastTenth = -1;
-    Draw(Rows);
+    // The lines already end with this state when the last row drew it.
+    if (m_mode == pmBar || Rows != m_lastRows)
+        Draw(Rows);
     if (m_mode == pmBar)
         std::fputc('\n', m_out);
     std::fflush(m_out);
@@ -76,6 +77,7 @@ void TProgressDisplay::Finish(qint64 Rows)
 void TProgressDisplay::Draw(qint64 Rows)
 {
     m_lastDrawMs = m_clock.elapsed();
+    m_lastRows = Rows;
     m_lastTenth = percentOf(Rows, m_total) / 10;
     const QByteArray text = BarText(Rows, m_total, double(m_lastDrawMs) / 1000.0).toUtf8();
     if (m_mode == pmBar)

@@ -67,4 +67,5 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastDrawMs = -1;
     int m_lastTenth = -1;
+    qint64 m_lastRows = -1;
 };

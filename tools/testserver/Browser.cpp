@@ -32,11 +32,11 @@ std::optional<std::vector<std::uint8_t>> browserReply(const std::uint8_t *reques
     }
     const std::string data = "ServerName;" + host + ";InstanceName;MSSQLSERVER;IsClustered;No;Version;8.00.194;tcp;"
                              + std::to_string(tcpPort) + ";;";
-    std::vector<std::uint8_t> reply;
-    reply.push_back(0x05);
-    reply.push_back(std::uint8_t(data.size() & 0xFF));
-    reply.push_back(std::uint8_t(data.size() >> 8));
-    reply.insert(reply.end(), data.begin(), data.end());
+    std::vector<std::uint8_t> reply(3 + data.size());
+    reply[0] = 0x05;  // SVR_RESP
+    reply[1] = std::uint8_t(data.size() & 0xFF);
+    reply[2] = std::uint8_t(data.size() >> 8);
+    std::memcpy(reply.data() + 3, data.data(), data.size());
     return reply;
 }
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace qts {
+namespace qts::tds {
 namespace {
 
 // Unicode of the CP1251 bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F.
@@ -87,6 +87,13 @@ std::string utf16leToUtf8(const std::uint8_t *data, std::size_t bytes)
 std::string utf8ToUtf16le(std::string_view utf8)
 {
     std::string out;
+    utf8ToUtf16le(utf8, out);
+    return out;
+}
+
+void utf8ToUtf16le(std::string_view utf8, std::string &out)
+{
+    out.clear();
     out.reserve(utf8.size() * 2);
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t c = nextCodePoint(utf8, i);
@@ -103,7 +110,6 @@ std::string utf8ToUtf16le(std::string_view utf8)
             out.push_back(char(c >> 8));
         }
     }
-    return out;
 }
 
 std::size_t utf16Length(std::string_view utf8)
@@ -129,6 +135,13 @@ std::uint8_t cp1251Byte(char32_t c)
 std::string utf8ToCp1251(std::string_view utf8)
 {
     std::string out;
+    utf8ToCp1251(utf8, out);
+    return out;
+}
+
+void utf8ToCp1251(std::string_view utf8, std::string &out)
+{
+    out.clear();
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         const auto b = std::uint8_t(utf8[i]);
@@ -139,7 +152,6 @@ std::string utf8ToCp1251(std::string_view utf8)
         }
         out.push_back(char(cp1251Byte(nextCodePoint(utf8, i))));
     }
-    return out;
 }
 
 std::string cp1251ToUtf8(std::string_view cp1251)
@@ -158,4 +170,4 @@ std::string cp1251ToUtf8(std::string_view cp1251)
     return out;
 }
 
-} // namespace qts
+} // namespace qts::tds

@@ -3,6 +3,9 @@
 #include "Codec.h"
 
 namespace qts {
+
+using namespace tds;
+
 namespace {
 
 std::uint16_t le16(const std::uint8_t *p) { return std::uint16_t(p[0] | p[1] << 8); }
@@ -146,7 +149,9 @@ std::string rpcProcName(const std::vector<std::uint8_t> &payload, int tds)
         const std::uint16_t id = le16(payload.data() + at);
         if (id >= 1 && id <= 15)
             return names[id];
-        return "#" + std::to_string(id);
+        std::string number = std::to_string(id);
+        number.insert(number.begin(), '#');
+        return number;
     }
     if (payload.size() - at < 2 * std::size_t(len))
         return "?";

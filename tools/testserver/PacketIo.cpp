@@ -5,6 +5,9 @@
 #include <algorithm>
 
 namespace qts {
+
+using namespace tds;
+
 namespace {
 
 // Message types of TDS 7; anything else is not a TDS peer.

@@ -56,7 +56,9 @@ struct TdsMessage {
 // (bad length, a type change inside a message, a message beyond the limit).
 class MessageReader {
 public:
-    explicit MessageReader(std::size_t maxMessage = 16u << 20) : m_maxMessage(maxMessage) {}
+    // The limit keeps a hostile client from filling the memory; real batches
+    // with large image literals stay well below it.
+    explicit MessageReader(std::size_t maxMessage = 64u << 20) : m_maxMessage(maxMessage) {}
 
     // Adds received bytes; false when the stream is malformed.
     bool feed(const std::uint8_t *data, std::size_t n);

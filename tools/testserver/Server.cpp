@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -123,8 +124,11 @@ void Server::serveClient(int fd, std::uint16_t spid)
         try {
             Connection connection(transport, m_engine, m_logins, spid);
             connection.run();
-        } catch (...) {
+        } catch (const std::exception &e) {
             // One connection's failure never takes the server down.
+            std::fprintf(stderr, "quorvane-testserver: connection %u ended: %s\n", unsigned(spid), e.what());
+        } catch (...) {
+            std::fprintf(stderr, "quorvane-testserver: connection %u ended by an unknown exception\n", unsigned(spid));
         }
     }
     std::lock_guard lock(m_mutex);

@@ -5,6 +5,9 @@
 #include <cstring>
 
 namespace qts {
+
+using namespace tds;
+
 namespace {
 
 // Small tokens with a length prefix are built here first.
@@ -113,7 +116,10 @@ thread_local std::string t_text;
 // Text of a char-like value in its wire form (CP1251 or UTF-16LE).
 const std::string &wireText(const Value &v, bool unicode)
 {
-    t_text = unicode ? utf8ToUtf16le(v.bytes) : utf8ToCp1251(v.bytes);
+    if (unicode)
+        utf8ToUtf16le(v.bytes, t_text);
+    else
+        utf8ToCp1251(v.bytes, t_text);
     return t_text;
 }
 

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Makes the README's screenshots (docs/*.png): runs the workbench under
+# xvfb-run against the demo server, photographs the login dialog, logs in,
+# runs a query and photographs the main window.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build/release
+server_bin=${QUORVANE_DEMO_SERVER:-$build/bin/quorvane-testserver}
+if [ ! -x "$build/bin/quorvane" ] || [ ! -x "$server_bin" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF >/dev/null
+  cmake --build "$build" -j2 --target quorvane quorvane-testserver
+fi
+work=$(mktemp -d)
+trap 'kill "${server_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+"$server_bin" --port 0 --data "$work/data" --login sa:demo --demo >"$work/server.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 1 100); do grep -q '^listening on' "$work/server.log" && break; sleep 0.1; done
+port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/server.log" | head -n 1)
+server_name="127.0.0.1,$port"
+printf '[%s]\n\thost = 127.0.0.1\n\tport = %s\n\ttds version = 7.4\n' "$server_name" "$port" >"$work/freetds.conf"
+mkdir -p "$work/appdata/Velquist/Quorvane/1.0"
+printf '[Connection]\r\nLogin=sa\r\nServerName=%s\r\n' "$server_name" >"$work/appdata/Velquist/Quorvane/1.0/Settings.ini"
+mkdir -p docs
+
+cat >"$work/query.sql" <<'SQL'
+SELECT Id, Title, Price, Created
+  FROM Goods
+ WHERE Price > 1
+ ORDER BY Price DESC
+PRINT 'Done'
+SQL
+export SCRIPT_FILE=$work/query.sql
+export APPDATA=$work/appdata FREETDSCONF=$work/freetds.conf QUORVANE_BIN=$build/bin/quorvane
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  set -e
+  wait_for() { for _ in $(seq 1 100); do id=$(xdotool search --name "$1" 2>/dev/null | head -n 1); [ -n "$id" ] && { echo "$id"; return 0; }; sleep 0.1; done; return 1; }
+  "$QUORVANE_BIN" & app=$!
+  login=$(wait_for "Регистрация пользователя")
+  sleep 0.5
+  xdotool windowactivate --sync "$login" 2>/dev/null || true
+  xdotool key Tab && xdotool type --delay 20 "demo"
+  sleep 0.3
+  import -window "$login" docs/login-dialog.png
+  xdotool key Return
+  main=$(wait_for "Генератор скриптов")
+  sleep 1
+  # No window manager under xvfb: maximise and focus by hand.
+  xdotool windowmove "$main" 0 0 windowsize "$main" 1280 800
+  xdotool windowfocus --sync "$main" 2>/dev/null || true
+  sleep 0.5
+  # The sample database, then a new script typed into the editor.
+  xdotool mousemove 110 100 click 1 && sleep 0.5 && xdotool mousemove 50 166 click 1 && sleep 0.5
+  xdotool key ctrl+n
+  sleep 0.3
+  xdotool mousemove 700 300 click 1
+  sleep 0.2
+  while IFS= read -r line; do
+    [ -n "$line" ] && xdotool type --delay 5 "$line"
+    xdotool key Return
+  done <"$SCRIPT_FILE"
+  xdotool key F5
+  sleep 1.5
+  import -window root docs/main-window.png
+  kill $app
+'
+echo "screenshots: docs/login-dialog.png docs/main-window.png"

@@ -1,0 +1,135 @@
+// The connect flow and the database switch of TScriptCreationController.
+// The wizard side is in ControllerWizard.cpp.
+#include "Controller.h"
+
+#include "DataFacade.h"
+#include "ErrorText.h"
+#include "Domain.h"
+#include "Model.h"
+#include "QuorvaneException.h"
+#include "ServerDiscovery.h"
+#include "SimpleSettingsManager.h"
+#include "WorkbenchPorts.h"
+
+#include <memory>
+
+namespace {
+
+const QString connectionSection = QStringLiteral("Connection");
+const QString loginKey = QStringLiteral("Login");
+const QString serverNameKey = QStringLiteral("ServerName");
+
+std::unique_ptr<TScriptCreationController> theController;
+
+} // namespace
+
+TScriptCreationController &ScriptCreationController()
+{
+    if (!theController)
+        theController = std::make_unique<TScriptCreationController>();
+    return *theController;
+}
+
+void FreeScriptCreationController()
+{
+    theController.reset();
+}
+
+TScriptCreationController::TScriptCreationController() = default;
+
+bool TScriptCreationController::Connect()
+{
+    IWorkbenchUi &ui = RequireWorkbenchUi();
+    std::unique_ptr<IServerChooser> dialog = ui.CreateServerChooser();
+    dialog->SetKeepForm(true);
+    dialog->SetUserName(SettingsManager()->GetSetting(connectionSection, loginKey, QString())->Value());
+    const QString rememberedServer = SettingsManager()->GetSetting(connectionSection, serverNameKey, QString())->Value();
+
+    LoadServers();
+    TSQLServersList *servers = ScriptCreatorModel()->Servers();
+    if (!rememberedServer.isEmpty())
+        if (TSQLServer *server = servers->FindByName(rememberedServer))
+            dialog->SetServerIndex(servers->IndexOf(server));
+    dialog->SetServerNames(servers->GetNames());
+
+    bool connected = false;
+    while (!connected) {
+        if (!dialog->Execute())
+            break;
+        try {
+            int index = dialog->ServerIndex();
+            if (index < 0) {
+                // A name typed into the box that matches no entry is used as
+                // typed: it joins the list, so it can be chosen again.
+                const QString typed = dialog->ServerText().trimmed();
+                if (typed.isEmpty())
+                    throw EQuorvaneException(QStringLiteral("Сервер не выбран."));
+                if (TSQLServer *known = servers->FindByName(typed))
+                    index = servers->IndexOf(known);
+                else
+                    index = servers->Add(std::make_unique<TSQLServer>(typed));
+                dialog->SetServerNames(servers->GetNames());
+                dialog->SetServerIndex(index);
+            }
+            servers->SetItemIndex(index);
+            SetLogin(dialog->UserName(), dialog->Password());
+            ConnectToServer(servers->ItemIndex());
+            connected = true;
+        } catch (const std::exception &error) {
+            ui.ShowConnectError(QStringLiteral("Ошибка подключения к серверу:\r\n«") + ErrorText(error)
+                                    + QStringLiteral("»."),
+                                QStringLiteral("Подключиться к серверу не удалось."));
+        }
+    }
+    if (!connected)
+        return false;
+
+    ui.ServerNameView().SetServerName(servers->CurrentServer()->Name);
+    SettingsManager()->SetSetting(connectionSection, loginKey, dialog->UserName());
+    SettingsManager()->SetSetting(connectionSection, serverNameKey, dialog->ServerNames().value(dialog->ServerIndex()));
+    return true;
+}
+
+void TScriptCreationController::LoadServers()
+{
+    TSqrversEnumerator enumerator;
+    ScriptCreatorModel()->SetServers(enumerator.GetServers());
+}
+
+void TScriptCreationController::ConnectToServer(int Index)
+{
+    TSQLServersList *servers = ScriptCreatorModel()->Servers();
+    if (!servers || !servers->IsValidIndex(Index))
+        return;
+    TSQLServer *server = servers->Items(Index);
+    TDataAccessFacade *facade = DataAccessFacade();
+    facade->ResetDataBase();
+    facade->SetServer(server);
+    ScriptCreatorModel()->SetDataBases(facade->GetDataBases());
+    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+    RequireWorkbenchUi().DataBasesView().ShowDataBases(dataBases);
+    if (dataBases && dataBases->Count() > 0)
+        SelectDataBase(0);
+}
+
+void TScriptCreationController::SelectDataBase(int Index)
+{
+    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+    if (!dataBases)
+        throw EIndexOutOfBoudsException(Index);
+    dataBases->SetItemIndex(Index);
+    RequireWorkbenchUi().DataBasesView().SetItemIndex(Index);
+    DataAccessFacade()->SwitchToDataBase(dataBases->CurrentDataBase());
+}
+
+void TScriptCreationController::LoadTables()
+{
+    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+    ScriptCreatorModel()->SetTables(
+        DataAccessFacade()->GetTables(dataBases ? dataBases->CurrentDataBase() : nullptr));
+}
+
+void TScriptCreationController::SetLogin(const QString &UserName, const QString &Password)
+{
+    DataAccessFacade()->SetLogin(UserName, Password);
+}

@@ -1,0 +1,76 @@
+// ExecuteScript: runs the current script and writes the outcome to the log.
+#include "ScriptRoutinesController.h"
+
+#include "DataFacade.h"
+#include "Domain.h"
+#include "ErrorText.h"
+#include "ScriptManager.h"
+#include "WorkbenchPorts.h"
+
+#include <memory>
+
+namespace {
+
+// "Ошибка 208, строка 3: Invalid object name 'x'."; the driver's own
+// errors have neither number nor line.
+QString ServerErrorLine(const TScriptMessage &Message)
+{
+    QString head = QStringLiteral("Ошибка");
+    if (Message.Number != 0)
+        head += QStringLiteral(" %1").arg(Message.Number);
+    if (Message.Line > 0)
+        head += QStringLiteral(", строка %1").arg(Message.Line);
+    return head + QStringLiteral(": ") + Message.Text;
+}
+
+} // namespace
+
+void TScriptRoutinesController::ExecuteScript()
+{
+    TScript *script = ScriptManager()->Current();
+    if (!script)
+        return;
+    IScriptResultView &view = RequireWorkbenchUi().ScriptResultView();
+    view.ClearRows();
+    try {
+        view.Clear();
+        std::unique_ptr<TScriptCommand> command = DataAccessFacade()->MakeScriptCommand(script);
+        qint64 changed = -1;
+        TResultGrid rows;
+        bool hasRows = false;
+        if (command) {
+            const TScriptResult result = command->Execute();
+            for (const TScriptMessage &message : result.Messages) {
+                if (message.IsError)
+                    view.AddError(ServerErrorLine(message));
+                else
+                    view.AddInfo(message.Text);
+            }
+            changed = result.HasErrors() ? -1 : result.RowsChanged;
+            if (result.HasResultSet) {
+                hasRows = true;
+                rows.Columns = result.Columns;
+                rows.Rows = result.Rows;
+                rows.Nulls.reserve(result.Rows.size());
+                for (const QStringList &row : result.Rows) {
+                    QList<bool> nulls;
+                    nulls.reserve(row.size());
+                    for (const QString &value : row)
+                        nulls.append(value.isNull());
+                    rows.Nulls.append(nulls);
+                }
+            }
+        }
+        if (changed == -1)
+            view.AddError(QStringLiteral("Ошибка"));
+        else if (changed == 0)
+            view.AddInfo(QStringLiteral("Ничего не изменилось"));
+        else
+            view.AddSuccess(RowsChangedMessage(changed));
+        // After the messages: every message hides the grid.
+        if (hasRows)
+            view.ShowRows(rows);
+    } catch (const std::exception &error) {
+        view.AddError(ErrorText(error) + QStringLiteral(" (") + ErrorClassName(error) + QStringLiteral(")"));
+    }
+}

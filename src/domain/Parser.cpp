@@ -1,0 +1,136 @@
+#include "Parser.h"
+
+#include "RowSet.h"
+#include "ScriptBuilder.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <chrono>
+
+TScriptCreatorParser::TScriptCreatorParser() = default;
+
+TScriptCreatorParser::~TScriptCreatorParser()
+{
+    if (!m_thread.joinable())
+        return;
+    // Freed while the worker may still run (or is just leaving): drop the
+    // generation and let the worker end before the members go.
+    m_abandoned = true;
+    m_terminated = true;
+    std::unique_lock lock(m_mutex);
+    while (!m_finished) {
+        lock.unlock();
+        // A report may be posted already: run it (it sees the break-off
+        // and does nothing) so that the worker stops waiting for it.
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        lock.lock();
+        m_ended.wait_for(lock, std::chrono::milliseconds(2), [this] { return m_finished.load(); });
+    }
+    lock.unlock();
+    m_thread.join();
+}
+
+void TScriptCreatorParser::Start(TTable *Table, TRowSet *RowSet, std::shared_ptr<IParseSettings> Settings)
+{
+    if (m_started)
+        throw EQuorvaneException(QStringLiteral("The script generator has been started already."));
+    m_started = true;
+    this->Table = Table;
+    this->RowSet = RowSet;
+    this->Settings = std::move(Settings);
+    m_thread = std::thread([this] { Execute(); });
+}
+
+void TScriptCreatorParser::Terminate()
+{
+    m_terminated = true;
+}
+
+void TScriptCreatorParser::BreakOff()
+{
+    m_abandoned = true;
+    m_terminated = true;
+}
+
+void TScriptCreatorParser::BreakOffAndFree()
+{
+    BreakOff();
+    if (m_delivering > 0)
+        return; // the worker waits in our report; it frees the object when it has left
+    delete this; // the destructor waits for the worker
+}
+
+void TScriptCreatorParser::ThrowIfAbandoned() const
+{
+    if (m_abandoned)
+        throw Abandoned{};
+}
+
+void TScriptCreatorParser::Synchronize(const std::function<void()> &Call)
+{
+    ThrowIfAbandoned();
+    QMetaObject::invokeMethod(
+        this,
+        [this, &Call] {
+            if (m_abandoned)
+                return;
+            ++m_delivering;
+            struct Leave
+            {
+                int &depth;
+                ~Leave() { --depth; }
+            } leave{m_delivering};
+            Call();
+        },
+        Qt::BlockingQueuedConnection);
+    ThrowIfAbandoned();
+}
+
+void TScriptCreatorParser::ReportProgress(int Percent, const QString &Text)
+{
+    this->Percent = Percent;
+    ProgressText = Text;
+    Synchronize([this] {
+        if (OnProgress)
+            OnProgress(this, this->Percent, ProgressText);
+    });
+}
+
+void TScriptCreatorParser::DeliverScript(std::unique_ptr<TScript> Script)
+{
+    Synchronize([this, &Script] {
+        if (OnScriptCreated)
+            OnScriptCreated(this, std::move(Script));
+    });
+}
+
+void TScriptCreatorParser::Execute()
+{
+    try {
+        std::unique_ptr<TScript> script;
+        if (Table && RowSet) {
+            script = std::make_unique<TScript>();
+            TScriptLinesCollector sink(script->Lines);
+            TScriptBuildControl control;
+            control.Now = Clock ? Clock() : QDateTime::currentDateTime();
+            control.Progress = [this](int percent, const QString &text) { ReportProgress(percent, text); };
+            control.StopRequested = [this] {
+                ThrowIfAbandoned();
+                return Terminated();
+            };
+            BuildScript(*Table, *RowSet, Settings.get(), sink, control);
+        }
+        DeliverScript(std::move(script));
+    } catch (...) {
+        // A failed read, or a generation broken off: the worker ends
+        // without a word and hands nothing over.
+    }
+    Settings.reset();
+    deleteLater();
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+    }
+    m_ended.notify_all();
+}

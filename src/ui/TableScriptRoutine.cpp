@@ -1,0 +1,48 @@
+#include "TableScriptRoutine.h"
+
+#include "Controller.h"
+#include "Domain.h"
+#include "Model.h"
+#include "OneTableCreationWizard.h"
+#include "ScriptManager.h"
+#include "WherePutScriptDialogForm.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+void CreateOneTableScript()
+{
+    TOneTableScriptCreationDialog dialog;
+    ScriptCreationController().LoadTables();
+    dialog.SetTables(ScriptCreatorModel()->Tables());
+    // A fresh controller per run; it goes with the dialog.
+    dialog.SetWizzardController(std::make_shared<TScriptCreationController>());
+    if (!dialog.Execute())
+        return;
+
+    const QStringList *lines = dialog.Script();
+    if (!lines) {
+        // The generation finished without rows to read: nothing to place.
+        QMessageBox::warning(QApplication::activeWindow(), QString::fromUtf8(TableScriptRoutineTexts::NoScriptCaption),
+                             QString::fromUtf8(TableScriptRoutineTexts::NoScriptText));
+        return;
+    }
+
+    TWherePutScripts offered{wpsInNew, wpsThrowIntoShredder};
+    if (ScriptManager()->Count() > 0)
+        offered.Include(wpsInCurrent);
+    TWherePutScriptDialogForm placement;
+    switch (placement.Execute(offered)) {
+    case wpsInNew:
+        ScriptManager()->AddScriptFromText(lines->join(QStringLiteral("\r\n")));
+        break;
+    case wpsInCurrent:
+        if (TScript *current = ScriptManager()->Current()) {
+            current->Lines.append(*lines);
+            ScriptManager()->DoChange();
+        }
+        break;
+    case wpsThrowIntoShredder:
+        break;
+    }
+}

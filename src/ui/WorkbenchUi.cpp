@@ -1,0 +1,118 @@
+#include "WorkbenchUi.h"
+
+#include "ColorRichEdit.h"
+#include "MainForm.h"
+#include "ResultView.h"
+#include "ServerChooseDialog.h"
+#include "View.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+namespace {
+
+// The login dialog wrapper as the connect flow drives it.
+class TServerChooserAdapter : public IServerChooser
+{
+public:
+    void SetKeepForm(bool Keep) override { m_dialog.SetKeepForm(Keep); }
+    QString UserName() override { return m_dialog.UserName(); }
+    void SetUserName(const QString &Name) override { m_dialog.SetUserName(Name); }
+    QString Password() override { return m_dialog.Password(); }
+    int ServerIndex() override { return m_dialog.ServerIndex(); }
+    void SetServerIndex(int Index) override { m_dialog.SetServerIndex(Index); }
+    QStringList ServerNames() override { return m_dialog.ServerNames(); }
+    void SetServerNames(const QStringList &Names) override { m_dialog.SetServerNames(Names); }
+    QString ServerText() override { return m_dialog.ServerText(); }
+    bool Execute() override { return m_dialog.Execute(); }
+
+private:
+    TServerChooseDialog m_dialog;
+};
+
+} // namespace
+
+QString QtFileFilter(const QString &DelphiFilter)
+{
+    const QStringList parts = DelphiFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts.at(i);
+        // The description may repeat its pattern in parentheses; Qt reads
+        // the patterns from the last parentheses, so drop them here.
+        description.remove(QRegularExpression(QStringLiteral("\\s*\\([^()]*\\)\\s*$")));
+        QStringList patterns = parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString &pattern : patterns)
+            if (pattern == QLatin1String("*.*"))
+                pattern = QStringLiteral("*"); // every file, with or without a dot
+        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' '))));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+IDataBasesView &TMainFormUi::DataBasesView()
+{
+    return ::DataBasesView();
+}
+
+IServerNameView &TMainFormUi::ServerNameView()
+{
+    return ::ServerNameView();
+}
+
+IScriptResultView &TMainFormUi::ScriptResultView()
+{
+    return ::ScriptResultView();
+}
+
+std::unique_ptr<IServerChooser> TMainFormUi::CreateServerChooser()
+{
+    return std::make_unique<TServerChooserAdapter>();
+}
+
+void TMainFormUi::ShowConnectError(const QString &Text, const QString &Caption)
+{
+    QMessageBox box(QMessageBox::Critical, Caption, Text, QMessageBox::Ok, m_form);
+    box.setObjectName(QStringLiteral("ConnectErrorBox"));
+    box.exec();
+}
+
+QString TMainFormUi::AskOpenFileName(const QString &Filter)
+{
+    if (OpenFileNameHook)
+        return OpenFileNameHook(Filter);
+    return QFileDialog::getOpenFileName(m_form, QStringLiteral("Открыть"), QString(), QtFileFilter(Filter));
+}
+
+QString TMainFormUi::AskSaveFileName(const QString &Filter, const QString &FileName)
+{
+    if (SaveFileNameHook)
+        return SaveFileNameHook(Filter, FileName);
+    return QFileDialog::getSaveFileName(m_form, QStringLiteral("Сохранить как"), FileName, QtFileFilter(Filter),
+                                        nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+void TMainFormUi::HistoryChanged(const QStringList &Files)
+{
+    if (m_form)
+        m_form->HistoryChanged(&Files);
+}
+
+void TMainFormUi::BindResultView()
+{
+    TScriptResultView &view = ::ScriptResultView();
+    view.Log = m_form->ResultColorRichEdit;
+    view.Grid = m_form->ResultDBGrid;
+    view.ShowLog();
+}
+
+void TMainFormUi::HideEditor()
+{
+    ::ScriptView().HideEditor();
+}
+
+void TMainFormUi::EnsureScriptView()
+{
+    (void)::ScriptView();
+}

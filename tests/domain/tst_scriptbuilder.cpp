@@ -1,0 +1,224 @@
+#include "ScriptFixture.h"
+
+#include <QTest>
+
+namespace {
+// n rows of one int column, made up on the fly.
+class TCountingRowSet : public TRowSet
+{
+public:
+    explicit TCountingRowSet(qint64 n) : m_n(n) {}
+    qint64 RecordCount() override { return m_n; }
+    [[nodiscard]] bool Eof() const override { return m_pos >= m_n; }
+    void Next() override { ++m_pos; }
+    [[nodiscard]] int FieldCount() const override { return 1; }
+    [[nodiscard]] QString FieldName(int) const override { return QStringLiteral("Id"); }
+    [[nodiscard]] bool IsNull(int) const override { return false; }
+    [[nodiscard]] QString AsString(int) const override { return QString::number(m_pos); }
+    [[nodiscard]] qint64 AsInteger(int) const override { return m_pos; }
+
+private:
+    qint64 m_n;
+    qint64 m_pos = 0;
+};
+
+class TNullSink : public TScriptLineSink
+{
+public:
+    void AddLine(const QString &) override { ++count; }
+    qint64 count = 0;
+};
+
+QList<QList<QVariant>> intRows(int n)
+{
+    QList<QList<QVariant>> rows;
+    for (int i = 0; i < n; ++i)
+        rows.append({QString::number(i + 1), QStringLiteral("x")});
+    return rows;
+}
+
+std::unique_ptr<TTable> pairTable(bool keyId = true)
+{
+    return MakeTable(QStringLiteral("Pairs"), {{"Id", XType::Int, 4, false, true, keyId}, {"Name", XType::VarChar, 10}});
+}
+
+const QStringList pairFields = {QStringLiteral("Id"), QStringLiteral("Name")};
+} // namespace
+
+class TestScriptBuilder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { SetDecimalSeparator(u','); }
+
+    void workedExample()
+    {
+        TGoodsFixture goods;
+        const TBuildResult result = RunBuild(*goods.table, goods.rows);
+        QCOMPARE(result.text(), WorkedExampleText());
+        QCOMPARE(result.lines.size(), 31);
+        QCOMPARE(result.lines.at(11),
+                 QStringLiteral("INSERT INTO @GoodsTempTable(Id1, Title1, Price1, Created1) \r\n"
+                                "  VALUES(1, 'Tea', 2.5, CONVERT(DATETIME, '01.03.2004 10:00:00',105));"));
+        const TReports expected = {{0, QStringLiteral("Формирую заголовок.")},
+                                   {1, QStringLiteral("Формирую заголовок.")},
+                                   {1, RowText(2, 1)},
+                                   {50, RowText(2, 2)},
+                                   {99, QStringLiteral("Формирую „подвал“»")},
+                                   {100, QStringLiteral("Скрипт создан.")}};
+        QCOMPARE(result.reports, expected);
+        // the nickname is not filled in behind the caller's back
+        QVERIFY(goods.table->Nickname.isEmpty());
+    }
+
+    void rowReports_data()
+    {
+        QTest::addColumn<int>("rows");
+        for (int n : {0, 1, 2, 3, 49, 97, 98})
+            QTest::addRow("%d rows", n) << n;
+    }
+    void rowReports()
+    {
+        // up to 98 rows every row is reported, with 1 + floor(98k/N)
+        QFETCH(int, rows);
+        auto table = pairTable();
+        TMemoryRowSet rowSet(pairFields, intRows(rows));
+        const TBuildResult result = RunBuild(*table, rowSet);
+        QList<int> expected = {0, 1};
+        for (int k = 0; k < rows; ++k)
+            expected.append(1 + (98 * k) / rows);
+        expected << 99 << 100;
+        QCOMPARE(result.percents(), expected);
+        for (int k = 0; k < rows; ++k)
+            QCOMPARE(result.reports.at(2 + k).second, RowText(rows, k + 1));
+    }
+
+    void manyRowsAreReportedOncePerPercent()
+    {
+        const qint64 n = 200000;
+        auto table = MakeTable(QStringLiteral("Big"), {{"Id", XType::Int, 4}});
+        TCountingRowSet rowSet(n);
+        TNullSink sink;
+        QList<QPair<int, QString>> reports;
+        TScriptBuildControl control;
+        control.Progress = [&](int p, const QString &t) { reports.append({p, t}); };
+        BuildScript(*table, rowSet, nullptr, sink, control);
+        // 98 percents, the last row once more, and the four fixed reports
+        QVERIFY(reports.size() <= 103);
+        QCOMPARE(reports.at(2), qMakePair(1, QStringLiteral("Формирую данные. Всего строк в таблице: 200000. "
+                                                            "Сформировано строк: 1. Осталось сформировать: 199999.")));
+        QCOMPARE(reports.at(reports.size() - 3).second,
+                 QStringLiteral("Формирую данные. Всего строк в таблице: 200000. Сформировано строк: 200000. "
+                                "Осталось сформировать: 0."));
+        QCOMPARE(reports.at(reports.size() - 3).first, RowPercent(n - 1, n));
+        // one report per percent; only the last row may repeat one
+        for (int i = 3; i < reports.size() - 3; ++i)
+            QVERIFY(reports.at(i).first > reports.at(i - 1).first);
+        QVERIFY(reports.at(reports.size() - 3).first >= reports.at(reports.size() - 4).first);
+        QCOMPARE(sink.count, 2 * n + 19);
+    }
+
+    void emptyTable()
+    {
+        auto table = pairTable();
+        TMemoryRowSet rowSet(pairFields, {});
+        const TBuildResult result = RunBuild(*table, rowSet);
+        QCOMPARE(result.percents(), QList<int>({0, 1, 99, 100}));
+        QVERIFY(!result.text().contains(QStringLiteral("INSERT INTO @PairsTempTable")));
+        QVERIFY(result.lines.contains(QStringLiteral("DECLARE @PairsTempTable TABLE (Id1 int, Name1 varchar(10));")));
+        QVERIFY(result.text().contains(QStringLiteral("INSERT INTO Pairs(Id, Name) \r\n")));
+    }
+
+    void noKeyWithDelete()
+    {
+        auto table = pairTable(false);
+        TMemoryRowSet rowSet(pairFields, intRows(2));
+        const TBuildResult result = RunBuild(*table, rowSet, true);
+        QVERIFY(result.lines.contains(QStringLiteral("DELETE FROM Pairs;")));
+        QVERIFY(!result.text().contains(QStringLiteral("UPDATE")));
+        QVERIFY(!result.text().contains(QStringLiteral("INSERT INTO Pairs")));
+    }
+
+    void deleteComesBeforeIdentityAndUpdate()
+    {
+        TGoodsFixture goods;
+        const TBuildResult result = RunBuild(*goods.table, goods.rows, true);
+        int lastRow = -1;
+        for (int i = 0; i < result.lines.size(); ++i)
+            if (result.lines.at(i).startsWith(QStringLiteral("INSERT INTO @")))
+                lastRow = i;
+        const int del = int(result.lines.indexOf(QStringLiteral("DELETE FROM Goods;")));
+        QCOMPARE(del, lastRow + 2);
+        QCOMPARE(result.lines.at(del + 1), QStringLiteral("SET IDENTITY_INSERT Goods ON;"));
+        QVERIFY(result.lines.at(del + 3).startsWith(QStringLiteral("UPDATE Goods \r\n")));
+    }
+
+    void allColumnsKeysCommentsTheUpdateOut()
+    {
+        auto table = MakeTable(QStringLiteral("Links"), {{"A", XType::Int, 4, false, true, true}, {"B", XType::Int, 4, false, true, true}});
+        TMemoryRowSet rowSet({QStringLiteral("A"), QStringLiteral("B")}, {{QString("1"), QString("2")}});
+        const TBuildResult result = RunBuild(*table, rowSet);
+        const int update = int(result.lines.indexOf(QStringLiteral("UPDATE Links \r\n  SET  \r\n  FROM @LinksTempTable AS T \r\n  WHERE (A = T.A1) AND (B = T.B1);")));
+        QVERIFY(update > 2);
+        QCOMPARE(result.lines.at(update - 2), QStringLiteral("/*"));
+        QCOMPARE(result.lines.at(update - 1), QStringLiteral("--Выражение SET пустое, поэтому блок UPDATE закомментирован.--"));
+        QCOMPARE(result.lines.at(update + 1), QStringLiteral("*/"));
+        QCOMPARE(result.lines.at(update + 3),
+                 QStringLiteral("INSERT INTO Links(A, B) \r\n  SELECT A1, B1 FROM @LinksTempTable AS T\r\n"
+                                "  WHERE NOT EXISTS(SELECT * FROM Links WHERE (A = T.A1) AND (B = T.B1))"));
+    }
+
+    void nicknameAddressesTheTarget()
+    {
+        TGoodsFixture goods;
+        goods.table->Nickname = QStringLiteral("dbo.Goods2");
+        const QString text = RunBuild(*goods.table, goods.rows, true).text();
+        for (const char *piece : {"DELETE FROM dbo.Goods2;", "SET IDENTITY_INSERT dbo.Goods2 ON;", "UPDATE dbo.Goods2 \r\n",
+                                  "INSERT INTO dbo.Goods2(Id,", "SELECT * FROM dbo.Goods2 WHERE",
+                                  "SET IDENTITY_INSERT dbo.Goods2 OFF;", "DBCC CHECKIDENT('dbo.Goods2', RESEED);",
+                                  "DECLARE @GoodsTempTable", "--Script for table „Goods“ end.--"})
+            QVERIFY2(text.contains(QString::fromUtf8(piece)), piece);
+    }
+
+    void tableWithoutDataBase()
+    {
+        TGoodsFixture goods;
+        goods.table->DataBase = nullptr;
+        const TBuildResult result = RunBuild(*goods.table, goods.rows);
+        QCOMPARE(result.lines.at(3), QString());
+        QCOMPARE(result.lines.at(4), QStringLiteral("Used table „Goods“"));
+    }
+
+    void valuesComeFromTheColumnsOwnField()
+    {
+        auto table = MakeTable(QStringLiteral("T3"), {{"A", XType::Int, 4, false, false, true}, {"B", XType::Int, 4, false, false},
+                                                    {"C", XType::VarChar, 5}});
+        TMemoryRowSet rowSet({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
+                             {{QString("1"), QString("2"), QString("three")}});
+        const TBuildResult result = RunBuild(*table, rowSet);
+        QVERIFY(result.lines.contains(QStringLiteral("INSERT INTO @T3TempTable(C1) \r\n  VALUES('three');")));
+        // an unused key still stands in the condition, by its suffixed name
+        QVERIFY(result.text().contains(QStringLiteral("WHERE (A = T.A1);")));
+    }
+
+    void stopAfterTheFirstRow()
+    {
+        TGoodsFixture goods;
+        const TBuildResult result = RunBuild(*goods.table, goods.rows, false, [] { return true; });
+        QCOMPARE(result.text().count(QStringLiteral("INSERT INTO @GoodsTempTable")), 1);
+        QCOMPARE(result.percents(), QList<int>({0, 1, 1, 99, 100}));
+        QVERIFY(result.text().endsWith(QStringLiteral("--Script for table „Goods“ end.--\r\n\r\n/*\r\n\r\n*/\r\n\r\n")));
+        QCOMPARE(goods.rows.Position(), 1);
+    }
+
+    void readErrorPropagates()
+    {
+        TGoodsFixture goods;
+        goods.rows.FailAtRow = 1;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, RunBuild(*goods.table, goods.rows));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScriptBuilder)
+#include "tst_scriptbuilder.moc"

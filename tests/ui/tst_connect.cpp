@@ -1,0 +1,192 @@
+// The connect flow from the main window's first show: the login dialog,
+// retries with the error box, what is remembered, and the database list.
+#include "WorkbenchFixture.h"
+
+#include "Controller.h"
+#include "DataFacade.h"
+#include "Domain.h"
+#include "MainForm.h"
+#include "Model.h"
+#include "TestServer.h"
+#include "View.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QtTest>
+
+class TestConnect : public QObject
+{
+    Q_OBJECT
+
+    TestServer m_server{QStringList{QStringLiteral("--demo")}};
+    bool m_engine = false;
+
+    static QString ReadFile(const QString &Path)
+    {
+        QFile file(Path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+    }
+
+    static QString Setting(const QString &Path, const QString &Key)
+    {
+        // Read by hand: QSettings would take "host,port" for a list.
+        const QStringList lines = ReadFile(Path).split(QStringLiteral("\r\n"));
+        for (const QString &line : lines)
+            if (line.startsWith(Key + QLatin1Char('=')))
+                return line.mid(Key.size() + 1);
+        return QStringLiteral("<missing>");
+    }
+
+    void requireEngine()
+    {
+        if (!m_engine)
+            QSKIP("this build of the test server has no SQL engine");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
+        TDataAccessFacade facade;
+        facade.SetDriver(QStringLiteral("FreeTDS"));
+        facade.SetLogin(QString::fromLatin1(TestServer::login), QString::fromLatin1(TestServer::password));
+        const TSQLServer server(m_server.dataSource());
+        try {
+            facade.SetServer(&server);
+            m_engine = !facade.ExecuteScriptText(QStringLiteral("SELECT 1"), 10).HasErrors();
+        } catch (const std::exception &) {
+            m_engine = false;
+        }
+    }
+
+    void firstStartCancelledEndsTheApplication()
+    {
+        WorkbenchFixture fixture;
+        QString user = QStringLiteral("?"), server, password = QStringLiteral("?");
+        ModalScript answers({CancelLogin(&user, &server, &password)});
+        fixture.Form().show();
+        QVERIFY(answers.Done());
+        QCOMPARE(user, QString());
+        QCOMPARE(password, QString());
+        QCOMPARE(server, QStringLiteral("(local)"));
+        QVERIFY(fixture.Form().TerminateRequested());
+        fixture.TearDown();
+        // Only the defaults read at start are written; no login was accepted.
+        QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("Login")), QString());
+        QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("ServerName")), QString());
+    }
+
+    void threeFailuresThenCancelWriteNothing()
+    {
+        requireEngine();
+        WorkbenchFixture fixture;
+        QStringList errors;
+        const QString wrong = QStringLiteral("wrong-password");
+        ModalScript answers({LoginWith(m_server.dataSource(), QStringLiteral("sa"), wrong), AcknowledgeError(&errors),
+                             LoginWith(m_server.dataSource(), QStringLiteral("sa"), wrong), AcknowledgeError(&errors),
+                             LoginWith(m_server.dataSource(), QStringLiteral("nobody"), wrong),
+                             AcknowledgeError(&errors), CancelLogin()});
+        fixture.Form().show();
+        QVERIFY(answers.Done());
+        QCOMPARE(errors.size(), 3);
+        for (const QString &error : errors) {
+            QVERIFY2(error.startsWith(QStringLiteral("Подключиться к серверу не удалось.|Ошибка подключения к серверу:\r\n«")),
+                     qPrintable(error));
+            QVERIFY(error.endsWith(QStringLiteral("».")));
+        }
+        QVERIFY(fixture.Form().TerminateRequested());
+        fixture.TearDown();
+        QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("Login")), QString());
+        QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("ServerName")), QString());
+    }
+
+    void successRemembersLoginAndServerButNeverThePassword()
+    {
+        requireEngine();
+        WorkbenchFixture fixture;
+        QStringList errors;
+        // A failed attempt first: the values of the successful one are kept.
+        ModalScript answers({LoginWith(m_server.dataSource(), QStringLiteral("sa"), QStringLiteral("bad")),
+                             AcknowledgeError(&errors),
+                             LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                       QString::fromLatin1(TestServer::password))});
+        fixture.Form().show();
+        QVERIFY(answers.Done());
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(!fixture.Form().TerminateRequested());
+        QCOMPARE(fixture.Form().ServerLabel->text(), m_server.dataSource());
+        QVERIFY(fixture.Form().DataBasesComboBoxEx->count() >= 2);
+        QCOMPARE(fixture.Form().DataBasesComboBoxEx->currentIndex(), 0);
+        fixture.TearDown();
+        QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("Login")), QStringLiteral("sa"));
+        QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("ServerName")), m_server.dataSource());
+        QVERIFY(!ReadFile(fixture.SettingsFile()).contains(QString::fromLatin1(TestServer::password)));
+    }
+
+    void rememberedServerThatIsGoneSelectsLocal()
+    {
+        WorkbenchFixture fixture;
+        QDir().mkpath(QFileInfo(fixture.SettingsFile()).path());
+        QFile file(fixture.SettingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Connection]\r\nLogin=bob\r\nServerName=gone-server\r\n");
+        file.close();
+        QString user, server;
+        ModalScript answers({CancelLogin(&user, &server)});
+        fixture.Form().show();
+        QVERIFY(answers.Done());
+        QCOMPARE(user, QStringLiteral("bob"));
+        QCOMPARE(server, QStringLiteral("(local)"));
+    }
+
+    void databaseComboSwitchesTheConnectionAndFillingDoesNotCallBack()
+    {
+        requireEngine();
+        WorkbenchFixture fixture;
+        ModalScript answers({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                       QString::fromLatin1(TestServer::password))});
+        fixture.Form().show();
+        QVERIFY(answers.Done());
+        QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
+        const int shop = combo->findText(QStringLiteral("Shop"));
+        QVERIFY(shop > 0);
+        TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), dataBases->Items(0)->Name);
+
+        combo->setCurrentIndex(shop); // the user's choice
+        QCOMPARE(dataBases->ItemIndex(), shop);
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
+
+        // Refilling from the model selects its current database without
+        // going back to the controller: the connection is not touched.
+        const int opens = DataAccessFacade()->OpenCount();
+        dataBases->SetItemIndex(0);
+        DataBasesView().ShowDataBases(dataBases);
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(DataAccessFacade()->OpenCount(), opens);
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
+        QVERIFY(DataBasesView().ReactToChanges);
+    }
+
+    void serverLabelActsAsALink()
+    {
+        WorkbenchFixture fixture;
+        QLabel *label = fixture.Form().ServerLabel;
+        QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(label->toolTip(), QStringLiteral("Выбрать другой сервер"));
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(label, &enter);
+        QVERIFY(label->font().underline());
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(label, &leave);
+        QVERIFY(!label->font().underline());
+        // A click runs the connect flow: its dialog opens (and is cancelled).
+        ModalScript answers({CancelLogin()});
+        QTest::mouseClick(label, Qt::LeftButton);
+        QVERIFY(answers.Done());
+    }
+};
+
+QTEST_MAIN(TestConnect)
+#include "tst_connect.moc"

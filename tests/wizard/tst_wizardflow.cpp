@@ -1,0 +1,395 @@
+// The wizard command end to end: the test server's demo database, the real
+// data layer, controller and generator, the wizard and the placement dialog
+// driven through their widgets.
+
+#include "Controller.h"
+#include "DataFacade.h"
+#include "Domain.h"
+#include "Model.h"
+#include "OneTableCreationWizard.h"
+#include "RowSet.h"
+#include "ScriptBuilder.h"
+#include "ScriptManager.h"
+#include "TableScriptRoutine.h"
+#include "TestServer.h"
+#include "WherePutScriptDialogForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+// Runs Body once a modal widget of type T is up (polled from the event loop).
+template <typename T> void whenModal(std::function<void(T *)> body, int triesLeft = 3000)
+{
+    QTimer::singleShot(5, qApp, [body = std::move(body), triesLeft]() mutable {
+        if (auto *widget = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            body(widget);
+            return;
+        }
+        if (triesLeft > 0)
+            whenModal<T>(std::move(body), triesLeft - 1);
+    });
+}
+
+template <typename T> T *child(QWidget *form, const char *name)
+{
+    T *found = form->findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+struct WizardChoices
+{
+    QString table = QStringLiteral("Goods");
+    bool options = false;
+    QString nickname;
+    bool deleteTable = false;
+};
+
+// Greeting -> table -> columns (all) -> keys (as offered) -> progress.
+void driveToProgress(TOneStepCreatinWizard *w, const WizardChoices &choices)
+{
+    auto *next = child<QPushButton>(w, "NextButton");
+    next->click();
+    auto *tree = child<QTreeWidget>(w, "TablesTreeView");
+    const QList<QTreeWidgetItem *> found = tree->findItems(choices.table, Qt::MatchExactly);
+    QVERIFY(!found.isEmpty());
+    tree->setCurrentItem(found.first());
+    if (choices.options) {
+        child<QCheckBox>(w, "AdditionalParamsCheckBox")->setChecked(true);
+        child<QLineEdit>(w, "TableNicknameEdit")->setText(choices.nickname);
+        child<QCheckBox>(w, "DeleteTableCheckBox")->setChecked(choices.deleteTable);
+    }
+    next->click();
+    next->click();
+    next->click();
+}
+
+QStringList withoutTimeStamp(QStringList lines)
+{
+    if (lines.size() > 2 && lines[2].startsWith(QStringLiteral("Creation date and time")))
+        lines[2].clear();
+    return lines;
+}
+
+} // namespace
+
+class TestWizardFlow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+    void goodsIntoNewTab();
+    void optionsReachScript();
+    void appendToCurrentScript();
+    void shredderLeavesDocuments();
+    void leavingWithoutScriptShowsNoPlacement_data();
+    void leavingWithoutScriptShowsNoPlacement();
+    void breakGivesShorterScript();
+    void unreadableRowsGiveNotice();
+    void closingMidGenerationIsSafe_data();
+    void closingMidGenerationIsSafe();
+
+private:
+    QStringList generatorOutput(const QString &tableName, const IParseSettings *settings);
+    // Runs the command; Drive works the wizard; Place answers the placement
+    // dialog (or is never called). Returns whether the placement dialog came.
+    bool runCommand(const std::function<void(TOneStepCreatinWizard *)> &drive,
+                    const std::function<void(TWherePutScriptDialogForm *)> &place);
+
+    QTemporaryDir m_appData;
+    TestServer m_server{{QStringLiteral("--demo")}};
+    TSQLServer m_serverEntry{QString()};
+};
+
+void TestWizardFlow::initTestCase()
+{
+    qputenv("APPDATA", m_appData.path().toLocal8Bit());
+    QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
+    m_serverEntry.Name = m_server.dataSource();
+    TDataAccessFacade *facade = DataAccessFacade();
+    facade->SetDriver(QStringLiteral("FreeTDS"));
+    facade->SetLogin(QString::fromLatin1(TestServer::login), QString::fromLatin1(TestServer::password));
+    facade->SetServer(&m_serverEntry);
+    ScriptCreatorModel()->SetDataBases(facade->GetDataBases());
+    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+    QVERIFY(dataBases);
+    int shop = -1;
+    for (int i = 0; i < dataBases->Count(); ++i)
+        if (dataBases->Items(i)->Name == QStringLiteral("Shop"))
+            shop = i;
+    QVERIFY(shop >= 0);
+    dataBases->SetItemIndex(shop);
+    facade->SwitchToDataBase(dataBases->CurrentDataBase());
+}
+
+void TestWizardFlow::init()
+{
+    while (ScriptManager()->Count() > 0)
+        ScriptManager()->Delete(0);
+}
+
+void TestWizardFlow::cleanupTestCase()
+{
+    FreeScriptCreationController();
+    DestroyScriptCreatorModel();
+    DestroyDataAccessFacade();
+}
+
+QStringList TestWizardFlow::generatorOutput(const QString &tableName, const IParseSettings *settings)
+{
+    TTableList *tables = ScriptCreatorModel()->Tables();
+    TTable *table = nullptr;
+    for (int i = 0; tables && i < tables->Count(); ++i)
+        if (tables->Items(i)->Name == tableName)
+            table = tables->Items(i);
+    if (!table)
+        return {};
+    // The table as the wizard left it: its columns, flags and nickname.
+    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(table);
+    if (!rows)
+        return {};
+    QStringList lines;
+    TScriptLinesCollector sink(lines);
+    TScriptBuildControl control;
+    control.Now = QDateTime::currentDateTime();
+    BuildScript(*table, *rows, settings, sink, control);
+    return withoutTimeStamp(lines);
+}
+
+bool TestWizardFlow::runCommand(const std::function<void(TOneStepCreatinWizard *)> &drive,
+                                const std::function<void(TWherePutScriptDialogForm *)> &place)
+{
+    bool placementShown = false;
+    whenModal<TOneStepCreatinWizard>([&](TOneStepCreatinWizard *w) {
+        whenModal<TWherePutScriptDialogForm>([&](TWherePutScriptDialogForm *d) {
+            placementShown = true;
+            place(d);
+        });
+        drive(w);
+    });
+    CreateOneTableScript();
+    return placementShown;
+}
+
+void TestWizardFlow::goodsIntoNewTab()
+{
+    bool middleEnabled = true;
+    const bool placed = runCommand([](TOneStepCreatinWizard *w) { driveToProgress(w, {}); },
+                                   [&](TWherePutScriptDialogForm *d) {
+                                       middleEnabled = child<QPushButton>(d, "InCurrentButton")->isEnabled();
+                                       child<QPushButton>(d, "InNewButton")->click();
+                                   });
+    QVERIFY(placed);
+    QVERIFY(!middleEnabled); // no script was open
+    QCOMPARE(ScriptManager()->Count(), 1);
+    TScript *script = ScriptManager()->Current();
+    QCOMPARE(script->Name, QStringLiteral("(Без имени)"));
+    QVERIFY(script->FileName.isEmpty());
+    const QString text = script->Lines.join(QStringLiteral("\r\n"));
+    QVERIFY(text.contains(QStringLiteral("UPDATE Goods ")));
+    QVERIFY(text.contains(QStringLiteral("VALUES(1, 'Tea', 2.5,")));
+
+    TParseSettings settings;
+    const QStringList expected = generatorOutput(QStringLiteral("Goods"), &settings);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(withoutTimeStamp(text.split(QStringLiteral("\r\n"))), expected.join(QStringLiteral("\r\n")).split(QStringLiteral("\r\n")));
+}
+
+void TestWizardFlow::optionsReachScript()
+{
+    runCommand(
+        [](TOneStepCreatinWizard *w) {
+            driveToProgress(w, {QStringLiteral("Goods"), true, QStringLiteral("GoodsCopy"), true});
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QCOMPARE(ScriptManager()->Count(), 1);
+    const QStringList lines = ScriptManager()->Current()->Lines;
+    QVERIFY(lines.contains(QStringLiteral("DELETE FROM GoodsCopy;")));
+    QVERIFY(lines.contains(QStringLiteral("SET IDENTITY_INSERT GoodsCopy ON;")));
+    QVERIFY(lines.join('\n').contains(QStringLiteral("DECLARE @GoodsTempTable TABLE")));
+    TParseSettings settings;
+    settings.SetDeleteTable(true);
+    QCOMPARE(withoutTimeStamp(lines.join(QStringLiteral("\r\n")).split(QStringLiteral("\r\n"))),
+             generatorOutput(QStringLiteral("Goods"), &settings).join(QStringLiteral("\r\n")).split(QStringLiteral("\r\n")));
+}
+
+void TestWizardFlow::appendToCurrentScript()
+{
+    ScriptManager()->AddScriptFromText(QStringLiteral("SELECT 1"));
+    TScript *current = ScriptManager()->Current();
+    current->Name = QStringLiteral("mine.sql");
+    int changes = 0;
+    const auto previous = ScriptManager()->OnChange;
+    ScriptManager()->OnChange = [&](TScriptManager *) { ++changes; };
+    bool middleEnabled = false;
+    runCommand([](TOneStepCreatinWizard *w) { driveToProgress(w, {QStringLiteral("Stock")}); },
+               [&](TWherePutScriptDialogForm *d) {
+                   middleEnabled = child<QPushButton>(d, "InCurrentButton")->isEnabled();
+                   child<QPushButton>(d, "InCurrentButton")->click();
+               });
+    ScriptManager()->OnChange = previous;
+    QVERIFY(middleEnabled);
+    QCOMPARE(ScriptManager()->Count(), 1);
+    QCOMPARE(ScriptManager()->Current(), current);
+    QCOMPARE(current->Name, QStringLiteral("mine.sql"));
+    QCOMPARE(current->Lines.first(), QStringLiteral("SELECT 1"));
+    QVERIFY(current->Lines.join('\n').contains(QStringLiteral("--Script for table „Stock“ end.--")));
+    QVERIFY(changes >= 1);
+}
+
+void TestWizardFlow::shredderLeavesDocuments()
+{
+    ScriptManager()->AddScriptFromText(QStringLiteral("SELECT 2"));
+    const bool placed = runCommand([](TOneStepCreatinWizard *w) { driveToProgress(w, {}); },
+                                   [](TWherePutScriptDialogForm *d) {
+                                       child<QPushButton>(d, "ThrowIntoShredderButton")->click();
+                                   });
+    QVERIFY(placed);
+    QCOMPARE(ScriptManager()->Count(), 1);
+    QCOMPARE(ScriptManager()->Current()->Lines, QStringList{"SELECT 2"});
+}
+
+void TestWizardFlow::leavingWithoutScriptShowsNoPlacement_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel on the greeting") << "cancel";
+    QTest::newRow("Esc on the columns page") << "esc";
+}
+
+void TestWizardFlow::leavingWithoutScriptShowsNoPlacement()
+{
+    QFETCH(QString, how);
+    const bool placed = runCommand(
+        [how](TOneStepCreatinWizard *w) {
+            if (how == "cancel") {
+                child<QPushButton>(w, "CancelButton")->click();
+                return;
+            }
+            auto *next = child<QPushButton>(w, "NextButton");
+            next->click();
+            child<QTreeWidget>(w, "TablesTreeView")->setCurrentItem(
+                child<QTreeWidget>(w, "TablesTreeView")->topLevelItem(0));
+            next->click();
+            QTest::keyClick(w, Qt::Key_Escape);
+        },
+        [](TWherePutScriptDialogForm *d) { d->reject(); });
+    QVERIFY(!placed);
+    QCOMPARE(ScriptManager()->Count(), 0);
+}
+
+void TestWizardFlow::breakGivesShorterScript()
+{
+    int percentAtBreak = -1;
+    const bool placed = runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            driveToProgress(w, {QStringLiteral("Sales")});
+            auto *bar = child<QProgressBar>(w, "ProgressBar");
+            // Break off once the rows have begun.
+            auto poll = std::make_shared<std::function<void()>>();
+            *poll = [w, bar, poll, &percentAtBreak] {
+                if (bar->value() >= 2) {
+                    percentAtBreak = bar->value();
+                    child<QPushButton>(w, "BreakSriptGenerationButton")->click();
+                    return;
+                }
+                QTimer::singleShot(1, w, *poll);
+            };
+            QTimer::singleShot(1, w, *poll);
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QVERIFY(placed);
+    QVERIFY(percentAtBreak >= 2);
+    const QStringList lines = ScriptManager()->Current()->Lines;
+    const qsizetype inserts = lines.filter(QStringLiteral("INSERT INTO @SalesTempTable")).size();
+    QVERIFY(inserts > 0);
+    QVERIFY2(inserts < 100000, qPrintable(QString::number(inserts)));
+    QVERIFY(lines.contains(QStringLiteral("--Script for table „Sales“ end.--")));
+}
+
+void TestWizardFlow::unreadableRowsGiveNotice()
+{
+    TScriptCommand(DataAccessFacade(), QStringLiteral("CREATE TABLE Scratch (Note varchar(10) NULL)\r\n")).Execute();
+    QString notice;
+    bool keyNextWasDisabled = false;
+    const bool placed = runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            whenModal<QMessageBox>([&](QMessageBox *box) {
+                notice = box->text();
+                box->accept();
+            });
+            auto *next = child<QPushButton>(w, "NextButton");
+            next->click();
+            auto *tree = child<QTreeWidget>(w, "TablesTreeView");
+            tree->setCurrentItem(tree->findItems(QStringLiteral("Scratch"), Qt::MatchExactly).value(0));
+            next->click();
+            next->click();
+            // No primary key: nothing is checked and Next waits for a choice.
+            keyNextWasDisabled = !next->isEnabled();
+            child<QListWidget>(w, "ColumnsCheckListBox")->item(0)->setCheckState(Qt::Checked);
+            // The table goes away before its rows are read.
+            TScriptCommand(DataAccessFacade(), QStringLiteral("DROP TABLE Scratch\r\n")).Execute();
+            next->click();
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QVERIFY(keyNextWasDisabled);
+    QVERIFY(!placed);
+    QCOMPARE(notice, QString::fromUtf8(TableScriptRoutineTexts::NoScriptText));
+    QCOMPARE(ScriptManager()->Count(), 0);
+}
+
+void TestWizardFlow::closingMidGenerationIsSafe_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Esc") << "esc";
+    QTest::newRow("close button") << "close";
+}
+
+void TestWizardFlow::closingMidGenerationIsSafe()
+{
+    QFETCH(QString, how);
+    bool closedWhileGenerating = false;
+    const bool placed = runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            driveToProgress(w, {QStringLiteral("Sales")});
+            auto *bar = child<QProgressBar>(w, "ProgressBar");
+            auto poll = std::make_shared<std::function<void()>>();
+            *poll = [w, bar, poll, how, &closedWhileGenerating] {
+                if (bar->value() >= 2) {
+                    closedWhileGenerating = w->IsGenerating();
+                    if (how == "esc")
+                        QTest::keyClick(w, Qt::Key_Escape);
+                    else
+                        w->close();
+                    return;
+                }
+                QTimer::singleShot(1, w, *poll);
+            };
+            QTimer::singleShot(1, w, *poll);
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QVERIFY(closedWhileGenerating);
+    QVERIFY(!placed);
+    QCOMPARE(ScriptManager()->Count(), 0);
+
+    // The wizard, its controller and the rows are gone; the next run works.
+    runCommand([](TOneStepCreatinWizard *w) { driveToProgress(w, {}); },
+               [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QCOMPARE(ScriptManager()->Count(), 1);
+}
+
+QTEST_MAIN(TestWizardFlow)
+#include "tst_wizardflow.moc"
