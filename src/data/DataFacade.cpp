@@ -271,8 +271,10 @@ std::unique_ptr<QStringList> TDataAccessFacade::GetPrimaryColumnNames(const TTab
     odbc::Cursor cursor(statement);
     const int flags = cursor.requireField(QStringLiteral("col_flags"));
     const int name = cursor.requireField(QStringLiteral("col_name"));
+    // Bit 4 marks a key column; bit 1 is set as well for char, varchar,
+    // binary and their kin, so a key column of those types reports 5.
     while (cursor.fetch())
-        if (cursor.asInteger(flags) == 4)
+        if ((cursor.asInteger(flags) & 4) != 0)
             names->append(cursor.asString(name));
     statement.closeCursor();
     return names;

@@ -10,6 +10,9 @@ namespace {
 
 // SQL Server's sql_variant as drivers report it.
 constexpr SQLSMALLINT sqlVariant = -150;
+// A variant holds at most 8,000 bytes of data; as text (binary as hex digits)
+// that is at most 16,000 characters, plus the terminator.
+constexpr size_t variantChars = 16001;
 
 QString localeNumber(QString text)
 {
@@ -252,6 +255,12 @@ void Cursor::readText(int index, Value &value)
     value.text.clear();
     value.null = false;
     const SQLUSMALLINT number = SQLUSMALLINT(index + 1);
+    // FreeTDS converts a sql_variant whole on every call and never reports
+    // the end of a piecewise read, so a variant (8,016 bytes at most) is
+    // read in one call with room for all of it.
+    const bool variant = m_columns[size_t(index)].sqlType == sqlVariant;
+    if (variant && m_wideBuffer.size() < variantChars)
+        m_wideBuffer.resize(variantChars);
     for (;;) {
         SQLLEN indicator = 0;
         const SQLRETURN rc = m_statement.check(SQLGetData(m_statement.get(), number, SQL_C_WCHAR, m_wideBuffer.data(),
@@ -267,7 +276,7 @@ void Cursor::readText(int index, Value &value)
         const qsizetype available = indicator == SQL_NO_TOTAL ? capacity : qsizetype(indicator / qsizetype(sizeof(SQLWCHAR)));
         const qsizetype piece = qMin(available, capacity);
         value.text.append(fromWide(m_wideBuffer.data(), piece));
-        if (rc == SQL_SUCCESS)
+        if (rc == SQL_SUCCESS || variant)
             return;
         // Truncated: grow for the rest when the driver told its size.
         if (indicator != SQL_NO_TOTAL && available > capacity)

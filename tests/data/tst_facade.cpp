@@ -121,7 +121,12 @@ private Q_SLOTS:
                                          "CREATE TABLE [order] (k int NULL)\n"
                                          "INSERT INTO [a t] (k, v) VALUES (1, 'one')\n"
                                          "INSERT INTO [a t] (k, v) VALUES (2, NULL)\n"
-                                         "INSERT INTO [x]]y'z] (k) VALUES (7)"));
+                                         "INSERT INTO [x]]y'z] (k) VALUES (7)\n"
+                                         "CREATE TABLE [pair] (a int NOT NULL, b varchar(10) NOT NULL, v sql_variant NULL, "
+                                         "PRIMARY KEY (a, b))\n"
+                                         "INSERT INTO [pair] (a, b, v) VALUES (1, 'x', 'text')\n"
+                                         "INSERT INTO [pair] (a, b, v) VALUES (2, 'y', NULL)\n"
+                                         "INSERT INTO [pair] (a, b, v) VALUES (3, 'z', 12)"));
         }
     }
 
@@ -326,7 +331,7 @@ private Q_SLOTS:
             QVERIFY(table->Id != 0);
         }
         QCOMPARE(names, (QStringList{QStringLiteral("a t"), QStringLiteral("b_t"), QStringLiteral("order"),
-                                     QStringLiteral("x]y'z")}));
+                                     QStringLiteral("pair"), QStringLiteral("x]y'z")}));
 
         facade.UseDataBase(QStringLiteral("beta"));
         QVERIFY(!facade.GetTables(nullptr)); // no user tables: no list at all
@@ -384,6 +389,10 @@ private Q_SLOTS:
         QTest::newRow("blank") << QStringLiteral("a t") << qint64(2) << QStringList{QStringLiteral("k")};
         QTest::newRow("bracket and quote") << QStringLiteral("x]y'z") << qint64(1) << QStringList{};
         QTest::newRow("reserved word, no rows") << QStringLiteral("order") << qint64(0) << QStringList{};
+        // A varchar key column reports col_flags 5 (4 for the key, 1 for a
+        // length-specifiable type); a sql_variant column must read too.
+        QTest::newRow("composite key with varchar, variant column")
+            << QStringLiteral("pair") << qint64(3) << QStringList{QStringLiteral("a"), QStringLiteral("b")};
     }
 
     void oddTableNamesRead()
@@ -407,6 +416,22 @@ private Q_SLOTS:
         for (; !rowSet->Eof(); rowSet->Next())
             ++seen;
         QCOMPARE(seen, rows);
+    }
+
+    void variantValuesRead()
+    {
+        REQUIRE_ENGINE();
+        TDataAccessFacade facade;
+        connect(facade);
+        facade.UseDataBase(QStringLiteral("alpha"));
+        auto table = findTable(facade, QStringLiteral("pair"));
+        QVERIFY(table);
+        auto rowSet = facade.OpenTableRows(table.get());
+        QVERIFY2(rowSet, qPrintable(facade.LastOpenError()));
+        QStringList texts;
+        for (; !rowSet->Eof(); rowSet->Next())
+            texts << (rowSet->IsNull(2) ? QStringLiteral("NULL") : rowSet->AsString(2));
+        QCOMPARE(texts, (QStringList{QStringLiteral("text"), QStringLiteral("NULL"), QStringLiteral("12")}));
     }
 
     void missingTableGivesNoRowSet()
