@@ -125,8 +125,13 @@ void TScriptCreationController::SelectDataBase(int Index)
 void TScriptCreationController::LoadTables()
 {
     TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
-    ScriptCreatorModel()->SetTables(
-        DataAccessFacade()->GetTables(dataBases ? dataBases->CurrentDataBase() : nullptr));
+    auto tables = DataAccessFacade()->GetTables(dataBases ? dataBases->CurrentDataBase() : nullptr);
+    // A database without user tables gives no list; the previous database's
+    // tables must not be offered for this one.
+    if (tables)
+        ScriptCreatorModel()->SetTables(std::move(tables));
+    else
+        ScriptCreatorModel()->ClearTables();
 }
 
 void TScriptCreationController::SetLogin(const QString &UserName, const QString &Password)

@@ -169,6 +169,31 @@ private slots:
         QVERIFY(DataBasesView().ReactToChanges);
     }
 
+    // A database without user tables must not keep offering the tables of
+    // the database chosen before it.
+    void tablesFollowTheCurrentDataBase()
+    {
+        requireEngine();
+        WorkbenchFixture fixture;
+        ModalScript answers({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                       QString::fromLatin1(TestServer::password))});
+        fixture.Form().show();
+        QVERIFY(answers.Done());
+        QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
+        const int shop = combo->findText(QStringLiteral("Shop"));
+        const int master = combo->findText(QStringLiteral("master"));
+        QVERIFY(shop >= 0 && master >= 0);
+
+        combo->setCurrentIndex(shop);
+        ScriptCreationController().LoadTables();
+        QVERIFY(ScriptCreatorModel()->Tables());
+        QVERIFY(ScriptCreatorModel()->Tables()->Count() > 0);
+
+        combo->setCurrentIndex(master);
+        ScriptCreationController().LoadTables();
+        QVERIFY(!ScriptCreatorModel()->Tables());
+    }
+
     void serverLabelActsAsALink()
     {
         WorkbenchFixture fixture;
