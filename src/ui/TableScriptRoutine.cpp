@@ -34,7 +34,9 @@ void CreateOneTableScript()
     TWherePutScriptDialogForm placement;
     switch (placement.Execute(offered)) {
     case wpsInNew:
-        ScriptManager()->AddScriptFromText(lines->join(QStringLiteral("\r\n")));
+        // The text form ends every line with a break, so the script's closing
+        // empty lines reach the tab as well.
+        ScriptManager()->AddScriptFromText(lines->join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
         break;
     case wpsInCurrent:
         if (TScript *current = ScriptManager()->Current()) {
