@@ -34,6 +34,8 @@ private slots:
         QTest::newRow("float tiny") << "float" << "4.9406564584124654E-324" << "4.9406564584124654e-324";
         QTest::newRow("float exact") << "float" << "0.1" << "0.10000000000000001";
         QTest::newRow("real") << "real" << "3.4E+38" << "3.3999999521443642e+38";
+        QTest::newRow("real max as written") << "real" << "3.4028235E+38" << "3.4028234663852886e+38";
+        QTest::newRow("real min as written") << "real" << "-3.4028235E+38" << "-3.4028234663852886e+38";
         QTest::newRow("datetime min") << "datetime" << "'1753-01-01'" << "1753-01-01 00:00:00.000";
         QTest::newRow("datetime max") << "datetime" << "'9999-12-31 23:59:59.997'" << "9999-12-31 23:59:59.997";
         QTest::newRow("datetime .999 carries") << "datetime" << "'2004-03-01 23:59:59.999'" << "2004-03-02 00:00:00.000";
@@ -94,6 +96,7 @@ private slots:
         QTest::newRow("decimal over") << "decimal(3,1)" << "100" << 8115;
         QTest::newRow("money over") << "money" << "922337203685477.5808" << 8115;
         QTest::newRow("smallmoney over") << "smallmoney" << "214748.3648" << 8115;
+        QTest::newRow("real over") << "real" << "3.5E+38" << 8115;
         QTest::newRow("datetime before 1753") << "datetime" << "'1752-12-31'" << 242;
         QTest::newRow("no such day") << "datetime" << "'2004-02-30'" << 242;
         QTest::newRow("not a date") << "datetime" << "'soon'" << 241;

@@ -400,7 +400,10 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
             fail(8114, 16, "Error converting data type " + sourceTypeName + " to float.", true);
         }
         if (target == XType::Real) {
-            if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
+            // Out of range only when it does not round to a finite real: the
+            // shortest text of the largest real, 3.4028235E+38, lies a little
+            // above it and still names it.
+            if (std::isfinite(d) && !std::isfinite(float(d)))
                 overflow(in.t, to);
             d = double(float(d));
         }
