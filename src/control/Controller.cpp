@@ -21,6 +21,48 @@ const QString serverNameKey = QStringLiteral("ServerName");
 
 std::unique_ptr<TScriptCreationController> theController;
 
+struct TConnectionState
+{
+    QString DataSource;
+    QString UserId;
+    QString Password;
+    QString DataBase;
+};
+
+TConnectionState SaveConnectionState()
+{
+    const TDataAccessFacade *facade = DataAccessFacade();
+    TConnectionState state;
+    state.DataSource = facade->ConnectionProperty(TDataAccessFacade::DataSourceProperty);
+    state.UserId = facade->ConnectionProperty(TDataAccessFacade::UserIdProperty);
+    state.Password = facade->ConnectionProperty(TDataAccessFacade::PasswordProperty);
+    state.DataBase = facade->GetDataBaseName();
+    return state;
+}
+
+// Puts the facade back on the server, login and database it had before the
+// failed attempts; the views never left them. With no earlier connection
+// there is nothing to go back to.
+void RestoreConnectionState(const TConnectionState &State)
+{
+    if (State.DataSource.isEmpty())
+        return;
+    TDataAccessFacade *facade = DataAccessFacade();
+    try {
+        facade->SetLogin(State.UserId, State.Password);
+        const TSQLServer server(State.DataSource);
+        facade->SetServer(&server);
+        if (!State.DataBase.isEmpty())
+            facade->UseDataBase(State.DataBase);
+    } catch (const std::exception &) {
+        // The old server is gone as well: the next command reports it.
+    }
+    TSQLServersList *servers = ScriptCreatorModel()->Servers();
+    if (servers)
+        if (TSQLServer *server = servers->FindByName(State.DataSource))
+            servers->SetItemIndex(servers->IndexOf(server));
+}
+
 } // namespace
 
 TScriptCreationController &ScriptCreationController()
@@ -52,6 +94,12 @@ bool TScriptCreationController::Connect()
             dialog->SetServerIndex(servers->IndexOf(server));
     dialog->SetServerNames(servers->GetNames());
 
+    // What the connection stands on now: a reconnect that fails and is
+    // then cancelled goes back to it instead of leaving the workbench on
+    // the failed attempt while it still shows the old server.
+    const TConnectionState previous = SaveConnectionState();
+    bool attempted = false;
+
     bool connected = false;
     while (!connected) {
         if (!dialog->Execute())
@@ -72,6 +120,7 @@ bool TScriptCreationController::Connect()
                 dialog->SetServerIndex(index);
             }
             servers->SetItemIndex(index);
+            attempted = true;
             SetLogin(dialog->UserName(), dialog->Password());
             ConnectToServer(servers->ItemIndex());
             connected = true;
@@ -81,8 +130,11 @@ bool TScriptCreationController::Connect()
                                 QStringLiteral("Подключиться к серверу не удалось."));
         }
     }
-    if (!connected)
+    if (!connected) {
+        if (attempted)
+            RestoreConnectionState(previous);
         return false;
+    }
 
     ui.ServerNameView().SetServerName(servers->CurrentServer()->Name);
     SettingsManager()->SetSetting(connectionSection, loginKey, dialog->UserName());

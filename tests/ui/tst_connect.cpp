@@ -7,6 +7,7 @@
 #include "Domain.h"
 #include "MainForm.h"
 #include "Model.h"
+#include "ScriptManager.h"
 #include "TestServer.h"
 #include "View.h"
 
@@ -192,6 +193,38 @@ private slots:
         combo->setCurrentIndex(master);
         ScriptCreationController().LoadTables();
         QVERIFY(!ScriptCreatorModel()->Tables());
+    }
+
+    // Choosing another server, failing and cancelling must leave the
+    // workbench on the connection it showed all along.
+    void failedReconnectThenCancelKeepsTheConnection()
+    {
+        requireEngine();
+        WorkbenchFixture fixture;
+        {
+            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                         QString::fromLatin1(TestServer::password))});
+            fixture.Form().show();
+            QVERIFY(login.Done());
+        }
+        QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
+        combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
+
+        QStringList errors;
+        ModalScript reconnect({LoginWith(m_server.dataSource(), QStringLiteral("sa"), QStringLiteral("bad")),
+                               AcknowledgeError(&errors), CancelLogin()});
+        fixture.Form().ConnectToServerAction->trigger();
+        QVERIFY(reconnect.Done());
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(fixture.Form().ServerLabel->text(), m_server.dataSource());
+        QCOMPARE(combo->currentText(), QStringLiteral("Shop"));
+
+        ScriptManager()->AddScriptFromText(QStringLiteral("UPDATE Goods SET Price = Price WHERE Id = 1"));
+        fixture.Form().ExecuteAction->trigger();
+        const QStringList lines = LogLines(fixture.Form());
+        QVERIFY2(lines.size() == 1 && lines.first().endsWith(QStringLiteral("Одна строка изменина")),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
     }
 
     void serverLabelActsAsALink()
