@@ -12,6 +12,7 @@
 #include "SimpleSettingsManager.h"
 #include "StartUpController.h"
 #include "View.h"
+#include "WorkbenchShutdown.h"
 #include "WorkbenchUi.h"
 
 #include <QAbstractButton>
@@ -52,15 +53,7 @@ void WorkbenchFixture::TearDown()
     if (m_tornDown)
         return;
     m_tornDown = true;
-    FreeScriptRoutinesController();
-    FreeViews();
-    DestroyScriptManager();
-    DestroyHistoryManager();
-    FreeScriptCreationController();
-    DestroyDataAccessFacade();
-    DestroyScriptCreatorModel();
-    DestroySettingsManager();
-    FreeKeptServerChooseForm();
+    FreeWorkbenchSingletons();
     SetWorkbenchUi(nullptr);
     QFile::remove(HistoryFileName());
     m_ui.reset();
