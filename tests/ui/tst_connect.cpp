@@ -199,7 +199,6 @@ private slots:
     // workbench on the connection it showed all along.
     void failedReconnectThenCancelKeepsTheConnection()
     {
-        requireEngine();
         WorkbenchFixture fixture;
         {
             ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
