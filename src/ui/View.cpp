@@ -134,6 +134,9 @@ void TScriptView::ManagerChanged(TScriptManager *Sender)
     } else {
         m_shownScript = current;
         m_memo->SetTextAndForgetUndo(text);
+        // Another script in the editor: what the user types next belongs
+        // there, not in the control that happened to have the focus.
+        m_memo->setFocus();
     }
 }
 

@@ -17,6 +17,7 @@
 #include "WorkbenchUi.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QMenu>
 #include <QTabBar>
@@ -159,6 +160,30 @@ private slots:
         QCOMPARE(form.TabControl->count(), 0);
         QVERIFY(!form.ScriptMemo->isVisible());
         QVERIFY(!form.TabControl->isEnabled());
+    }
+
+    // Keys typed after "new" or "open" belong in the new script, not in the
+    // database box that had the focus (typing there switches databases).
+    void aNewOrOpenedScriptTakesTheFocus()
+    {
+        WorkbenchFixture fixture;
+        StartWithoutConnecting(fixture);
+        TMainForm &form = fixture.Form();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.DataBasesComboBoxEx->setFocus();
+        QTRY_VERIFY(form.DataBasesComboBoxEx->hasFocus());
+        QTest::keyClick(form.DataBasesComboBoxEx, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(ScriptManager()->Count(), 1);
+        QTRY_VERIFY(form.ScriptMemo->hasFocus());
+
+        form.DataBasesComboBoxEx->setFocus();
+        QTRY_VERIFY(form.DataBasesComboBoxEx->hasFocus());
+        const QString path = WriteFile(QStringLiteral("focus.sql"), "SELECT 1\r\n");
+        fixture.Ui().OpenFileNameHook = [path](const QString &) { return path; };
+        form.OpenAction->trigger();
+        QCOMPARE(ScriptManager()->Count(), 2);
+        QTRY_VERIFY(form.ScriptMemo->hasFocus());
     }
 
     void openingTheSamePathTwiceGivesOneTab()
