@@ -1,5 +1,6 @@
 #include "OneTableCreationWizard.h"
 
+#include "DialogKeys.h"
 #include "Domain.h"
 
 #include <QCheckBox>
@@ -88,6 +89,12 @@ void TOneStepCreatinWizard::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     NextButton->setFocus();
+}
+
+void TOneStepCreatinWizard::keyPressEvent(QKeyEvent *event)
+{
+    if (!PressFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 bool TOneStepCreatinWizard::eventFilter(QObject *watched, QEvent *event)

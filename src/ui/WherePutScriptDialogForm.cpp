@@ -1,5 +1,7 @@
 #include "WherePutScriptDialogForm.h"
 
+#include "DialogKeys.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -92,6 +94,12 @@ TWherePutScript TWherePutScriptDialogForm::Execute(TWherePutScripts offered)
             move(main->frameGeometry().center() - rect().center());
     exec();
     return FChoice;
+}
+
+void TWherePutScriptDialogForm::keyPressEvent(QKeyEvent *event)
+{
+    if (!PressFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 void TWherePutScriptDialogForm::InNewButtonClick()

@@ -49,6 +49,9 @@ public:
     void InCurrentButtonClick();
     void ThrowIntoShredderButtonClick();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     TWherePutScript FChoice = wpsInNew;
     QLabel *Image1;

@@ -47,6 +47,10 @@ void TestPlacementDialog::answers_data()
     QTest::newRow("no script open: disabled middle does nothing, Esc keeps new tab")
         << noCurrent << "InCurrentButton,Esc" << "InCurrentButton" << wpsInNew;
     QTest::newRow("Esc keeps the default") << all << "Esc" << "" << wpsInNew;
+    QTest::newRow("Enter presses the focused button")
+        << all << "Enter@ThrowIntoShredderButton" << "" << wpsThrowIntoShredder;
+    QTest::newRow("Enter on the first button in the tab order")
+        << all << "Enter@InCurrentButton" << "" << wpsInCurrent;
 }
 
 void TestPlacementDialog::answers()
@@ -66,6 +70,14 @@ void TestPlacementDialog::answers()
         for (const QString &step : press.split(',')) {
             if (step == "Esc") {
                 QTest::keyClick(&dialog, Qt::Key_Escape);
+            } else if (step.startsWith("Enter@")) {
+                auto *button = dialog.findChild<QPushButton *>(step.mid(6));
+                dialog.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&dialog));
+                button->setFocus();
+                QTest::keyClick(button, Qt::Key_Return);
+                if (dialog.isVisible())
+                    dialog.reject(); // Enter did nothing: fail, do not hang
             } else {
                 auto *button = dialog.findChild<QPushButton *>(step);
                 QTest::mouseClick(button, Qt::LeftButton);

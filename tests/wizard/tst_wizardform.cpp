@@ -106,6 +106,7 @@ private slots:
     void tablePageNeedsSelection();
     void selectionOverwritesNickname();
     void doubleClickActsAsNext();
+    void enterPressesTheFocusedButton();
     void columnMoves();
     void removedColumnNeverKey();
     void keyListItems_data();
@@ -195,6 +196,29 @@ void TestWizardForm::doubleClickActsAsNext()
     emit tree->itemDoubleClicked(tree->topLevelItem(0), 0);
     QCOMPARE(w.page(), QStringLiteral("ColumnsSelectTabSheet"));
     QCOMPARE(w.controller->Calls, QStringList{"LoadColumns Goods"});
+}
+
+// Enter presses the button that has the focus; in an edit it ends nothing.
+void TestWizardForm::enterPressesTheFocusedButton()
+{
+    Wizard w;
+    w.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.form));
+    QTRY_VERIFY(w.next()->hasFocus());
+    QTest::keyClick(w.next(), Qt::Key_Return);
+    QCOMPARE(w.page(), QStringLiteral("TableSelectTabSheet"));
+
+    w.selectTable(0);
+    w.get<QCheckBox>("AdditionalParamsCheckBox")->click();
+    auto *nickname = w.get<QLineEdit>("TableNicknameEdit");
+    nickname->setFocus();
+    QTest::keyClick(nickname, Qt::Key_Return);
+    QCOMPARE(w.page(), QStringLiteral("TableSelectTabSheet"));
+    QVERIFY(w.form->isVisible());
+
+    w.previous()->setFocus();
+    QTest::keyClick(w.previous(), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(w.page(), QStringLiteral("GreetingsTabSheet"));
 }
 
 void TestWizardForm::columnMoves()
