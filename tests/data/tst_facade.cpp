@@ -94,12 +94,6 @@ class TestFacade : public QObject
         return nullptr;
     }
 
-#define REQUIRE_ENGINE()                                                                                               \
-    do {                                                                                                               \
-        if (!m_engine)                                                                                                 \
-            QSKIP("this build of the test server has no SQL engine");                                                  \
-    } while (false)
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -109,8 +103,9 @@ private Q_SLOTS:
         try {
             m_engine = !run(facade, QStringLiteral("SELECT 1")).HasErrors();
         } catch (const EDataAccessError &) {
-            m_engine = false; // the stand-in engine refuses every batch
+            m_engine = false;
         }
+        QVERIFY2(m_engine, "the test server answers no query");
         if (m_engine) {
             setUp(facade, QStringLiteral("CREATE DATABASE alpha\nCREATE DATABASE beta"));
             facade.UseDataBase(QStringLiteral("alpha"));
@@ -263,7 +258,6 @@ private Q_SLOTS:
 
     void dataBasesListedInOrderAndCurrentOneKept()
     {
-        REQUIRE_ENGINE();
         TDataAccessFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("beta"));
@@ -284,7 +278,6 @@ private Q_SLOTS:
 
     void switchOnlyOnExactNameDifference()
     {
-        REQUIRE_ENGINE();
         TDataAccessFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("alpha"));
@@ -303,7 +296,6 @@ private Q_SLOTS:
     // switch back really switches.
     void scriptUseMovesTheCatalog()
     {
-        REQUIRE_ENGINE();
         TDataAccessFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("alpha"));
@@ -316,7 +308,6 @@ private Q_SLOTS:
 
     void tablesOfTheCurrentDataBase()
     {
-        REQUIRE_ENGINE();
         TDataAccessFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("alpha"));
@@ -339,7 +330,6 @@ private Q_SLOTS:
 
     void columnsOfATable()
     {
-        REQUIRE_ENGINE();
         TDataAccessFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("alpha"));
@@ -367,7 +357,6 @@ private Q_SLOTS:
 
     void primaryKeyMatchedIgnoringCase()
     {
-        REQUIRE_ENGINE();
         TestableFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("alpha"));
@@ -397,7 +386,6 @@ private Q_SLOTS:
 
     void oddTableNamesRead()
     {
-        REQUIRE_ENGINE();
         QFETCH(QString, name);
         QFETCH(qint64, rows);
         QFETCH(QStringList, primary);
@@ -420,7 +408,6 @@ private Q_SLOTS:
 
     void variantValuesRead()
     {
-        REQUIRE_ENGINE();
         TDataAccessFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("alpha"));
@@ -436,7 +423,6 @@ private Q_SLOTS:
 
     void missingTableGivesNoRowSet()
     {
-        REQUIRE_ENGINE();
         TDataAccessFacade facade;
         connect(facade);
         facade.UseDataBase(QStringLiteral("alpha"));

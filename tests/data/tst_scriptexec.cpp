@@ -41,12 +41,6 @@ class TestScriptExec : public QObject
         return rowSet;
     }
 
-#define REQUIRE_ENGINE()                                                                                               \
-    do {                                                                                                               \
-        if (!m_engine)                                                                                                 \
-            QSKIP("this build of the test server has no SQL engine");                                                  \
-    } while (false)
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -60,8 +54,9 @@ private Q_SLOTS:
         try {
             m_engine = !run(QStringLiteral("SELECT 1")).HasErrors();
         } catch (const EDataAccessError &) {
-            m_engine = false; // the stand-in engine refuses every batch
+            m_engine = false;
         }
+        QVERIFY2(m_engine, "the test server answers no query");
         if (m_engine) {
             QVERIFY(setUp(QStringLiteral("CREATE DATABASE gamma")));
             m_facade.UseDataBase(QStringLiteral("gamma"));
@@ -115,7 +110,6 @@ private Q_SLOTS:
 
     void textFormOfEveryType()
     {
-        REQUIRE_ENGINE();
         QFETCH(QString, type);
         QFETCH(QString, literal);
         QFETCH(QString, text);
@@ -139,7 +133,6 @@ private Q_SLOTS:
 
     void fieldsByNameAndAsInteger()
     {
-        REQUIRE_ENGINE();
         QVERIFY(setUp(QStringLiteral("CREATE TABLE named (Id int NOT NULL, Title varchar(10) NULL, Amount decimal(9,2) NULL)\n"
                                      "INSERT INTO named (Id, Title, Amount) VALUES (42, '17', 3.00)")));
         auto rowSet = rowsOf(QStringLiteral("named"));
@@ -155,7 +148,6 @@ private Q_SLOTS:
     // end.
     void countFirstThenEveryRow()
     {
-        REQUIRE_ENGINE();
         QStringList script{QStringLiteral("CREATE TABLE many (n int NOT NULL)")};
         for (int i = 0; i < 300; ++i)
             script << QStringLiteral("INSERT INTO many (n) VALUES (%1)").arg(i);
@@ -174,7 +166,6 @@ private Q_SLOTS:
 
     void rowCountsAddUp()
     {
-        REQUIRE_ENGINE();
         const TScriptResult result = run(QStringLiteral("CREATE TABLE counted (a int NULL)\n"
                                                         "INSERT INTO counted (a) VALUES (1)\n"
                                                         "INSERT INTO counted (a) VALUES (2)\n"
@@ -189,7 +180,6 @@ private Q_SLOTS:
     // A script that leaves NOCOUNT on must not hide the next run's counts.
     void countsSurviveNoCountLeftOn()
     {
-        REQUIRE_ENGINE();
         QVERIFY(setUp(QStringLiteral("CREATE TABLE nc (a int NULL)\nSET NOCOUNT ON")));
         const TScriptResult result = run(QStringLiteral("INSERT INTO nc (a) VALUES (1)"));
         QCOMPARE(result.RowsChanged, qint64(1));
@@ -197,7 +187,6 @@ private Q_SLOTS:
 
     void printMessagesAndLastResultSet()
     {
-        REQUIRE_ENGINE();
         const TScriptResult result = run(QStringLiteral("PRINT 'hello'\n"
                                                         "SELECT 1 AS x\n"
                                                         "SELECT 'a' AS y, NULL AS z\n"
@@ -219,7 +208,6 @@ private Q_SLOTS:
     // SQL_DIAG_SS_LINE through.)
     void errorsCarryNumberAndText()
     {
-        REQUIRE_ENGINE();
         QVERIFY(setUp(QStringLiteral("CREATE TABLE errs (a int NULL)")));
         const TScriptResult result = run(QStringLiteral("INSERT INTO errs (a) VALUES (1)\n"
                                                         "SELECT * FROM no_such_table"));
@@ -234,7 +222,6 @@ private Q_SLOTS:
 
     void bigResultIsCut()
     {
-        REQUIRE_ENGINE();
         QVERIFY(setUp(QStringLiteral("CREATE TABLE five (a int NULL)\n"
                                      "INSERT INTO five (a) VALUES (1)\nINSERT INTO five (a) VALUES (2)\n"
                                      "INSERT INTO five (a) VALUES (3)\nINSERT INTO five (a) VALUES (4)\n"

@@ -31,7 +31,6 @@ private:
     std::unique_ptr<TWorkbenchSession> m_source;
     std::unique_ptr<TWorkbenchSession> m_target;
     QTemporaryDir m_settings;
-    QString m_engineProblem;
 };
 
 QString TestRoundTrip::runAll(TWorkbenchSession &Session, const QStringList &Statements)
@@ -56,10 +55,7 @@ void TestRoundTrip::initTestCase()
         if (!created.isEmpty())
             throw EQuorvaneException(created);
     } catch (const std::exception &error) {
-        // A test server built without its SQL engine logs in and answers
-        // nothing else.
-        m_engineProblem = QString::fromUtf8(error.what());
-        return;
+        QFAIL(qPrintable(QStringLiteral("the test server answers no query: ") + QString::fromUtf8(error.what())));
     }
     m_source = std::make_unique<TWorkbenchSession>(m_server->dataSource(), login, password, QStringLiteral("RtSource"));
     m_target = std::make_unique<TWorkbenchSession>(m_server->dataSource(), login, password, QStringLiteral("RtTarget"));
@@ -122,8 +118,6 @@ void TestRoundTrip::roundTrip()
     QFETCH(QStringList, keys);
     QFETCH(QString, nickname);
     QFETCH(bool, deleteTable);
-    if (!m_engineProblem.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("the test server answers no query: ") + m_engineProblem));
     const QString where = QStringLiteral("table %1, options \"%2\"").arg(table, QLatin1String(QTest::currentDataTag()));
     const QString targetName = nickname.isEmpty() ? table : nickname;
 
