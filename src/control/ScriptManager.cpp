@@ -9,6 +9,7 @@ void TScriptManager::AddScript(std::unique_ptr<TScript> Script)
     const int open = Script->FileName.isEmpty() ? -1 : IndexOfFileName(Script->FileName);
     if (open >= 0) {
         m_itemIndex = open;
+        m_savedLines.erase(Script.get());
         Script.reset();
     } else {
         Add(std::move(Script));
@@ -26,6 +27,8 @@ void TScriptManager::AddScriptFromText(const QString &Text)
 
 void TScriptManager::Delete(int Index)
 {
+    if (IsValidIndex(Index))
+        m_savedLines.erase(Items(Index));
     TObjectList<TScript>::Delete(Index);
     ++m_itemIndex;
     if (m_itemIndex > Count() - 1)
@@ -60,6 +63,25 @@ void TScriptManager::DoChange()
 {
     if (OnChange)
         OnChange(this);
+}
+
+void TScriptManager::MarkSaved(const TScript *Script)
+{
+    if (Script)
+        m_savedLines[Script] = Script->Lines;
+}
+
+bool TScriptManager::IsModified(const TScript *Script) const
+{
+    if (!Script)
+        return false;
+    const auto saved = m_savedLines.find(Script);
+    if (saved != m_savedLines.end())
+        return saved->second != Script->Lines;
+    for (const QString &line : Script->Lines)
+        if (!line.trimmed().isEmpty())
+            return true;
+    return false;
 }
 
 namespace {

@@ -5,8 +5,11 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 // The open script documents, one of them current. The script view shows
 // them as tabs; the script routines add, change and remove them. Scripts
@@ -45,6 +48,13 @@ public:
     // Raises OnChange; for callers that changed a script's name or text.
     void DoChange();
 
+    // The text as last read from or written to its file, so that closing
+    // can tell whether work would be lost.
+    void MarkSaved(const TScript *Script);
+    // True when Script holds text that no file has: changed since MarkSaved,
+    // or, never saved, anything but blank lines.
+    [[nodiscard]] bool IsModified(const TScript *Script) const;
+
     // Raised by SetItemIndex only.
     TItemIndexChangeEvent OnItemIndexChange;
     // Raised after every change of the list or of its current script.
@@ -52,6 +62,7 @@ public:
 
 private:
     int m_itemIndex = 0;
+    std::unordered_map<const TScript *, QStringList> m_savedLines;
 };
 
 // The process-wide documents list, created on first use.

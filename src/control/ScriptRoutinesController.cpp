@@ -86,13 +86,29 @@ std::unique_ptr<TScript> TScriptRoutinesController::LoadScript(const QString &Fi
     return script;
 }
 
+namespace {
+
+// Adds a script read from its file; a new tab starts out unmodified (a tab
+// already open for that file keeps its own edits).
+void AddLoadedScript(std::unique_ptr<TScript> Script)
+{
+    TScriptManager *scripts = ScriptManager();
+    const int before = scripts->Count();
+    TScript *loaded = Script.get();
+    scripts->AddScript(std::move(Script));
+    if (scripts->Count() > before)
+        scripts->MarkSaved(loaded);
+}
+
+} // namespace
+
 void TScriptRoutinesController::OpenScript()
 {
     const QString fileName = RequireWorkbenchUi().AskOpenFileName(FileFilter);
     if (fileName.isEmpty())
         return;
     if (std::unique_ptr<TScript> script = LoadScript(fileName))
-        ScriptManager()->AddScript(std::move(script));
+        AddLoadedScript(std::move(script));
 }
 
 void TScriptRoutinesController::OpenFromHistory(int Index)
@@ -101,7 +117,17 @@ void TScriptRoutinesController::OpenFromHistory(int Index)
     if (Index < 0 || Index >= history->Count())
         return;
     if (std::unique_ptr<TScript> script = LoadScript(history->Get(Index)))
-        ScriptManager()->AddScript(std::move(script));
+        AddLoadedScript(std::move(script));
+}
+
+QString TScriptRoutinesController::AskFileNameFor(const TScript *Script)
+{
+    QString fileName = RequireWorkbenchUi().AskSaveFileName(FileFilter, Script->Name);
+    if (fileName.isEmpty())
+        return {};
+    if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
+        fileName += QStringLiteral(".sql");
+    return fileName;
 }
 
 void TScriptRoutinesController::SaveScriptAs()
@@ -109,11 +135,9 @@ void TScriptRoutinesController::SaveScriptAs()
     TScript *script = ScriptManager()->Current();
     if (!script)
         return;
-    QString fileName = RequireWorkbenchUi().AskSaveFileName(FileFilter, script->Name);
+    const QString fileName = AskFileNameFor(script);
     if (fileName.isEmpty())
         return;
-    if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
-        fileName += QStringLiteral(".sql");
     SaveScript(script, fileName);
     ScriptManager()->DoChange();
 }
@@ -125,13 +149,54 @@ void TScriptRoutinesController::SaveScript(TScript *Script, const QString &FileN
     WriteTextFileLines(FileName, Script->Lines);
     Script->Name = FilePart(FileName);
     Script->FileName = FileName;
+    TScriptManager *scripts = ScriptManager();
+    if (scripts->IndexOf(Script) >= 0)
+        scripts->MarkSaved(Script);
+}
+
+bool TScriptRoutinesController::QuerySaveScript(TScript *Script)
+{
+    TScriptManager *scripts = ScriptManager();
+    if (!Script || !scripts->IsModified(Script))
+        return true;
+    switch (RequireWorkbenchUi().AskSaveChanges(Script->Name)) {
+    case TSaveChangesAnswer::Discard:
+        return true;
+    case TSaveChangesAnswer::Cancel:
+        return false;
+    case TSaveChangesAnswer::Save:
+        break;
+    }
+    // A script from a file goes back to that file; a new one needs a name.
+    const QString fileName = Script->FileName.isEmpty() ? AskFileNameFor(Script) : Script->FileName;
+    if (fileName.isEmpty())
+        return false;
+    SaveScript(Script, fileName);
+    scripts->DoChange();
+    return true;
+}
+
+bool TScriptRoutinesController::QuerySaveAllScripts()
+{
+    TScriptManager *scripts = ScriptManager();
+    for (int i = 0; i < scripts->Count(); ++i) {
+        TScript *script = scripts->Items(i);
+        if (!scripts->IsModified(script))
+            continue;
+        scripts->SetItemIndex(i); // the user sees the script asked about
+        if (!QuerySaveScript(script))
+            return false;
+    }
+    return true;
 }
 
 void TScriptRoutinesController::CloseCurrentScript()
 {
     TScriptManager *scripts = ScriptManager();
-    if (scripts->Current())
-        scripts->Delete(scripts->ItemIndex());
+    TScript *current = scripts->Current();
+    if (!current || !QuerySaveScript(current))
+        return;
+    scripts->Delete(scripts->IndexOf(current));
 }
 
 QString TScriptRoutinesController::RowsChangedMessage(qint64 N)

@@ -32,7 +32,14 @@ public:
     void SaveScriptAs();
     // Writes the script and then takes the file's name and path.
     void SaveScript(TScript *Script, const QString &FileName);
+    // Closes the current script; unsaved text is offered for saving first.
     void CloseCurrentScript();
+    // Unsaved text of Script: asks, and saves it when the user wants. False
+    // when the user cancelled (or cancelled the file dialog): keep the script.
+    bool QuerySaveScript(TScript *Script);
+    // Before the window closes: QuerySaveScript for every script with unsaved
+    // text, each made current in turn. False when the user cancelled.
+    bool QuerySaveAllScripts();
     // Runs the current script on the current database and reports in the log.
     void ExecuteScript();
 
@@ -43,6 +50,11 @@ public:
     [[nodiscard]] static QString ApplicationFolder();
 
     static const QString FileFilter;
+
+private:
+    // Asks for a file name for Script; ".sql" added when it has no
+    // extension. Empty when the user cancelled.
+    QString AskFileNameFor(const TScript *Script);
 };
 
 // The process-wide instance, created on first use (start-up).

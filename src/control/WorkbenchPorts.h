@@ -81,6 +81,9 @@ public:
     virtual bool Execute() = 0;
 };
 
+// What to do with a script's unsaved text before the script is closed.
+enum class TSaveChangesAnswer { Save, Discard, Cancel };
+
 class IWorkbenchUi
 {
 public:
@@ -97,6 +100,8 @@ public:
     // File dialogs; an empty result means the user cancelled.
     virtual QString AskOpenFileName(const QString &Filter) = 0;
     virtual QString AskSaveFileName(const QString &Filter, const QString &FileName) = 0;
+    // Asked before a script with unsaved text is closed.
+    virtual TSaveChangesAnswer AskSaveChanges(const QString &ScriptName) = 0;
 
     // The recent-files menus (paths oldest first).
     virtual void HistoryChanged(const QStringList &Files) = 0;

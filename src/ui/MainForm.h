@@ -104,6 +104,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *Event) override;
+    // Unsaved scripts are offered for saving; the user may stay instead.
+    void closeEvent(QCloseEvent *Event) override;
     bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:

@@ -5,10 +5,12 @@
 #include "Controller.h"
 #include "FindDialogs.h"
 #include "ScriptMemo.h"
+#include "ScriptManager.h"
 #include "ScriptRoutinesController.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QIcon>
@@ -316,6 +318,20 @@ void TMainForm::ConnectToServerActionExecute()
 void TMainForm::ExitActionExecute()
 {
     close();
+}
+
+void TMainForm::closeEvent(QCloseEvent *Event)
+{
+    bool mayClose = true;
+    // A failed save keeps the window open (the error is shown) with the text.
+    if (ScriptManager()->Count() > 0
+        && !RunCommand([&mayClose] { mayClose = ScriptRoutinesController().QuerySaveAllScripts(); }))
+        mayClose = false;
+    if (!mayClose) {
+        Event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(Event);
 }
 
 void TMainForm::RunEditCommand(QAction *Command)

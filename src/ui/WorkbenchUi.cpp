@@ -8,6 +8,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -91,6 +92,27 @@ QString TMainFormUi::AskSaveFileName(const QString &Filter, const QString &FileN
         return SaveFileNameHook(Filter, FileName);
     return QFileDialog::getSaveFileName(m_form, QStringLiteral("Сохранить как"), FileName, QtFileFilter(Filter),
                                         nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+TSaveChangesAnswer TMainFormUi::AskSaveChanges(const QString &ScriptName)
+{
+    if (SaveChangesHook)
+        return SaveChangesHook(ScriptName);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Генератор скриптов"),
+                    QStringLiteral("Скрипт «%1» изменён. Сохранить изменения?").arg(ScriptName), QMessageBox::NoButton,
+                    m_form);
+    box.setObjectName(QStringLiteral("SaveChangesBox"));
+    QPushButton *save = box.addButton(QStringLiteral("Сохранить"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(QStringLiteral("Не сохранять"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return TSaveChangesAnswer::Save;
+    if (box.clickedButton() == discard)
+        return TSaveChangesAnswer::Discard;
+    return TSaveChangesAnswer::Cancel;
 }
 
 void TMainFormUi::HistoryChanged(const QStringList &Files)

@@ -23,6 +23,7 @@ public:
 
     QString AskOpenFileName(const QString &Filter) override;
     QString AskSaveFileName(const QString &Filter, const QString &FileName) override;
+    TSaveChangesAnswer AskSaveChanges(const QString &ScriptName) override;
 
     void HistoryChanged(const QStringList &Files) override;
 
@@ -34,6 +35,7 @@ public:
     // real dialogs.
     std::function<QString(const QString &Filter)> OpenFileNameHook;
     std::function<QString(const QString &Filter, const QString &FileName)> SaveFileNameHook;
+    std::function<TSaveChangesAnswer(const QString &ScriptName)> SaveChangesHook;
 
 private:
     TMainForm *m_form;

@@ -122,6 +122,11 @@ private slots:
         WorkbenchFixture fixture;
         StartWithoutConnecting(fixture);
         TMainForm &form = fixture.Form();
+        QStringList asked;
+        fixture.Ui().SaveChangesHook = [&asked](const QString &Name) {
+            asked << Name;
+            return TSaveChangesAnswer::Discard;
+        };
         QVERIFY(!form.ScriptMemo->isVisible());
         QVERIFY(!form.TabControl->isEnabled());
 
@@ -161,6 +166,119 @@ private slots:
         QCOMPARE(form.TabControl->count(), 0);
         QVERIFY(!form.ScriptMemo->isVisible());
         QVERIFY(!form.TabControl->isEnabled());
+        QCOMPARE(asked.size(), 2); // both scripts held typed text
+    }
+
+    // Closing a script whose text no file holds asks first; the answer
+    // decides whether it is saved, dropped, or stays open.
+    void closingUnsavedTextAsks_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("giveFileName");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("save") << int(TSaveChangesAnswer::Save) << true << true << true;
+        QTest::newRow("save, file dialog cancelled") << int(TSaveChangesAnswer::Save) << false << false << false;
+        QTest::newRow("discard") << int(TSaveChangesAnswer::Discard) << true << true << false;
+        QTest::newRow("cancel") << int(TSaveChangesAnswer::Cancel) << true << false << false;
+    }
+
+    void closingUnsavedTextAsks()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, giveFileName);
+        QFETCH(bool, closed);
+        QFETCH(bool, written);
+        WorkbenchFixture fixture;
+        StartWithoutConnecting(fixture);
+        const QString path = m_files.filePath(QStringLiteral("unsaved-%1.sql").arg(QTest::currentDataTag()));
+        QFile::remove(path);
+        QStringList asked;
+        fixture.Ui().SaveChangesHook = [&](const QString &Name) {
+            asked << Name;
+            return TSaveChangesAnswer(answer);
+        };
+        fixture.Ui().SaveFileNameHook = [&](const QString &, const QString &) {
+            return giveFileName ? path : QString();
+        };
+        fixture.Form().NewEmptyAction->trigger();
+        fixture.Form().ScriptMemo->setText(QStringLiteral("SELECT 1"));
+        fixture.Form().CloseCurretnTabAction->trigger();
+        QCOMPARE(asked, QStringList{QStringLiteral("(Без имени)")});
+        QCOMPARE(ScriptManager()->Count(), closed ? 0 : 1);
+        QCOMPARE(QFile::exists(path), written);
+        if (written)
+            QCOMPARE(ReadBytes(path), QByteArray("SELECT 1\r\n"));
+    }
+
+    // Nothing to lose: an empty new script, a file as read, a file as saved.
+    void closingSavedTextAsksNothing()
+    {
+        WorkbenchFixture fixture;
+        StartWithoutConnecting(fixture);
+        int asked = 0;
+        fixture.Ui().SaveChangesHook = [&asked](const QString &) {
+            ++asked;
+            return TSaveChangesAnswer::Cancel;
+        };
+        fixture.Form().NewEmptyAction->trigger();
+        fixture.Form().CloseCurretnTabAction->trigger();
+        QCOMPARE(ScriptManager()->Count(), 0);
+
+        const QString path = WriteFile(QStringLiteral("as-read.sql"), "SELECT 1\r\n");
+        fixture.Ui().OpenFileNameHook = [path](const QString &) { return path; };
+        fixture.Form().OpenAction->trigger();
+        fixture.Form().CloseCurretnTabAction->trigger();
+        QCOMPARE(ScriptManager()->Count(), 0);
+
+        fixture.Form().OpenAction->trigger();
+        fixture.Form().ScriptMemo->append(QStringLiteral("SELECT 2"));
+        const QString copy = m_files.filePath(QStringLiteral("as-saved.sql"));
+        fixture.Ui().SaveFileNameHook = [copy](const QString &, const QString &) { return copy; };
+        fixture.Form().SaveAsAction->trigger();
+        fixture.Form().CloseCurretnTabAction->trigger();
+        QCOMPARE(ScriptManager()->Count(), 0);
+        QCOMPARE(asked, 0);
+
+        // An edit after opening is unsaved again.
+        fixture.Form().OpenAction->trigger();
+        fixture.Form().ScriptMemo->append(QStringLiteral("SELECT 3"));
+        fixture.Form().CloseCurretnTabAction->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(ScriptManager()->Count(), 1);
+    }
+
+    // Closing the window asks about each unsaved script; "Отмена" keeps the
+    // window open, saving an opened file writes it back in place.
+    void closingTheWindowAsksForEachUnsavedScript()
+    {
+        WorkbenchFixture fixture;
+        StartWithoutConnecting(fixture);
+        TMainForm &form = fixture.Form();
+        const QString path = WriteFile(QStringLiteral("window.sql"), "SELECT 1\r\n");
+        fixture.Ui().OpenFileNameHook = [path](const QString &) { return path; };
+        form.OpenAction->trigger();
+        form.ScriptMemo->append(QStringLiteral("SELECT 2"));
+        form.NewEmptyAction->trigger(); // empty: not asked about
+        form.NewEmptyAction->trigger();
+        form.ScriptMemo->setText(QStringLiteral("PRINT 'x'"));
+
+        QStringList asked;
+        QList<TSaveChangesAnswer> answers{TSaveChangesAnswer::Save, TSaveChangesAnswer::Cancel};
+        fixture.Ui().SaveChangesHook = [&](const QString &Name) {
+            asked << Name + QLatin1Char('@') + QString::number(ScriptManager()->ItemIndex());
+            return answers.takeFirst();
+        };
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        QCOMPARE(asked, QStringList({QStringLiteral("window.sql@0"), QStringLiteral("(Без имени)@2")}));
+        QCOMPARE(ReadBytes(path), QByteArray("SELECT 1\r\nSELECT 2\r\n"));
+        QCOMPARE(ScriptManager()->Count(), 3);
+
+        asked.clear();
+        answers = {TSaveChangesAnswer::Discard};
+        QVERIFY(form.close());
+        QCOMPARE(asked, QStringList{QStringLiteral("(Без имени)@2")});
     }
 
     // Keys typed after "new" or "open" belong in the new script, not in the
