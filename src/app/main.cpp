@@ -3,6 +3,7 @@
 #include "MainForm.h"
 #include "StartUpController.h"
 #include "TableScriptRoutine.h"
+#include "Translations.h"
 #include "WorkbenchShutdown.h"
 #include "WorkbenchUi.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Quorvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setOrganizationName(QStringLiteral("Velquist"));
+    InstallRussianQtTranslation();
 
     int result = 0;
     {

@@ -14,10 +14,13 @@
 #include "StartUpController.h"
 #include "TestServer.h"
 #include "UiErrors.h"
+#include "Translations.h"
 #include "WorkbenchUi.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFile>
 #include <QMenu>
 #include <QTabBar>
@@ -279,6 +282,16 @@ private slots:
         answers = {TSaveChangesAnswer::Discard};
         QVERIFY(form.close());
         QCOMPARE(asked, QStringList{QStringLiteral("(Без имени)@2")});
+    }
+
+    // Qt's own dialogs (file dialogs, message box buttons) speak the
+    // workbench's language, not the desktop's.
+    void standardDialogsSpeakRussian()
+    {
+        QVERIFY(InstallRussianQtTranslation());
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        QCOMPARE(buttons.button(QDialogButtonBox::Save)->text(), QStringLiteral("Сохранить"));
     }
 
     // Keys typed after "new" or "open" belong in the new script, not in the
