@@ -14,6 +14,16 @@ void CreateOneTableScript()
 {
     TOneTableScriptCreationDialog dialog;
     ScriptCreationController().LoadTables();
+    if (!ScriptCreatorModel()->Tables()) {
+        // Say why there is nothing to choose from, rather than the wizard's
+        // own "no table list" error.
+        const TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+        const TDataBase *dataBase = dataBases ? dataBases->CurrentDataBase() : nullptr;
+        QMessageBox::information(QApplication::activeWindow(), QString::fromUtf8(TableScriptRoutineTexts::NoTablesCaption),
+                                 dataBase ? QString::fromUtf8(TableScriptRoutineTexts::NoTablesText).arg(dataBase->Name)
+                                          : QString::fromUtf8(TableScriptRoutineTexts::NoDataBaseText));
+        return;
+    }
     dialog.SetTables(ScriptCreatorModel()->Tables());
     // A fresh controller per run; it goes with the dialog.
     dialog.SetWizzardController(std::make_shared<TScriptCreationController>());

@@ -13,4 +13,7 @@ namespace TableScriptRoutineTexts {
 inline constexpr const char *NoScriptCaption = "Скрипт не создан";
 inline constexpr const char *NoScriptText =
     "Не удалось прочитать строки таблицы, поэтому скрипт не создан.";
+inline constexpr const char *NoTablesCaption = "Мастер создания скриптов";
+inline constexpr const char *NoTablesText = "В базе данных «%1» нет пользовательских таблиц.";
+inline constexpr const char *NoDataBaseText = "База данных не выбрана: подключитесь к серверу.";
 }

@@ -142,6 +142,7 @@ private slots:
     void leavingWithoutScriptShowsNoPlacement();
     void breakGivesShorterScript();
     void unreadableRowsGiveNotice();
+    void dataBaseWithoutTablesSaysSo();
     void closingMidGenerationIsSafe_data();
     void closingMidGenerationIsSafe();
 
@@ -389,6 +390,44 @@ void TestWizardFlow::unreadableRowsGiveNotice()
     QVERIFY(keyNextWasDisabled);
     QVERIFY(!placed);
     QCOMPARE(notice, QString::fromUtf8(TableScriptRoutineTexts::NoScriptText));
+    QCOMPARE(ScriptManager()->Count(), 0);
+}
+
+// A database without user tables: the user is told so, no wizard opens.
+void TestWizardFlow::dataBaseWithoutTablesSaysSo()
+{
+    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+    const int shop = dataBases->ItemIndex();
+    int master = -1;
+    for (int i = 0; i < dataBases->Count(); ++i)
+        if (dataBases->Items(i)->Name == QStringLiteral("master"))
+            master = i;
+    QVERIFY(master >= 0);
+    dataBases->SetItemIndex(master);
+    DataAccessFacade()->SwitchToDataBase(dataBases->CurrentDataBase());
+
+    QString notice;
+    bool wizardShown = false;
+    whenModal<QMessageBox>([&](QMessageBox *box) {
+        notice = box->text();
+        box->accept();
+    });
+    whenModal<TOneStepCreatinWizard>([&](TOneStepCreatinWizard *w) {
+        wizardShown = true;
+        w->reject();
+    });
+    bool raised = false;
+    try {
+        CreateOneTableScript();
+    } catch (const std::exception &) {
+        raised = true;
+    }
+    ++pollEpoch;
+    dataBases->SetItemIndex(shop);
+    DataAccessFacade()->SwitchToDataBase(dataBases->CurrentDataBase());
+    QVERIFY(!raised);
+    QVERIFY(!wizardShown);
+    QCOMPARE(notice, QStringLiteral("В базе данных «master» нет пользовательских таблиц."));
     QCOMPARE(ScriptManager()->Count(), 0);
 }
 
