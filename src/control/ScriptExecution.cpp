@@ -47,6 +47,12 @@ void TScriptRoutinesController::ExecuteScript()
                     view.AddInfo(message.Text);
             }
             changed = result.HasErrors() ? -1 : result.RowsChanged;
+            // The grid holds only the first rows of a long result: say so,
+            // or the user takes them for the whole table.
+            if (result.HasResultSet && result.TotalRows > result.Rows.size())
+                view.AddInfo(QStringLiteral("Показаны первые %1 строк из %2.")
+                                 .arg(result.Rows.size())
+                                 .arg(result.TotalRows));
             if (result.HasResultSet) {
                 hasRows = true;
                 rows.Columns = result.Columns;

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QTableView>
 #include <QtTest>
 
 class TestConnect : public QObject
@@ -215,6 +216,27 @@ private slots:
         QVERIFY2(lines.size() == 1 && lines.first().endsWith(QStringLiteral("Одна строка изменина")),
                  qPrintable(lines.join(QLatin1Char('\n'))));
         QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
+    }
+
+    // A result longer than the grid takes is cut short, and the log says so.
+    void executeSaysWhenTheGridHoldsOnlyTheFirstRows()
+    {
+        WorkbenchFixture fixture;
+        {
+            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                         QString::fromLatin1(TestServer::password))});
+            fixture.Form().show();
+            QVERIFY(login.Done());
+        }
+        QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
+        combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
+        ScriptManager()->AddScriptFromText(QStringLiteral("SELECT Id FROM Sales"));
+        fixture.Form().ExecuteAction->trigger();
+        const int shown = fixture.Form().ResultDBGrid->model()->rowCount();
+        QVERIFY(shown > 0 && shown < 100000);
+        const QString notice = QStringLiteral("Показаны первые %1 строк из 100000.").arg(shown);
+        QCOMPARE(LogLineColor(fixture.Form(), notice), QColor(0, 0, 255));
+        QVERIFY(fixture.Form().ResultDBGrid->isVisible());
     }
 
     void serverLabelActsAsALink()
