@@ -1,6 +1,7 @@
 // ExecuteScript: runs the current script and writes the outcome to the log.
 #include "ScriptRoutinesController.h"
 
+#include "DataErrors.h"
 #include "DataFacade.h"
 #include "Domain.h"
 #include "ErrorText.h"
@@ -13,6 +14,20 @@ namespace {
 
 // "Ошибка 208, строка 3: Invalid object name 'x'."; the driver's own
 // errors have neither number nor line.
+// A run that failed below the level of server messages may have found the
+// connection dead (server restarted, network gone). Drop it, so that the next
+// run opens a fresh one instead of failing the same way for ever; the
+// database stays the one the session was in.
+void DropFailedConnection()
+{
+    TDataAccessFacade *facade = DataAccessFacade();
+    try {
+        facade->UseDataBase(facade->GetDataBaseName());
+    } catch (const std::exception &) {
+        // Still unreachable: the next run opens the connection itself.
+    }
+}
+
 QString ServerErrorLine(const TScriptMessage &Message)
 {
     QString head = QStringLiteral("Ошибка");
@@ -78,5 +93,7 @@ void TScriptRoutinesController::ExecuteScript()
             view.ShowRows(rows);
     } catch (const std::exception &error) {
         view.AddError(ErrorText(error) + QStringLiteral(" (") + ErrorClassName(error) + QStringLiteral(")"));
+        if (dynamic_cast<const EOdbcError *>(&error))
+            DropFailedConnection();
     }
 }

@@ -519,6 +519,35 @@ private slots:
         QCOMPARE(grid->model()->rowCount(), 0);
     }
 
+    // The server goes away and comes back on the same port: one run fails,
+    // the next one works again without reconnecting by hand.
+    void executeRecoversAfterTheServerCameBack()
+    {
+        auto first = std::make_unique<TestServer>();
+        QVERIFY2(first->start(), qPrintable(first->errorText()));
+        const int port = first->port();
+        WorkbenchFixture fixture;
+        {
+            ModalScript answers({LoginWith(first->dataSource(), QStringLiteral("sa"),
+                                           QString::fromLatin1(TestServer::password))});
+            fixture.Form().show();
+            QVERIFY(answers.Done());
+        }
+        Execute(fixture, QStringLiteral("SELECT 1"));
+        QVERIFY2(LogLines(fixture.Form()).last().endsWith(QStringLiteral("Ничего не изменилось")),
+                 qPrintable(LogLines(fixture.Form()).join(QLatin1Char('\n'))));
+
+        first.reset();
+        Execute(fixture, QStringLiteral("SELECT 1"));
+        QVERIFY(!LogLines(fixture.Form()).last().endsWith(QStringLiteral("Ничего не изменилось")));
+
+        TestServer second({QStringLiteral("--port"), QString::number(port)});
+        QVERIFY2(second.start(), qPrintable(second.errorText()));
+        Execute(fixture, QStringLiteral("SELECT 1"));
+        QVERIFY2(LogLines(fixture.Form()).last().endsWith(QStringLiteral("Ничего не изменилось")),
+                 qPrintable(LogLines(fixture.Form()).join(QLatin1Char('\n'))));
+    }
+
     void executeWithoutConnectionLogsTheErrorClass()
     {
         WorkbenchFixture fixture;
