@@ -161,6 +161,41 @@ private Q_SLOTS:
         QCOMPARE(order, changes ? (QList<QString>{QStringLiteral("index %1").arg(index), "change"}) : QList<QString>{});
     }
 
+    // What closing would lose: text no file holds.
+    void modifiedMeansTextNoFileHolds()
+    {
+        TScriptManager list;
+        list.AddScript(script("new"));
+        TScript *fresh = list.Current();
+        QVERIFY(!list.IsModified(fresh));
+        fresh->Lines = QStringList{QString(), QStringLiteral("  ")};
+        QVERIFY(!list.IsModified(fresh)); // blank lines only
+        fresh->Lines = QStringList{QStringLiteral("SELECT 1")};
+        QVERIFY(list.IsModified(fresh));
+        list.MarkSaved(fresh);
+        QVERIFY(!list.IsModified(fresh));
+        fresh->Lines << QStringLiteral("SELECT 2");
+        QVERIFY(list.IsModified(fresh));
+        fresh->Lines.removeLast(); // undone by hand: as saved again
+        QVERIFY(!list.IsModified(fresh));
+
+        // A second read of an open file is dropped: the open tab keeps its
+        // own state, and the dropped copy leaves nothing behind.
+        list.AddScript(script("f.sql", "/tmp/f.sql", "SELECT 3"));
+        TScript *file = list.Current();
+        list.MarkSaved(file);
+        file->Lines << QStringLiteral("-- edited");
+        auto again = script("f.sql", "/tmp/f.sql", "SELECT 3");
+        list.MarkSaved(again.get());
+        list.AddScript(std::move(again));
+        QCOMPARE(list.Count(), 2);
+        QVERIFY(list.IsModified(file));
+
+        list.Delete(list.IndexOf(file));
+        list.AddScript(script("other", {}, "PRINT 1"));
+        QVERIFY(list.IsModified(list.Current()));
+    }
+
     void processWideListIsOne()
     {
         TScriptManager *list = ScriptManager();
