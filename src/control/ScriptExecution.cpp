@@ -5,6 +5,7 @@
 #include "DataFacade.h"
 #include "Domain.h"
 #include "ErrorText.h"
+#include "Model.h"
 #include "ScriptManager.h"
 #include "WorkbenchPorts.h"
 
@@ -28,6 +29,42 @@ void DropFailedConnection()
     }
 }
 
+int IndexOfDataBase(const TDataBaseList *DataBases, const QString &Name)
+{
+    for (int i = 0; DataBases && i < DataBases->Count(); ++i)
+        if (DataBases->Items(i)->Name.compare(Name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// A script may move the session to another database (USE): the database box
+// and the model follow it, so that they name the database the next run and
+// the wizard work in, and choosing the old one again switches back. A
+// database the list does not know yet (made by the script) reloads the list.
+void FollowSessionDataBase(IWorkbenchUi &Ui)
+{
+    const QString session = DataAccessFacade()->GetDataBaseName();
+    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+    if (session.isEmpty() || !dataBases)
+        return;
+    const TDataBase *shown = dataBases->CurrentDataBase();
+    if (shown && shown->Name.compare(session, Qt::CaseInsensitive) == 0)
+        return;
+    int index = IndexOfDataBase(dataBases, session);
+    if (index < 0) {
+        ScriptCreatorModel()->SetDataBases(DataAccessFacade()->GetDataBases());
+        dataBases = ScriptCreatorModel()->DataBases();
+        index = IndexOfDataBase(dataBases, session);
+        if (index < 0)
+            return;
+        dataBases->SetItemIndex(index);
+        Ui.DataBasesView().ShowDataBases(dataBases);
+        return;
+    }
+    dataBases->SetItemIndex(index);
+    Ui.DataBasesView().SetItemIndex(index);
+}
+
 QString ServerErrorLine(const TScriptMessage &Message)
 {
     QString head = QStringLiteral("Ошибка");
@@ -45,7 +82,8 @@ void TScriptRoutinesController::ExecuteScript()
     TScript *script = ScriptManager()->Current();
     if (!script)
         return;
-    IScriptResultView &view = RequireWorkbenchUi().ScriptResultView();
+    IWorkbenchUi &ui = RequireWorkbenchUi();
+    IScriptResultView &view = ui.ScriptResultView();
     view.ClearRows();
     try {
         view.Clear();
@@ -55,6 +93,11 @@ void TScriptRoutinesController::ExecuteScript()
         bool hasRows = false;
         if (command) {
             const TScriptResult result = command->Execute();
+            try {
+                FollowSessionDataBase(ui);
+            } catch (const std::exception &) {
+                // The list could not be read again: the box stays as it was.
+            }
             for (const TScriptMessage &message : result.Messages) {
                 if (message.IsError)
                     view.AddError(ServerErrorLine(message));

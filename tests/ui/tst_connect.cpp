@@ -239,6 +239,31 @@ private slots:
         QVERIFY(fixture.Form().ResultDBGrid->isVisible());
     }
 
+    // USE in a script moves the session: the database box follows, and
+    // choosing the old database again switches back to it.
+    void databaseBoxFollowsUseInAScript()
+    {
+        WorkbenchFixture fixture;
+        {
+            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                         QString::fromLatin1(TestServer::password))});
+            fixture.Form().show();
+            QVERIFY(login.Done());
+        }
+        QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
+        combo->setCurrentIndex(combo->findText(QStringLiteral("master")));
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("master"));
+
+        ScriptManager()->AddScriptFromText(QStringLiteral("USE Shop"));
+        fixture.Form().ExecuteAction->trigger();
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
+        QCOMPARE(combo->currentText(), QStringLiteral("Shop"));
+        QCOMPARE(ScriptCreatorModel()->DataBases()->CurrentDataBase()->Name, QStringLiteral("Shop"));
+
+        combo->setCurrentIndex(combo->findText(QStringLiteral("master")));
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("master"));
+    }
+
     void serverLabelActsAsALink()
     {
         WorkbenchFixture fixture;
