@@ -127,6 +127,10 @@ QString TScriptRoutinesController::AskFileNameFor(const TScript *Script)
         return {};
     if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
         fileName += QStringLiteral(".sql");
+    // Another file of that name would be gone for good: ask first.
+    if (fileName != Script->FileName && QFileInfo::exists(fileName)
+        && !RequireWorkbenchUi().AskReplaceFile(fileName))
+        return {};
     return fileName;
 }
 

@@ -102,6 +102,8 @@ public:
     virtual QString AskSaveFileName(const QString &Filter, const QString &FileName) = 0;
     // Asked before a script with unsaved text is closed.
     virtual TSaveChangesAnswer AskSaveChanges(const QString &ScriptName) = 0;
+    // Asked before saving over a file that exists; true: replace it.
+    virtual bool AskReplaceFile(const QString &FileName) = 0;
 
     // The recent-files menus (paths oldest first).
     virtual void HistoryChanged(const QStringList &Files) = 0;

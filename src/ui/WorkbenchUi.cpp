@@ -115,6 +115,22 @@ TSaveChangesAnswer TMainFormUi::AskSaveChanges(const QString &ScriptName)
     return TSaveChangesAnswer::Cancel;
 }
 
+bool TMainFormUi::AskReplaceFile(const QString &FileName)
+{
+    if (ReplaceFileHook)
+        return ReplaceFileHook(FileName);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Генератор скриптов"),
+                    QStringLiteral("Файл «%1» уже существует. Заменить его?").arg(FileName), QMessageBox::NoButton,
+                    m_form);
+    box.setObjectName(QStringLiteral("ReplaceFileBox"));
+    QPushButton *replace = box.addButton(QStringLiteral("Заменить"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == replace;
+}
+
 void TMainFormUi::HistoryChanged(const QStringList &Files)
 {
     if (m_form)

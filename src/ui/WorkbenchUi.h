@@ -24,6 +24,7 @@ public:
     QString AskOpenFileName(const QString &Filter) override;
     QString AskSaveFileName(const QString &Filter, const QString &FileName) override;
     TSaveChangesAnswer AskSaveChanges(const QString &ScriptName) override;
+    bool AskReplaceFile(const QString &FileName) override;
 
     void HistoryChanged(const QStringList &Files) override;
 
@@ -36,6 +37,7 @@ public:
     std::function<QString(const QString &Filter)> OpenFileNameHook;
     std::function<QString(const QString &Filter, const QString &FileName)> SaveFileNameHook;
     std::function<TSaveChangesAnswer(const QString &ScriptName)> SaveChangesHook;
+    std::function<bool(const QString &FileName)> ReplaceFileHook;
 
 private:
     TMainForm *m_form;

@@ -433,6 +433,41 @@ private slots:
         QCOMPARE(HistoryManager()->Count(), 0); // saving does not add to the history
     }
 
+    // Saving over another existing file asks first; "no" leaves both the
+    // file and the script as they were. The script's own file is not asked.
+    void saveAsOverAnExistingFileAsks()
+    {
+        WorkbenchFixture fixture;
+        StartWithoutConnecting(fixture);
+        const QString other = WriteFile(QStringLiteral("other.sql"), "PRINT 'keep me'\r\n");
+        fixture.Form().NewEmptyAction->trigger();
+        fixture.Form().ScriptMemo->setText(QStringLiteral("SELECT 1"));
+        QString target = other;
+        fixture.Ui().SaveFileNameHook = [&](const QString &, const QString &) { return target; };
+        QStringList asked;
+        bool replace = false;
+        fixture.Ui().ReplaceFileHook = [&](const QString &FileName) {
+            asked << FileName;
+            return replace;
+        };
+
+        fixture.Form().SaveAsAction->trigger();
+        QCOMPARE(asked, QStringList{other});
+        QCOMPARE(ReadBytes(other), QByteArray("PRINT 'keep me'\r\n"));
+        QCOMPARE(ScriptManager()->Current()->Name, QStringLiteral("(Без имени)"));
+
+        replace = true;
+        fixture.Form().SaveAsAction->trigger();
+        QCOMPARE(ReadBytes(other), QByteArray("SELECT 1\r\n"));
+        QCOMPARE(ScriptManager()->Current()->FileName, other);
+
+        asked.clear();
+        fixture.Form().ScriptMemo->setText(QStringLiteral("SELECT 1\r\nSELECT 2"));
+        fixture.Form().SaveAsAction->trigger(); // its own file again
+        QVERIFY(asked.isEmpty());
+        QCOMPARE(ReadBytes(other), QByteArray("SELECT 1\r\nSELECT 2\r\n"));
+    }
+
     void failedSaveIsShownAndKeepsTheName()
     {
         WorkbenchFixture fixture;
