@@ -136,7 +136,9 @@ void TScriptRoutinesController::ExecuteScript()
             view.ShowRows(rows);
     } catch (const std::exception &error) {
         view.AddError(ErrorText(error) + QStringLiteral(" (") + ErrorClassName(error) + QStringLiteral(")"));
-        if (dynamic_cast<const EOdbcError *>(&error))
+        if (dynamic_cast<const EOdbcError *>(&error)) {
             DropFailedConnection();
+            view.AddInfo(QStringLiteral("Связь с сервером прервана; следующее выполнение откроет её заново."));
+        }
     }
 }

@@ -574,7 +574,9 @@ private slots:
 
         first.reset();
         Execute(fixture, QStringLiteral("SELECT 1"));
-        QVERIFY(!LogLines(fixture.Form()).last().endsWith(QStringLiteral("Ничего не изменилось")));
+        QVERIFY2(LogLines(fixture.Form()).last().endsWith(
+                     QStringLiteral("Связь с сервером прервана; следующее выполнение откроет её заново.")),
+                 qPrintable(LogLines(fixture.Form()).join(QLatin1Char('\n'))));
 
         TestServer second({QStringLiteral("--port"), QString::number(port)});
         QVERIFY2(second.start(), qPrintable(second.errorText()));
