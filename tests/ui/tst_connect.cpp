@@ -40,6 +40,15 @@ class TestConnect : public QObject
         return QStringLiteral("<missing>");
     }
 
+    // Shows the window and answers the login dialog with the test server's login.
+    bool logIn(WorkbenchFixture &fixture)
+    {
+        ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                     QString::fromLatin1(TestServer::password))});
+        fixture.Form().show();
+        return login.Done();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -138,10 +147,7 @@ private slots:
     void databaseComboSwitchesTheConnectionAndFillingDoesNotCallBack()
     {
         WorkbenchFixture fixture;
-        ModalScript answers({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
-                                       QString::fromLatin1(TestServer::password))});
-        fixture.Form().show();
-        QVERIFY(answers.Done());
+        QVERIFY(logIn(fixture));
         QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
         const int shop = combo->findText(QStringLiteral("Shop"));
         QVERIFY(shop > 0);
@@ -168,10 +174,7 @@ private slots:
     void tablesFollowTheCurrentDataBase()
     {
         WorkbenchFixture fixture;
-        ModalScript answers({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
-                                       QString::fromLatin1(TestServer::password))});
-        fixture.Form().show();
-        QVERIFY(answers.Done());
+        QVERIFY(logIn(fixture));
         QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
         const int shop = combo->findText(QStringLiteral("Shop"));
         const int master = combo->findText(QStringLiteral("master"));
@@ -192,12 +195,7 @@ private slots:
     void failedReconnectThenCancelKeepsTheConnection()
     {
         WorkbenchFixture fixture;
-        {
-            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
-                                         QString::fromLatin1(TestServer::password))});
-            fixture.Form().show();
-            QVERIFY(login.Done());
-        }
+        QVERIFY(logIn(fixture));
         QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
         combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
 
@@ -222,12 +220,7 @@ private slots:
     void executeSaysWhenTheGridHoldsOnlyTheFirstRows()
     {
         WorkbenchFixture fixture;
-        {
-            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
-                                         QString::fromLatin1(TestServer::password))});
-            fixture.Form().show();
-            QVERIFY(login.Done());
-        }
+        QVERIFY(logIn(fixture));
         QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
         combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
         ScriptManager()->AddScriptFromText(QStringLiteral("SELECT Id FROM Sales"));
@@ -244,12 +237,7 @@ private slots:
     void databaseBoxFollowsUseInAScript()
     {
         WorkbenchFixture fixture;
-        {
-            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
-                                         QString::fromLatin1(TestServer::password))});
-            fixture.Form().show();
-            QVERIFY(login.Done());
-        }
+        QVERIFY(logIn(fixture));
         QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
         combo->setCurrentIndex(combo->findText(QStringLiteral("master")));
         QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("master"));
