@@ -135,9 +135,10 @@ struct DropTableStmt { std::vector<TableRef> tables; };
 struct UseStmt { std::string name; };
 struct DeclareTableStmt { CreateTableStmt def; };
 struct SetOptionStmt {
-    std::string option;   // NOCOUNT, IDENTITY_INSERT, ... (upper case)
+    std::string option;   // NOCOUNT, IDENTITY_INSERT, TEXTSIZE, ... (upper case)
     bool on = true;
     TableRef table;       // IDENTITY_INSERT
+    std::int64_t number = 0; // TEXTSIZE
 };
 struct PrintStmt { ExprPtr expr; };
 struct ExecStmt {

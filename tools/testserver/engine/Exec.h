@@ -33,6 +33,9 @@ public:
     std::shared_ptr<Database> db;
     int spid;
     bool nocount = false;
+    // Bytes of a text, ntext or image value a result carries (SET TEXTSIZE).
+    static constexpr std::int32_t kDefaultTextSize = 4096;
+    std::int32_t textsize = kDefaultTextSize;
     struct IdentityInsert {
         std::shared_ptr<Database> db;
         std::int32_t tableId = 0;

@@ -190,6 +190,8 @@ void Executor::setOption(SetOptionStmt &st)
 {
     if (st.option == "NOCOUNT") {
         s_.nocount = st.on;
+    } else if (st.option == "TEXTSIZE") {
+        s_.textsize = st.number == 0 ? SessionImpl::kDefaultTextSize : std::int32_t(st.number);
     } else if (st.option == "IDENTITY_INSERT") {
         Target t = resolve(st.table);
         if (t.var || t.system)

@@ -121,6 +121,17 @@ void Executor::select(SelectStmt &st)
         keys.push_back(k);
     }
 
+    // text, ntext and image values leave cut to the session's TEXTSIZE.
+    std::vector<std::size_t> lobs;
+    for (std::size_t i = 0; i < infos.size(); ++i)
+        if (isLobType(infos[i].type))
+            lobs.push_back(i);
+    const auto send = [&](Row &row) {
+        for (std::size_t i : lobs)
+            cutToTextSize(row[i], infos[i].type, s_.textsize);
+        sendRow(row);
+    };
+
     sink_.beginResult(infos);
     std::uint64_t count = 0;
     std::vector<const Row *> rows(scopes.size(), nullptr);
@@ -214,7 +225,7 @@ void Executor::select(SelectStmt &st)
                 out[i] = convertValue(a.acc, outs[i].expr->type).v;
             }
         }
-        sendRow(out);
+        send(out);
         done(true, 1, 0xC1);
         return;
     }
@@ -224,7 +235,7 @@ void Executor::select(SelectStmt &st)
     const auto emit = [&](const Row *row) -> bool {
         project(row);
         if (streaming) {
-            sendRow(out);
+            send(out);
             ++count;
             return st.top < 0 || std::int64_t(count) < st.top;
         }
@@ -279,7 +290,7 @@ void Executor::select(SelectStmt &st)
                 if (!seen.insert(key).second)
                     continue;
             }
-            sendRow(row);
+            send(row);
             ++count;
         }
     }

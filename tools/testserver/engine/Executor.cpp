@@ -271,7 +271,7 @@ TypedValue Executor::sysVar(const std::string &name)
     if (name == "@@language") return textValue("us_english", true);
     if (name == "@@langid") return intValue(0, XType::SmallInt);
     if (name == "@@max_precision") return intValue(38, XType::TinyInt);
-    if (name == "@@textsize") return i32(2147483647);
+    if (name == "@@textsize") return i32(s_.textsize);
     if (name == "@@datefirst") return intValue(7, XType::TinyInt);
     if (name == "@@options") return i32(5496);
     if (name == "@@lock_timeout") return i32(-1);

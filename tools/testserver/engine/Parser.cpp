@@ -317,6 +317,15 @@ Statement Parser::statement()
             if (acceptWord("ON")) so.on = true;
             else if (acceptWord("OFF")) so.on = false;
             else syntaxError();
+        } else if (so.option == "TEXTSIZE") {
+            const bool negative = acceptSym("-");
+            if (cur().kind != Token::Kind::Number || cur().text.find_first_not_of("0123456789") != std::string::npos ||
+                cur().text.size() > 10)
+                syntaxError();
+            so.number = std::strtoll(cur().text.c_str(), nullptr, 10) * (negative ? -1 : 1);
+            if (so.number > 2147483647 || so.number < -1)
+                throw ParseFailure{102, "Incorrect syntax near '" + cur().text + "'.", cur().line};
+            ++i_;
         } else {
             // Other options are accepted as they stand: up to the next statement.
             while (!atEnd() && !isSym(";") && !startsStatement())

@@ -146,6 +146,33 @@ std::size_t utf16Units(std::string_view s)
     return n;
 }
 
+void cutToTextSize(Value &v, XType type, std::int32_t maxBytes)
+{
+    if (v.isNull() || maxBytes < 0)
+        return;
+    std::string &s = v.bytes;
+    const auto limit = std::size_t(maxBytes);
+    if (type == XType::Image) {
+        if (s.size() > limit)
+            s.resize(limit);
+        return;
+    }
+    // text holds single-byte characters of its code page; ntext UTF-16 units.
+    const std::size_t budget = type == XType::NText ? limit / 2 : limit;
+    std::size_t i = 0, used = 0;
+    while (i < s.size()) {
+        std::size_t next = i;
+        const std::size_t units = type == XType::NText && nextCodePoint(s, next) >= 0x10000 ? 2 : 1;
+        if (type != XType::NText)
+            nextCodePoint(s, next);
+        if (used + units > budget)
+            break;
+        used += units;
+        i = next;
+    }
+    s.resize(i);
+}
+
 bool fitsCodePage(std::string_view s)
 {
     std::size_t i = 0;

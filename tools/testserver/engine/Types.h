@@ -87,6 +87,10 @@ bool iequals(std::string_view a, std::string_view b);
 std::string foldCase(std::string_view utf8); // CI comparison form
 std::size_t utf8Length(std::string_view s);
 std::size_t utf16Units(std::string_view s);
+// A text, ntext or image value as a result carries it under SET TEXTSIZE:
+// at most maxBytes bytes (text: one byte per character; ntext: two per
+// UTF-16 unit, a pair that would be split is left out; -1: no limit).
+void cutToTextSize(Value &v, XType type, std::int32_t maxBytes);
 std::string utf8Encode(char32_t c);
 // Characters outside code page 1251 become '?'.
 std::string toCodePage(std::string_view utf8);
