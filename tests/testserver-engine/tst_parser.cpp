@@ -11,7 +11,7 @@ QString kinds(const qts::ParsedBatch &b)
 {
     static const char *const names[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE TABLE", "DROP TABLE",
                                         "CREATE DATABASE", "DROP DATABASE", "USE", "DECLARE", "SET", "PRINT",
-                                        "EXEC", "DBCC", "NOOP"};
+                                        "EXEC", "DBCC", "WAITFOR", "NOOP"};
     QStringList out;
     for (const auto &st : b.statements)
         out << QString("%1@%2").arg(names[st.body.index()]).arg(st.line);

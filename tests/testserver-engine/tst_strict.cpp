@@ -64,6 +64,74 @@ private slots:
         QCOMPARE(r.errors(), QStringList());
         QCOMPARE(r.rows().value(0), value);
     }
+
+    void waitFor_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<long long>("ms");
+        QTest::newRow("seconds") << "WAITFOR DELAY '00:00:05'" << 5000LL;
+        QTest::newRow("hours and milliseconds") << "waitfor delay '01:02:03.250'" << 3723250LL;
+        QTest::newRow("hours and minutes") << "WAITFOR DELAY N'00:01'" << 60000LL;
+        QTest::newRow("fraction") << "WAITFOR DELAY '00:00:00.5'" << 500LL;
+    }
+    void waitFor()
+    {
+        QFETCH(QString, sql);
+        QFETCH(long long, ms);
+        EngineFixture f;
+        const Recorded r = f.run(sql);
+        QCOMPARE(r.errors(), QStringList());
+        QCOMPARE(r.waits, std::vector<long long>{ms});
+        QCOMPARE(r.events, QStringList({"wait", "end:-"}));
+    }
+
+    void waitForTimeIsWithinADay()
+    {
+        EngineFixture f;
+        const Recorded r = f.run("WAITFOR TIME '12:00'");
+        QCOMPARE(r.errors(), QStringList());
+        QCOMPARE(r.waits.size(), std::size_t(1));
+        QVERIFY(r.waits[0] > 0 && r.waits[0] <= 24LL * 3600 * 1000);
+    }
+
+    void waitForRefused_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("hours over 23") << "WAITFOR DELAY '24:00:00'"
+                                       << "148: Incorrect time syntax in time string '24:00:00' used with WAITFOR.";
+        QTest::newRow("not a time") << "WAITFOR DELAY 'soon'" << "148: Incorrect time syntax in time string 'soon' used with WAITFOR.";
+        QTest::newRow("a date") << "WAITFOR DELAY '2004-03-01'"
+                                << "148: Incorrect time syntax in time string '2004-03-01' used with WAITFOR.";
+        QTest::newRow("a number") << "WAITFOR DELAY 5" << "102: Incorrect syntax near '5'.";
+        QTest::newRow("no kind") << "WAITFOR '00:00:01'" << "102: Incorrect syntax near '00:00:01'.";
+    }
+    void waitForRefused()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, error);
+        EngineFixture f;
+        f.run("CREATE TABLE c (a int)");
+        // A compile error: nothing of the batch runs.
+        const Recorded r = f.run("INSERT INTO c VALUES(1)\n" + sql);
+        QCOMPARE(r.errors(), QStringList({error}));
+        QCOMPARE(int(r.messages[0].severity), 15);
+        QVERIFY(r.waits.empty());
+        QCOMPARE(f.query("SELECT COUNT(*) FROM c"), QStringList({"0"}));
+    }
+
+    void cancelledWaitEndsTheBatch()
+    {
+        EngineFixture f;
+        f.run("CREATE TABLE c (a int)");
+        Recorded r;
+        RecordingSink sink(r);
+        sink.cancelWaits = true;
+        f.engine().executeBatch(f.session(), "SELECT 1\nWAITFOR DELAY '00:00:30'\nINSERT INTO c VALUES(1)", sink);
+        QCOMPARE(r.events, QStringList({"result", "row", "end:1", "wait"}));
+        QCOMPARE(f.query("SELECT COUNT(*) FROM c"), QStringList({"0"}));
+        QCOMPARE(f.run("SELECT 2").rows(), QStringList({"2"})); // the session lives on
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStrict)

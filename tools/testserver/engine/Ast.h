@@ -153,12 +153,16 @@ struct CheckIdentStmt {
     ExprPtr newValue;
     bool noInfoMessages = false;
 };
+struct WaitForStmt {
+    bool delay = true;     // DELAY: how long; TIME: until when (local time of day)
+    std::uint32_t ticks = 0; // 1/300 s since midnight, or the length of the delay
+};
 struct NoOpStmt { std::string what; }; // transactions and the like
 
 struct Statement {
     std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt, DropTableStmt,
                  CreateDatabaseStmt, DropDatabaseStmt, UseStmt, DeclareTableStmt, SetOptionStmt,
-                 PrintStmt, ExecStmt, CheckIdentStmt, NoOpStmt>
+                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, NoOpStmt>
         body;
     int line = 1;
 };

@@ -10,9 +10,11 @@
 // sessions share (the database files, the catalogue); a Session is never used
 // by two threads at once.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qts {
@@ -94,6 +96,14 @@ public:
     // engine stops the statement at once and ends the batch, reporting
     // nothing further.
     virtual bool row(const std::vector<Value> &values) = 0;
+    // The batch waits (WAITFOR) for this long. Returns false when the client
+    // cancelled meanwhile (ATTENTION, or it went away): the engine then ends
+    // the batch at once, reporting nothing further.
+    virtual bool pause(std::chrono::milliseconds wait)
+    {
+        std::this_thread::sleep_for(wait);
+        return true;
+    }
     virtual void statementEnd(const StatementEnd &end) = 0;
     virtual void message(const Message &message) = 0;
     // USE switched the session's database (ENVCHANGE type 1).

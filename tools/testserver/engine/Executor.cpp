@@ -99,6 +99,7 @@ void Executor::statement(Statement &st)
         else if constexpr (std::is_same_v<T, PrintStmt>) print(body);
         else if constexpr (std::is_same_v<T, ExecStmt>) execProc(body);
         else if constexpr (std::is_same_v<T, CheckIdentStmt>) checkIdent(body);
+        else if constexpr (std::is_same_v<T, WaitForStmt>) waitFor(body);
         else if constexpr (std::is_same_v<T, NoOpStmt>) done(false, 0, 0);
     }, st.body);
 }
@@ -145,11 +146,15 @@ void Executor::error(const SqlFailure &f)
 
 bool Executor::sendRow(const std::vector<Value> &row)
 {
-    if (!sink_.row(row)) {
-        cancelled_ = true;
-        throw Cancelled{};
-    }
+    if (!sink_.row(row))
+        cancelBatch();
     return true;
+}
+
+void Executor::cancelBatch()
+{
+    cancelled_ = true;
+    throw Cancelled{};
 }
 
 std::shared_ptr<Database> Executor::databaseFor(const TableRef &ref)

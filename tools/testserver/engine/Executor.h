@@ -34,6 +34,7 @@ private:
     void print(PrintStmt &st);
     void execProc(ExecStmt &st);
     void checkIdent(CheckIdentStmt &st);
+    void waitFor(const WaitForStmt &st);
     void helpColumns(const std::string &tableName);
 
     // Names.
@@ -58,6 +59,8 @@ private:
     void info(std::int32_t number, const std::string &text, std::uint8_t severity = 10);
     void error(const SqlFailure &f);
     bool sendRow(const std::vector<Value> &row);
+    // The client cancelled: the batch ends here, reporting nothing more.
+    [[noreturn]] void cancelBatch();
 
     EngineImpl &engine_;
     SessionImpl &s_;

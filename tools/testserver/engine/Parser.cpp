@@ -34,7 +34,7 @@ const char *const kReserved[] = {
 
 const char *const kStatementStarts[] = {
     "SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "USE", "DECLARE", "SET", "PRINT", "EXEC",
-    "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "SAVE", "TRUNCATE",
+    "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "SAVE", "TRUNCATE", "WAITFOR",
 };
 
 } // namespace
@@ -382,6 +382,20 @@ Statement Parser::statement()
             ci.noInfoMessages = true;
         }
         st.body = std::move(ci);
+    } else if (acceptWord("WAITFOR")) {
+        WaitForStmt w;
+        if (acceptWord("TIME"))
+            w.delay = false;
+        else
+            expectWord("DELAY");
+        if (cur().kind != Token::Kind::String && cur().kind != Token::Kind::NString)
+            syntaxError();
+        // hh:mm[:ss[.mmm]]: a time of day, or a delay of less than a day.
+        std::int32_t days = 0;
+        if (!parseDateTime(cur().text, -1, days, w.ticks) || days != 0)
+            throw ParseFailure{148, "Incorrect time syntax in time string '" + cur().text + "' used with WAITFOR.", cur().line};
+        ++i_;
+        st.body = w;
     } else if (acceptWord("BEGIN")) {
         if (!acceptWord("TRAN") && !acceptWord("TRANSACTION"))
             syntaxError();
@@ -551,7 +565,10 @@ ParseResult parseBatch(std::string_view sql)
     } catch (const ParseFailure &f) {
         r.ok = false;
         r.error.number = f.number;
-        r.error.severity = std::uint8_t(f.number == 102 || f.number == 156 || f.number == 105 || f.number == 113 ? 15 : 16);
+        // Syntax-level refusals are severity 15, the rest 16.
+        static const int kSyntax[] = {102, 103, 105, 113, 123, 134, 137, 148, 156, 193};
+        r.error.severity = f.severity != 0 ? f.severity
+                         : std::uint8_t(std::find(std::begin(kSyntax), std::end(kSyntax), f.number) != std::end(kSyntax) ? 15 : 16);
         r.error.text = f.text;
         r.error.line = f.line;
     } catch (const SqlFailure &f) {

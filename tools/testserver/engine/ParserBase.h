@@ -14,6 +14,7 @@ struct ParseFailure {
     int number = 102;
     std::string text;
     int line = 1;
+    std::uint8_t severity = 0; // 0: the number's usual one
 };
 
 class Parser {
