@@ -112,7 +112,8 @@ private slots:
         QTest::newRow("backslash kept") << "'a\\b'" << "a\\b";
         QTest::newRow("line break kept") << "'a\r\nb'" << "a\r\nb";
         QTest::newRow("unicode") << "N'Ёж ξ'" << "Ёж ξ";
-        QTest::newRow("outside the code page") << "'Ёж ξ'" << "Ёж ?";
+        // The database's code page applies when the statement is bound (tst_strict).
+        QTest::newRow("plain literal as written") << "'Ёж ξ'" << "Ёж ξ";
     }
     void literalsKeepTheirText()
     {

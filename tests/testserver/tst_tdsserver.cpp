@@ -22,6 +22,7 @@ struct Reply {
     QStringList errorTexts;
     QList<std::uint16_t> dones;    // status of each DONE
     QList<QList<QByteArray>> rows; // raw value bytes (NULL: a null QByteArray)
+    QList<QByteArray> envChanges;  // type byte, then the rest of the token
     bool ok = true;                // parsed to the end
 };
 
@@ -37,6 +38,8 @@ Reply parseReply(const QByteArray &p)
         const std::uint8_t t = u8(at++);
         switch (t) {
         case token::Error: case token::Info: case token::EnvChange: case token::LoginAck: {
+            if (t == token::EnvChange)
+                r.envChanges << p.mid(at + 2, u16(at));
             if (t == token::Error) {
                 r.errors << int(u32(at + 2));
                 const int chars = u16(at + 8);
@@ -160,6 +163,7 @@ private slots:
     void attentionDuringAWaitAfterRows();
     void clientGoneEndsItsWait();
     void batchLongerThan65536PacketsRefused();
+    void databaseCollationFollowsUse();
 
 private:
     QTemporaryDir m_dir;
@@ -294,6 +298,26 @@ void TdsServerTest::batchLongerThan65536PacketsRefused()
     r = c.run(fits + QString(100000, 'x'));
     QCOMPARE(r.errors, QList<int>{123});
     QCOMPARE(intOf(c.run("SELECT 8").rows.value(0).value(0)), 8);
+}
+
+void TdsServerTest::databaseCollationFollowsUse()
+{
+    Client c(m_server->port());
+    QVERIFY(c.login());
+    QCOMPARE(c.run("CREATE DATABASE Latin COLLATE SQL_Latin1_General_CP1_CI_AS").errors, QList<int>());
+    Reply r = c.run("USE Latin");
+    // The database, then its collation: clients take the code page of
+    // plain character data from it.
+    QCOMPARE(r.envChanges.size(), 2);
+    QCOMPARE(r.envChanges[0].at(0), char(1));
+    QCOMPARE(r.envChanges[1].toHex(' '), unhex("07 05 0904d00034 00").toHex(' '));
+    r = c.run("SELECT 'é'");
+    QCOMPARE(r.rows.value(0).value(0).toHex(), QByteArray("e9"));
+    r = c.run("USE master");
+    QCOMPARE(r.envChanges.size(), 2);
+    QCOMPARE(r.envChanges[1].toHex(' '), unhex("07 05 1904d00000 00").toHex(' '));
+    // The same collation again: no change to announce.
+    QCOMPARE(c.run("USE tempdb").envChanges.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TdsServerTest)

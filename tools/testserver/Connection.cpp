@@ -131,7 +131,8 @@ bool Connection::handleLogin(const TdsMessage &m)
     language.text = "Changed language setting to us_english.";
     language.line = 0;
     writeMessage(m_writer, m_tds, language);
-    writeCollationChange(m_writer);
+    m_collation = m_session->collation();
+    writeCollationChange(m_writer, m_collation);
     m_tds = negotiateTds(login->tdsVersion);
     writeLoginAck(m_writer, tdsWireVersion(m_tds));
     std::size_t size = login->packetSize == 0 ? packet::DefaultSize : login->packetSize;
@@ -358,6 +359,11 @@ void Connection::databaseChanged(const std::string &newName, const std::string &
         return;
     flushPendingDone(true);
     writeEnvChange(m_writer, envchange::Database, newName, oldName);
+    // A database of another default collation changes the session's.
+    if (m_session->collation() != m_collation) {
+        m_collation = m_session->collation();
+        writeCollationChange(m_writer, m_collation);
+    }
 }
 
 } // namespace qts

@@ -55,6 +55,7 @@ private:
     PacketWriter m_writer;
     std::unique_ptr<Session> m_session;
     int m_tds = 74;
+    std::uint8_t m_collation = kServerCollation; // as the last ENVCHANGE 7 said
     // Room for a batch's ALL_HEADERS beyond the text itself.
     static constexpr std::size_t kHeadersAllowance = 65536;
     std::size_t m_maxBatchBytes = 65536 * packet::DefaultSize;

@@ -33,7 +33,13 @@ struct Expr {
         Between,   // args[0] BETWEEN args[1] AND args[2]; negated
         Exists,    // subquery; negated
         Star,      // COUNT(*)'s argument
+        Collate,   // args[0] COLLATE name (the collation in type.collation)
     };
+    // How a character expression came by its collation (SQL Server's
+    // collation precedence): a literal, variable or function result takes
+    // the database's (Default), a column its own (Implicit), COLLATE the one
+    // it names (Explicit); None: two columns' collations clashed.
+    enum class Derivation : std::uint8_t { None, Default, Implicit, Explicit };
     Kind kind = Kind::Literal;
     TypedValue value;
     std::vector<std::string> parts;
@@ -50,6 +56,9 @@ struct Expr {
     int column = -1;
     TypeInfo type;
     bool aggregate = false; // COUNT/MAX/MIN/SUM/AVG
+    Derivation derivation = Derivation::Default;
+    std::uint8_t collateTo = kServerCollation;       // Collate: the collation named
+    std::uint8_t compareCollation = kLiteralCollation; // comparisons: the collation they use
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
@@ -66,6 +75,7 @@ struct TableRef {
 struct ColumnDef {
     std::string name;
     TypeSpec type;
+    int collation = -1; // COLLATE name; -1: the database's
     int nullable = -1; // -1 unspecified, 0 NOT NULL, 1 NULL
     bool identity = false;
     std::int64_t seed = 1;
@@ -129,7 +139,10 @@ struct DeleteStmt {
     bool truncate = false; // TRUNCATE TABLE: also resets the identity
 };
 
-struct CreateDatabaseStmt { std::string name; };
+struct CreateDatabaseStmt {
+    std::string name;
+    int collation = -1; // COLLATE name; -1: the server's
+};
 struct DropDatabaseStmt { std::vector<std::string> names; };
 struct DropTableStmt { std::vector<TableRef> tables; };
 struct UseStmt { std::string name; };

@@ -109,16 +109,7 @@ bool intRange(XType t, std::int64_t v)
 
 TypeInfo baseType(const TypedValue &in)
 {
-    if (in.t.type != XType::SqlVariant)
-        return in.t;
-    TypeInfo t = typeFromName(typeName(in.v.variantType), -1, -1);
-    if (in.v.kind == Value::Kind::Decimal) {
-        t.scale = in.v.scale;
-        t.precision = std::uint8_t(std::max(digitCount(in.v.unscaled), int(in.v.scale)));
-    } else if (in.v.kind == Value::Kind::Text || in.v.kind == Value::Kind::Bytes) {
-        t.length = std::int32_t(in.v.bytes.size());
-    }
-    return t;
+    return in.t.type == XType::SqlVariant ? variantBaseType(in.v) : in.t;
 }
 
 std::string guidToText(const std::string &b)
@@ -228,6 +219,24 @@ void fitString(TypedValue &out, const TypeInfo &to, bool forColumn)
 
 } // namespace
 
+int compareText(std::string_view x, std::string_view y, std::uint8_t collation)
+{
+    // Trailing blanks never count; a case-insensitive collation compares
+    // folded text, a case-sensitive one breaks ties of the folded text by
+    // case, a binary one compares code points (UTF-8 keeps their order).
+    while (!x.empty() && x.back() == ' ') x.remove_suffix(1);
+    while (!y.empty() && y.back() == ' ') y.remove_suffix(1);
+    const CollationInfo &c = collationInfo(collation);
+    const auto sign = [](int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; };
+    if (c.binary)
+        return sign(x.compare(y));
+    const int folded = foldCase(x).compare(foldCase(y));
+    if (folded != 0 || !c.caseSensitive)
+        return sign(folded);
+    // Lower case before upper case, as Windows collations sort.
+    return sign(-x.compare(y));
+}
+
 std::string valueToText(const TypedValue &tv)
 {
     const Value &v = tv.v;
@@ -245,7 +254,7 @@ std::string valueToText(const TypedValue &tv)
     case Value::Kind::Bytes:
         if (t.type == XType::UniqueIdentifier)
             return guidToText(v.bytes);
-        return decodeCp1251(v.bytes);
+        return decodeCodePage(v.bytes, collationInfo(kServerCollation).codePage);
     }
     return "";
 }
@@ -265,8 +274,16 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
     if (target == XType::SqlVariant) {
         if (isLobType(source) || source == XType::Timestamp)
             fail(206, 16, "Operand type clash: " + typeName(source) + " is incompatible with sql_variant", true);
+        // The value keeps its type: precision and scale, length, collation.
         out.v = v;
         out.v.variantType = source;
+        out.v.variantPrecision = in.t.precision;
+        out.v.variantLength = in.t.length;
+        out.v.variantCollation = isStringType(source) ? in.t.collation : kServerCollation;
+        if (out.v.variantCollation == kLiteralCollation)
+            out.v.variantCollation = kServerCollation;
+        if (v.kind == Value::Kind::Decimal)
+            out.v.scale = in.t.scale;
         return out;
     }
     if (target == XType::Timestamp)
@@ -473,7 +490,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
                     u += utf8Encode(c);
                 }
                 return u;
-            }() : decodeCp1251(v.bytes);
+            }() : decodeCodePage(v.bytes, collationInfo(to.collation).codePage);
         else if (v.kind == Value::Kind::DateTime && style >= 0) {
             int y, m, d;
             civilFromDays(v.days, y, m, d);
@@ -491,7 +508,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
         } else
             out.v.bytes = valueToText(in);
         if (!isUnicodeType(target))
-            out.v.bytes = toCodePage(out.v.bytes);
+            out.v.bytes = toCodePage(out.v.bytes, collationInfo(to.collation).codePage);
         fitString(out, to, forColumn);
         return out;
     }
@@ -533,7 +550,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
                     k += n;
                 }
             } else {
-                out.v.bytes = encodeCp1251(v.bytes);
+                out.v.bytes = encodeCodePage(v.bytes, collationInfo(in.t.collation).codePage);
             }
             break;
         case Value::Kind::Int: {
@@ -551,7 +568,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
     fail(206, 16, "Operand type clash: " + sourceTypeName + " is incompatible with " + typeName(target), true);
 }
 
-std::optional<int> compareValues(const TypedValue &aRaw, const TypedValue &bRaw)
+std::optional<int> compareValues(const TypedValue &aRaw, const TypedValue &bRaw, std::uint8_t collation)
 {
     if (aRaw.v.isNull() || bRaw.v.isNull())
         return std::nullopt;
@@ -586,13 +603,8 @@ std::optional<int> compareValues(const TypedValue &aRaw, const TypedValue &bRaw)
         if (a.v.days != b.v.days)
             return sign(a.v.days, b.v.days);
         return sign(a.v.ticks, b.v.ticks);
-    case Value::Kind::Text: {
-        std::string x = foldCase(a.v.bytes), y = foldCase(b.v.bytes);
-        while (!x.empty() && x.back() == ' ') x.pop_back();
-        while (!y.empty() && y.back() == ' ') y.pop_back();
-        const int c = x.compare(y);
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
+    case Value::Kind::Text:
+        return compareText(a.v.bytes, b.v.bytes, collation != kLiteralCollation ? collation : aRaw.t.collation);
     case Value::Kind::Bytes: {
         std::string x, y;
         appendKey(x, a);
@@ -648,7 +660,7 @@ void appendKey(std::string &out, const TypedValue &tv)
         be(v.ticks, 4);
         break;
     case Value::Kind::Text: {
-        std::string f = foldCase(v.bytes);
+        std::string f = collationInfo(tv.t.collation).caseSensitive ? v.bytes : foldCase(v.bytes);
         while (!f.empty() && f.back() == ' ')
             f.pop_back();
         escaped(f);

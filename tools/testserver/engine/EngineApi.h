@@ -10,6 +10,8 @@
 // sessions share (the database files, the catalogue); a Session is never used
 // by two threads at once.
 
+#include "Collation.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -51,8 +53,13 @@ struct Value {
     std::uint32_t ticks = 0;
     std::string bytes;
     // A sql_variant value keeps the type it was given as (Int, Decimal,
-    // DateTime, Text, Float, Bytes); variantType says which SQL type that is.
+    // DateTime, Text, Float, Bytes); variantType says which SQL type that
+    // is, with its precision (decimal), declared length in bytes (character
+    // and binary types) and collation (character types).
     XType variantType = XType::SqlVariant;
+    std::uint8_t variantPrecision = 0;
+    std::int32_t variantLength = 0;
+    std::uint8_t variantCollation = kServerCollation;
 
     [[nodiscard]] bool isNull() const { return kind == Kind::Null; }
 };
@@ -68,6 +75,7 @@ struct ColumnInfo {
     bool identity = false;
     bool computed = false;
     std::string tableName;     // for text/ntext/image TableName; may be empty
+    std::uint8_t collation = kServerCollation; // of char, varchar, text and the n-types
 };
 
 // An INFO (severity <= 10) or ERROR (severity > 10) token.
@@ -119,6 +127,8 @@ class Session {
 public:
     virtual ~Session() = default;
     [[nodiscard]] virtual std::string database() const = 0;
+    // The current database's default collation (ENVCHANGE type 7).
+    [[nodiscard]] virtual std::uint8_t collation() const { return kServerCollation; }
 };
 
 class Engine {

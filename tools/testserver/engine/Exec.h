@@ -24,6 +24,7 @@ public:
     SessionImpl(EngineImpl &engine, std::string login, std::shared_ptr<Database> db, int spid);
     ~SessionImpl() override;
     [[nodiscard]] std::string database() const override { return db->name; }
+    [[nodiscard]] std::uint8_t collation() const override { return db->collation; }
 
     Sql &conn(const std::shared_ptr<Database> &d);
     void switchTo(std::shared_ptr<Database> d);
@@ -58,7 +59,7 @@ public:
 
     std::shared_ptr<Database> findDatabase(std::string_view name) const;
     std::vector<std::shared_ptr<Database>> allDatabases() const;
-    std::shared_ptr<Database> createDatabase(const std::string &name);
+    std::shared_ptr<Database> createDatabase(const std::string &name, std::uint8_t collation);
     void dropDatabase(const std::shared_ptr<Database> &db);
     const std::string &dataDir() const { return dataDir_; }
 

@@ -32,6 +32,11 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
             continue;
         }
         c.type = typeFromName(cd.type.name, cd.type.arg1, cd.type.arg2);
+        // Character columns take the database's collation unless they name one.
+        if (isStringType(c.type.type))
+            c.type.collation = cd.collation >= 0 ? std::uint8_t(cd.collation) : (variable ? s_.db->collation : db->collation);
+        else if (cd.collation >= 0)
+            fail(447, 16, "Expression type " + typeName(c.type.type) + " is invalid for COLLATE clause.", true);
         c.identity = cd.identity;
         c.seed = cd.seed;
         c.increment = cd.increment;
@@ -150,7 +155,7 @@ void Executor::createDatabase(CreateDatabaseStmt &st)
 {
     if (engine_.findDatabase(st.name))
         fail(1801, 16, "Database '" + st.name + "' already exists.");
-    engine_.createDatabase(st.name);
+    engine_.createDatabase(st.name, std::uint8_t(st.collation < 0 ? kServerCollation : st.collation));
     info(1802, "The CREATE DATABASE process is allocating 0.63 MB on disk '" + st.name + "'.", 0);
     info(1802, "The CREATE DATABASE process is allocating 0.49 MB on disk '" + st.name + "_log'.", 0);
     done(false, 0, 0);

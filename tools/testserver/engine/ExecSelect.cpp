@@ -18,6 +18,7 @@ ColumnInfo columnInfo(const std::string &name, const TypeInfo &t, bool nullable)
     c.precision = t.precision;
     c.scale = t.scale;
     c.nullable = nullable;
+    c.collation = t.collation;
     return c;
 }
 

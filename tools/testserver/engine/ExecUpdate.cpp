@@ -79,11 +79,12 @@ void Executor::update(UpdateStmt &st)
         return c && *c;
     };
     std::vector<const Expr *> inner, outer, residual;
-    if (from && splitEquiJoin(st.where.get(), inner, outer, residual)) {
+    std::vector<std::uint8_t> collations;
+    if (from && splitEquiJoin(st.where.get(), inner, outer, residual, collations)) {
         // Hash join: the joined rows by key, probed once per target row.
         std::vector<TypeInfo> types;
         for (std::size_t k = 0; k < inner.size(); ++k)
-            types.push_back(comparisonType(inner[k]->type, outer[k]->type));
+            types.push_back(comparisonType(inner[k]->type, outer[k]->type, collations[k]));
         const auto keyOf = [&](const std::vector<const Expr *> &exprs, std::string &key) {
             for (std::size_t k = 0; k < exprs.size(); ++k) {
                 const TypedValue v = evalExpr(*exprs[k], rows, *this);

@@ -27,7 +27,7 @@ void flattenAnd(const Expr *e, std::vector<const Expr *> &out)
 } // namespace
 
 bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vector<const Expr *> &outer,
-                   std::vector<const Expr *> &residual)
+                   std::vector<const Expr *> &residual, std::vector<std::uint8_t> &collations)
 {
     if (!where)
         return false;
@@ -46,11 +46,13 @@ bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vec
             if (lok && rok && onlyInner(ls) && noInner(rs)) {
                 inner.push_back(c->args[0].get());
                 outer.push_back(c->args[1].get());
+                collations.push_back(c->compareCollation);
                 continue;
             }
             if (lok && rok && onlyInner(rs) && noInner(ls)) {
                 inner.push_back(c->args[1].get());
                 outer.push_back(c->args[0].get());
+                collations.push_back(c->compareCollation);
                 continue;
             }
         }
@@ -254,6 +256,11 @@ void Executor::scan(Target &t, const std::function<bool(const Row &, std::int64_
     }
 }
 
+std::uint8_t Executor::defaultCollation()
+{
+    return s_.db->collation;
+}
+
 TypedValue Executor::sysVar(const std::string &name)
 {
     const auto i32 = [](std::int64_t v) { return intValue(v, XType::Int); };
@@ -317,6 +324,33 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
             return n;
         }
         return intValue(d->dbid, XType::SmallInt);
+    }
+    if (name == "databasepropertyex" || name == "serverproperty") {
+        TypedValue none;
+        none.t = TypeInfo{XType::SqlVariant, 8016, 0, 0};
+        const bool server = name == "serverproperty";
+        if (args.size() != (server ? 1u : 2u))
+            fail(174, 15, "The " + name + " function requires " + (server ? "1" : "2") + " argument(s).", true);
+        if (args[0].v.isNull() || args.back().v.isNull())
+            return none;
+        const std::string property = valueToText(args.back());
+        const auto sysname = [&](const std::string &s) { return convertValue(textValue(s, true, s_.db->collation), none.t); };
+        if (server) {
+            if (iequals(property, "Collation")) return sysname(collationInfo(kServerCollation).name);
+            if (iequals(property, "ProductVersion")) return sysname("8.00.194");
+            if (iequals(property, "ServerName") || iequals(property, "MachineName")) return sysname("QUORVANE");
+            if (iequals(property, "Edition")) return sysname("Developer Edition");
+            return none;
+        }
+        const auto d = engine_.findDatabase(valueToText(args[0]));
+        if (!d)
+            return none;
+        if (iequals(property, "Collation")) return sysname(collationInfo(d->collation).name);
+        if (iequals(property, "Status")) return sysname("ONLINE");
+        if (iequals(property, "Updateability")) return sysname("READ_WRITE");
+        if (iequals(property, "UserAccess")) return sysname("MULTI_USER");
+        if (iequals(property, "Version")) return convertValue(intValue(539), none.t);
+        return none;
     }
     if (name == "user_name" || name == "user" || name == "current_user" || name == "session_user")
         return textValue("dbo", true);
@@ -409,10 +443,11 @@ void Executor::bindExists(Expr &e, const std::vector<Scope> &outer)
             bindExpr(*item.expr, p.scopes, *this);
     if (p.sub->where) {
         bindExpr(*p.sub->where, p.scopes, *this);
-        if (splitEquiJoin(p.sub->where.get(), p.innerKeys, p.outerKeys, p.residual)) {
+        std::vector<std::uint8_t> collations;
+        if (splitEquiJoin(p.sub->where.get(), p.innerKeys, p.outerKeys, p.residual, collations)) {
             p.hashed = true;
             for (std::size_t k = 0; k < p.innerKeys.size(); ++k)
-                p.keyTypes.push_back(comparisonType(p.innerKeys[k]->type, p.outerKeys[k]->type));
+                p.keyTypes.push_back(comparisonType(p.innerKeys[k]->type, p.outerKeys[k]->type, collations[k]));
         }
     }
     exists_[&e] = std::move(p);

@@ -18,6 +18,7 @@ public:
     std::optional<TypedValue> sessionFunction(const std::string &name, const std::vector<TypedValue> &args) override;
     void bindExists(Expr &e, const std::vector<Scope> &outer) override;
     bool exists(const Expr &e, const std::vector<const Row *> &rows) override;
+    std::uint8_t defaultCollation() override;
 
 private:
     void statement(Statement &st);
@@ -84,7 +85,7 @@ private:
 
 // Splits a WHERE into equalities between scope 0 and the other scopes, and the rest.
 bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vector<const Expr *> &outer,
-                   std::vector<const Expr *> &residual);
+                   std::vector<const Expr *> &residual, std::vector<std::uint8_t> &collations);
 
 // Catalogue views of a database: nullptr when the name is none of them.
 std::shared_ptr<const TableMeta> systemView(std::string_view name, bool master);

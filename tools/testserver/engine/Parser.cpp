@@ -121,6 +121,16 @@ std::string Parser::identifier()
     return toks_[i_++].text;
 }
 
+int Parser::collationName()
+{
+    const Token t = cur();
+    const std::string name = identifier();
+    const int id = findCollation(name);
+    if (id < 0)
+        throw ParseFailure{448, "Invalid collation '" + name + "'.", t.line};
+    return id;
+}
+
 bool Parser::startsStatement() const
 {
     if (cur().kind != Token::Kind::Ident || cur().quoted)
@@ -256,6 +266,8 @@ Statement Parser::statement()
     } else if (acceptWord("CREATE")) {
         if (acceptWord("DATABASE")) {
             CreateDatabaseStmt cd{identifier()};
+            if (acceptWord("COLLATE"))
+                cd.collation = collationName();
             st.body = std::move(cd);
         } else if (acceptWord("TABLE")) {
             CreateTableStmt ct;
@@ -494,7 +506,7 @@ ColumnDef Parser::columnDef()
     c.type = typeSpec();
     for (;;) {
         if (acceptWord("COLLATE")) {
-            identifier();
+            c.collation = collationName();
         } else if (acceptWord("IDENTITY")) {
             c.identity = true;
             if (acceptSym("(")) {
