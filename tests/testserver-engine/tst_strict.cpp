@@ -19,6 +19,145 @@ class TestStrict : public QObject {
     Q_OBJECT
 
 private slots:
+    void refused_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("compile"); // refused before anything of the batch runs
+        const QString a129 = repeated("a", 129), a128 = repeated("a", 128);
+        const QString tooLong = "103: The identifier that starts with '" + a128 + "' is too long. Maximum length is 128.";
+        QTest::newRow("103 table") << "CREATE TABLE " + a129 + " (x int)" << tooLong << true;
+        QTest::newRow("103 bracketed column") << "CREATE TABLE t ([" + a129 + "] int)" << tooLong << true;
+        QTest::newRow("103 table variable column") << "DECLARE @v TABLE (" + a129 + " int)" << tooLong << true;
+        QTest::newRow("103 quoted alias") << "SELECT 1 AS \"" + a129 + "\"" << tooLong << true;
+        QTest::newRow("103 variable") << "DECLARE @" + a128 + " TABLE (x int)"
+                                      << "103: The identifier that starts with '@" + repeated("a", 127) + "' is too long. Maximum length is 128."
+                                      << true;
+        QTest::newRow("103 counts characters, not bytes") << "SELECT 1 AS [" + repeated("ж", 129) + "]"
+                                                          << "103: The identifier that starts with '" + repeated("ж", 128) +
+                                                                 "' is too long. Maximum length is 128." << true;
+        QTest::newRow("113 unclosed") << "SELECT 1 /* open" << "113: Missing end comment mark '*/'." << true;
+        QTest::newRow("113 nested left open") << "/* header /* [Order /* Lines] */\nSELECT 1" << "113: Missing end comment mark '*/'." << true;
+        const QString lobs = "CREATE TABLE L (t text, n ntext, i image, v varchar(10))\n";
+        const QString noCompare = "306: The text, ntext, and image data types cannot be compared or sorted, except when using IS NULL or LIKE operator.";
+        QTest::newRow("306 text =") << lobs + "SELECT * FROM L WHERE t = 'a'" << noCompare << false;
+        QTest::newRow("306 ntext <>") << lobs + "SELECT * FROM L WHERE n <> N'a'" << noCompare << false;
+        QTest::newRow("306 image =") << lobs + "SELECT * FROM L WHERE i = 0x00" << noCompare << false;
+        QTest::newRow("306 text with varchar") << lobs + "SELECT * FROM L WHERE v < t" << noCompare << false;
+        QTest::newRow("306 in") << lobs + "SELECT * FROM L WHERE t IN ('a')" << noCompare << false;
+        QTest::newRow("306 between") << lobs + "SELECT * FROM L WHERE t BETWEEN 'a' AND 'b'" << noCompare << false;
+        QTest::newRow("306 order by") << lobs + "SELECT t FROM L ORDER BY t" << noCompare << false;
+        QTest::newRow("306 order by position") << lobs + "SELECT n FROM L ORDER BY 1" << noCompare << false;
+        QTest::newRow("306 key match") << lobs + "DECLARE @v TABLE (t1 text)\nUPDATE L SET v = 'x' FROM @v AS T WHERE t = T.t1"
+                                       << noCompare << false;
+        QTest::newRow("8163 distinct") << lobs + "SELECT DISTINCT t FROM L"
+                                       << "8163: The text, ntext, or image data type cannot be selected as DISTINCT." << false;
+        QTest::newRow("279 max") << lobs + "SELECT MAX(t) FROM L"
+                                 << "279: The text, ntext, and image data types are invalid in this subquery or aggregate expression." << false;
+        QTest::newRow("209 key column next to a carried one")
+            << "CREATE TABLE t (k int, k1 int, a int)\nDECLARE @v TABLE (k1 int, a1 int)\n"
+               "UPDATE t SET a = X.a1 FROM @v AS X WHERE (k = X.k1) AND (k1 = 1)" << "209: Ambiguous column name 'k1'." << false;
+        QTest::newRow("209 in SET") << "CREATE TABLE t (k int, a int)\nDECLARE @v TABLE (k int, a int)\nUPDATE t SET a = a FROM @v AS X"
+                                    << "209: Ambiguous column name 'a'." << false;
+        QTest::newRow("207 target bound to the table variable")
+            << "CREATE TABLE T (k int, a int)\nDECLARE @TTempTable TABLE (k1 int, a1 int)\n"
+               "UPDATE T SET a = T.a1 FROM @TTempTable AS T WHERE (k = T.k1)" << "207: Invalid column name 'a'." << false;
+        QTest::newRow("207 delete bound to the table variable")
+            << "CREATE TABLE T (k int, a int)\nDECLARE @v TABLE (k1 int)\nDELETE T FROM @v AS T WHERE k = 1"
+            << "207: Invalid column name 'k'." << false;
+    }
+    void refused()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, error);
+        QFETCH(bool, compile);
+        EngineFixture f;
+        f.run("CREATE TABLE done (a int)");
+        const Recorded r = f.run("INSERT INTO done VALUES(1)\n" + sql);
+        QCOMPARE(r.errors(), QStringList({error}));
+        const int number = error.section(':', 0, 0).toInt();
+        QCOMPARE(int(r.messages.back().severity), number == 103 || number == 113 ? 15 : 16);
+        QVERIFY(r.ends.back().error);
+        if (compile)
+            QCOMPARE(f.query("SELECT COUNT(*) FROM done"), QStringList({"0"}));
+    }
+
+    void accepted_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        const QString a128 = repeated("a", 128);
+        QTest::newRow("names of 128 characters") << "CREATE TABLE " + a128 + " ([" + repeated("ж", 128) + "] int)\nINSERT INTO " + a128 +
+                                                        " VALUES(5)\nDECLARE @" + repeated("v", 127) + " TABLE (x int)\nSELECT * FROM " + a128
+                                                 << QStringList({"5"});
+        QTest::newRow("nested comments close") << "/* a /* b */ c */ SELECT 1" << QStringList({"1"});
+        QTest::newRow("comment mark in a line comment") << "-- /* not opened\nSELECT 2" << QStringList({"2"});
+        QTest::newRow("line comment mark in a block") << "/* -- */ SELECT 3" << QStringList({"3"});
+        QTest::newRow("quote in a comment") << "/* O'Brien */ SELECT 4" << QStringList({"4"});
+        QTest::newRow("comment marks in a literal") << "SELECT 'a/*b', N'*/'" << QStringList({"a/*b|*/"});
+        QTest::newRow("continuation LF") << "SELECT 'a\\\nb'" << QStringList({"ab"});
+        QTest::newRow("continuation CR LF") << "SELECT N'a\\\r\nb'" << QStringList({"ab"});
+        QTest::newRow("no continuation after CR alone") << "SELECT 'a\\\rb'" << QStringList({"a\\\rb"});
+        QTest::newRow("no continuation with a blank between") << "SELECT 'a\\ \nb'" << QStringList({"a\\ \nb"});
+        QTest::newRow("backslash elsewhere kept") << "SELECT 'a\\\\b\\'" << QStringList({"a\\\\b\\"});
+        QTest::newRow("binary continuation") << "SELECT 0xabc\\\ndef, 0x01\\\r\n02" << QStringList({"0xABCDEF|0x0102"});
+        QTest::newRow("continuation counts the line")
+            << "SELECT 'a\\\nb'\nSELECT 1/0" << QStringList({"ab"});
+    }
+    void accepted()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        EngineFixture f;
+        const Recorded r = f.run(sql);
+        if (QTest::currentDataTag() == QByteArray("continuation counts the line")) {
+            QCOMPARE(r.firstError(), 8134);
+            QCOMPARE(r.messages[0].line, 3);
+        } else {
+            QCOMPARE(r.errors(), QStringList());
+        }
+        QCOMPARE(r.rows(), rows);
+    }
+
+    void nullsNeverEqual_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("= NULL") << "SELECT v FROM n WHERE k = NULL" << QStringList();
+        QTest::newRow("<> skips NULL") << "SELECT v FROM n WHERE k <> 2" << QStringList({"2"});
+        QTest::newRow("NOT of unknown") << "SELECT v FROM n WHERE NOT (k = 1)" << QStringList();
+        QTest::newRow("IN with NULL") << "SELECT v FROM n WHERE k IN (1, NULL)" << QStringList({"2"});
+        QTest::newRow("NOT IN with NULL") << "SELECT v FROM n WHERE k NOT IN (2, NULL)" << QStringList();
+        QTest::newRow("IS NULL") << "SELECT v FROM n WHERE k IS NULL" << QStringList({"1"});
+        QTest::newRow("NOT EXISTS inserts a NULL key again")
+            << "DECLARE @s TABLE (k int NULL, v int)\nINSERT INTO @s VALUES(NULL, 1)\n"
+               "INSERT INTO n SELECT k, v FROM @s AS S WHERE NOT EXISTS(SELECT * FROM n WHERE n.k = S.k)\nSELECT v FROM n ORDER BY v"
+            << QStringList({"1", "1", "2"});
+        QTest::newRow("NULL-safe NOT EXISTS")
+            << "DECLARE @s TABLE (k int NULL, v int)\nINSERT INTO @s VALUES(NULL, 1)\n"
+               "INSERT INTO n SELECT k, v FROM @s AS S WHERE NOT EXISTS(SELECT * FROM n WHERE (n.k = S.k OR (n.k IS NULL AND S.k IS NULL)))\n"
+               "SELECT v FROM n ORDER BY v"
+            << QStringList({"1", "2"});
+        QTest::newRow("UPDATE FROM never matches NULL keys")
+            << "DECLARE @s TABLE (k int NULL, v int)\nINSERT INTO @s VALUES(NULL, 9)\nUPDATE n SET v = S.v FROM @s AS S WHERE n.k = S.k\n"
+               "SELECT v FROM n ORDER BY v"
+            << QStringList({"1", "2"});
+        QTest::newRow("NULL-safe UPDATE FROM")
+            << "DECLARE @s TABLE (k int NULL, v int)\nINSERT INTO @s VALUES(NULL, 9)\n"
+               "UPDATE n SET v = S.v FROM @s AS S WHERE (n.k = S.k OR (n.k IS NULL AND S.k IS NULL))\nSELECT v FROM n ORDER BY v"
+            << QStringList({"2", "9"});
+    }
+    void nullsNeverEqual()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        EngineFixture f;
+        QCOMPARE(f.run("CREATE TABLE n (k int NULL, v int)\nINSERT INTO n VALUES(NULL, 1)\nINSERT INTO n VALUES(1, 2)").errors(), QStringList());
+        const Recorded r = f.run(sql);
+        QCOMPARE(r.errors(), QStringList());
+        QCOMPARE(r.rows(r.results.size() - 1), rows);
+    }
+
     void textSize_data()
     {
         QTest::addColumn<QString>("settings");

@@ -197,6 +197,8 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
     for (auto &a : e.args)
         bindExpr(*a, scopes, host, allowAggregates && !aggregate);
     e.aggregate = aggregate;
+    if (aggregate && !e.args.empty() && isLobType(e.args[0]->type.type))
+        fail(279, 16, "The text, ntext, and image data types are invalid in this subquery or aggregate expression.", true);
     const std::uint8_t databaseCollation = host.defaultCollation();
     switch (e.kind) {
     case Expr::Kind::Collate:

@@ -119,9 +119,15 @@ void Executor::select(SelectStmt &st)
             bindExpr(*o.expr, scopes, *this);
             k.expr = o.expr.get();
         }
+        if (isLobType(k.expr ? k.expr->type.type : infos[std::size_t(k.out)].type))
+            fail(306, 16, "The text, ntext, and image data types cannot be compared or sorted, except when using IS NULL or LIKE operator.", true);
         keys.push_back(k);
     }
 
+    if (st.distinct)
+        for (const ColumnInfo &ci : infos)
+            if (isLobType(ci.type))
+                fail(8163, 16, "The text, ntext, or image data type cannot be selected as DISTINCT.", true);
     // text, ntext and image values leave cut to the session's TEXTSIZE.
     std::vector<std::size_t> lobs;
     for (std::size_t i = 0; i < infos.size(); ++i)

@@ -17,10 +17,47 @@ int hexDigit(char c)
     return -1;
 }
 
+// UTF-16 units of a name: SQL Server's names are nvarchar(128).
+std::size_t nameLength(std::string_view utf8)
+{
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if ((b & 0xC0) != 0x80)
+            n += b >= 0xF0 ? 2 : 1;
+    }
+    return n;
+}
+
+// The first n UTF-16 units of a name.
+std::string namePrefix(std::string_view utf8, std::size_t n)
+{
+    std::size_t i = 0, units = 0;
+    while (i < utf8.size()) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const std::size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        const std::size_t u = b >= 0xF0 ? 2 : 1;
+        if (units + u > n)
+            break;
+        units += u;
+        i += len;
+    }
+    return std::string(utf8.substr(0, std::min(i, utf8.size())));
+}
+
+constexpr std::size_t kMaxName = 128;
+
 } // namespace
 
 bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
 {
+    // Names over 128 characters are refused before anything runs.
+    const auto tooLong = [&](const Token &t) {
+        if (nameLength(t.text) <= kMaxName)
+            return false;
+        error = {103, "The identifier that starts with '" + namePrefix(t.text, kMaxName) + "' is too long. Maximum length is 128.", t.line};
+        return true;
+    };
     std::size_t i = 0;
     int line = 1;
     const auto countLines = [&](std::size_t from, std::size_t to) {
@@ -100,8 +137,17 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
         if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
             std::size_t k = i + 2;
             std::string hex;
-            while (k < s.size() && hexDigit(s[k]) >= 0)
-                hex += s[k++];
+            for (;;) {
+                while (k < s.size() && hexDigit(s[k]) >= 0)
+                    hex += s[k++];
+                // A backslash right before a line break continues the constant.
+                if (k + 1 < s.size() && s[k] == '\\' && (s[k + 1] == '\n' || (s[k + 1] == '\r' && k + 2 < s.size() && s[k + 2] == '\n'))) {
+                    k += s[k + 1] == '\r' ? 3 : 2;
+                    ++line;
+                    continue;
+                }
+                break;
+            }
             if (hex.size() % 2)
                 hex.insert(0, "0");
             std::string bytes;
@@ -160,6 +206,8 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
             t.quoted = true;
             t.text = std::move(name);
             i = k;
+            if (tooLong(t))
+                return false;
             out.push_back(std::move(t));
             continue;
         }
@@ -172,6 +220,8 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
             t.kind = sys ? Token::Kind::SysVariable : Token::Kind::Variable;
             t.text = std::string(s.substr(i, k - i));
             i = k;
+            if (tooLong(t))
+                return false;
             out.push_back(std::move(t));
             continue;
         }
@@ -182,6 +232,8 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
             t.kind = Token::Kind::Ident;
             t.text = std::string(s.substr(i, k - i));
             i = k;
+            if (tooLong(t))
+                return false;
             out.push_back(std::move(t));
             continue;
         }
