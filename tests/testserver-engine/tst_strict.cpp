@@ -442,6 +442,143 @@ private slots:
         QCOMPARE(f.query("SELECT SQL_VARIANT_PROPERTY(x, 'Nonsense') FROM v WHERE id = 1"), QStringList({"NULL"}));
         QCOMPARE(f.run("SELECT SQL_VARIANT_PROPERTY(x) FROM v").firstError(), 174);
     }
+
+    void tempTablesBelongToTheirSession()
+    {
+        EngineFixture f;
+        QCOMPARE(f.run("CREATE TABLE #t (Id int IDENTITY PRIMARY KEY, v nvarchar(10))\nINSERT INTO #t(v) VALUES(N'ж')").errors(), QStringList());
+        // Later batches of the session see it and change it.
+        QCOMPARE(f.run("INSERT INTO #t(v) VALUES(N'b')\nUPDATE #t SET v = N'c' WHERE Id = 2\nDELETE FROM #t WHERE Id = 1").errors(), QStringList());
+        QCOMPARE(f.query("SELECT * FROM #t"), QStringList({"2|c"}));
+        QCOMPARE(f.query("SELECT OBJECT_ID('tempdb..#t') IS NOT NULL, IDENT_CURRENT('tempdb..#t')"), QStringList({"1|2"}));
+        QCOMPARE(f.run("CREATE TABLE #t (a int)").errors(),
+                 QStringList({"2714: There is already an object named '#t' in the database."}));
+
+        // Another session sees none of it, and may have a #t of its own.
+        auto other = f.engine().openSession("sa", "");
+        const auto runOther = [&](const char *sql) {
+            Recorded r;
+            RecordingSink sink(r);
+            f.engine().executeBatch(*other, sql, sink);
+            return r;
+        };
+        QCOMPARE(runOther("SELECT * FROM #t").errors(), QStringList({"208: Invalid object name '#t'."}));
+        QCOMPARE(runOther("SELECT OBJECT_ID('tempdb..#t')").rows(), QStringList({"NULL"}));
+        QCOMPARE(runOther("CREATE TABLE #t (x int)\nINSERT INTO #t VALUES(7)\nSELECT * FROM #t").rows(), QStringList({"7"}));
+        other.reset(); // its tables go with it
+        QCOMPARE(f.query("SELECT v FROM #t"), QStringList({"c"}));
+
+        QCOMPARE(f.run("IF OBJECT_ID('tempdb..#t') IS NOT NULL DROP TABLE #t").errors(), QStringList());
+        QCOMPARE(f.run("SELECT * FROM #t").errors(), QStringList({"208: Invalid object name '#t'."}));
+        QCOMPARE(f.run("IF OBJECT_ID('tempdb..#t') IS NOT NULL DROP TABLE #t").errors(), QStringList());
+        QCOMPARE(f.run("DROP TABLE #t").errors(),
+                 QStringList({"3701: Cannot drop the table '#t', because it does not exist in the system catalog."}));
+    }
+
+    void tempTableCarriesADataScript()
+    {
+        // The batched form of a data script: rows kept in a #table across
+        // batches, then merged with IDENTITY_INSERT.
+        EngineFixture f;
+        QCOMPARE(f.run("CREATE TABLE Goods (Id int IDENTITY PRIMARY KEY, Title nvarchar(50) NOT NULL)\n"
+                       "INSERT INTO Goods(Title) VALUES(N'old')\nINSERT INTO Goods(Title) VALUES(N'gone')").errors(), QStringList());
+        QCOMPARE(f.run("CREATE TABLE #Goods (Id1 int, Title1 nvarchar(50))\nINSERT INTO #Goods VALUES(1, N'new')").errors(), QStringList());
+        QCOMPARE(f.run("INSERT INTO #Goods VALUES(5, N'added')").errors(), QStringList());
+        const Recorded r = f.run("SET IDENTITY_INSERT Goods ON\n"
+                                 "DELETE FROM Goods WHERE NOT EXISTS(SELECT * FROM #Goods AS T WHERE Goods.Id = T.Id1)\n"
+                                 "UPDATE Goods SET Title = T.Title1 FROM #Goods AS T WHERE (Id = T.Id1)\n"
+                                 "INSERT INTO Goods(Id, Title) SELECT Id1, Title1 FROM #Goods AS T WHERE NOT EXISTS(SELECT * FROM Goods WHERE Id = T.Id1)\n"
+                                 "SET IDENTITY_INSERT Goods OFF\nDROP TABLE #Goods");
+        QCOMPARE(r.errors(), QStringList());
+        QCOMPARE(f.query("SELECT * FROM Goods"), QStringList({"1|new", "5|added"}));
+    }
+
+    void tempTableRules_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("identity insert") << "CREATE TABLE #i (Id int IDENTITY, v int)\nSET IDENTITY_INSERT #i ON\n"
+                                            "INSERT INTO #i(Id, v) VALUES(10, 1)\nSET IDENTITY_INSERT #i OFF\nINSERT INTO #i(v) VALUES(2)\nSELECT * FROM #i"
+                                         << QStringList({"10|1", "11|2"}) << "";
+        QTest::newRow("identity insert refused when off") << "CREATE TABLE #i (Id int IDENTITY, v int)\nINSERT INTO #i(Id, v) VALUES(10, 1)"
+                                                          << QStringList()
+                                                          << "544: Cannot insert explicit value for identity column in table '#i' when IDENTITY_INSERT is set to OFF.";
+        QTest::newRow("primary key") << "CREATE TABLE #k (a int PRIMARY KEY)\nINSERT INTO #k VALUES(1)\nINSERT INTO #k VALUES(1)"
+                                     << QStringList() << "2627: Violation of PRIMARY KEY constraint";
+        QTest::newRow("not null") << "CREATE TABLE #n (a int NOT NULL)\nINSERT INTO #n VALUES(NULL)" << QStringList()
+                                  << "515: Cannot insert the value NULL into column 'a', table 'tempdb.dbo.#n'; column does not allow nulls. INSERT fails.";
+        QTest::newRow("truncate") << "CREATE TABLE #t (Id int IDENTITY, v int)\nINSERT INTO #t(v) VALUES(1)\nTRUNCATE TABLE #t\n"
+                                     "INSERT INTO #t(v) VALUES(2)\nSELECT * FROM #t"
+                                  << QStringList({"1|2"}) << "";
+        QTest::newRow("name of 117 characters") << "CREATE TABLE #" + repeated("t", 116) + " (a int)" << QStringList()
+                                                << "193: The object or column name starting with '#" + repeated("t", 115) +
+                                                       "' is too long. The maximum length is 116 characters.";
+        QTest::newRow("tempdb's collation, not the database's")
+            << "CREATE DATABASE Lat COLLATE Latin1_General_CS_AS\nUSE Lat\nCREATE TABLE x (a varchar(5))\nCREATE TABLE #t (a varchar(5))\n"
+               "SELECT * FROM x WHERE EXISTS(SELECT * FROM #t WHERE #t.a = x.a)"
+            << QStringList() << "446: Cannot resolve collation conflict for equal to operation.";
+    }
+    void tempTableRules()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, error);
+        EngineFixture f;
+        const Recorded r = f.run(sql);
+        if (error.isEmpty()) {
+            QCOMPARE(r.errors(), QStringList());
+            QCOMPARE(r.rows(r.results.size() - 1), rows);
+        } else {
+            QCOMPARE(r.errors().size(), 1);
+            QVERIFY2(r.errors()[0].startsWith(error), qPrintable(r.errors()[0]));
+        }
+    }
+
+    void ifAndBlocks_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("true") << "IF 1 = 1 SELECT 1 ELSE SELECT 2" << QStringList({"result", "row:1", "end:1"});
+        QTest::newRow("false") << "IF 1 = 2 SELECT 1 ELSE SELECT 2" << QStringList({"result", "row:2", "end:1"});
+        QTest::newRow("unknown is not true") << "IF NULL = NULL SELECT 1 ELSE SELECT 2" << QStringList({"result", "row:2", "end:1"});
+        QTest::newRow("false without else") << "IF 1 = 2 SELECT 1\nSELECT 3" << QStringList({"result", "row:3", "end:1"});
+        QTest::newRow("exists") << "IF EXISTS(SELECT * FROM t WHERE a = 1) SELECT 4" << QStringList({"result", "row:4", "end:1"});
+        QTest::newRow("not exists") << "IF NOT EXISTS(SELECT * FROM t WHERE a = 9) SELECT 5" << QStringList({"result", "row:5", "end:1"});
+        QTest::newRow("block") << "IF 1 = 1 BEGIN SELECT 1; SELECT 2 END"
+                               << QStringList({"result", "row:1", "end:1", "result", "row:2", "end:1"});
+        QTest::newRow("else block") << "IF 1 = 2 BEGIN SELECT 1 END ELSE BEGIN SELECT 3 END" << QStringList({"result", "row:3", "end:1"});
+        QTest::newRow("a statement error goes on in the block")
+            << "BEGIN INSERT INTO t VALUES(1)\nSELECT 6 END"
+            << QStringList({"msg:2627", "msg:3621", "end:error", "result", "row:6", "end:1"});
+        QTest::newRow("a batch-ending error ends it all")
+            << "BEGIN SELECT * FROM nope\nSELECT 6 END\nSELECT 7" << QStringList({"msg:208", "end:error"});
+        QTest::newRow("the drivers' commit") << "IF @@TRANCOUNT > 0 COMMIT TRAN" << QStringList();
+        QTest::newRow("empty block") << "BEGIN END" << QStringList({"msg:156", "end:error"});
+        QTest::newRow("IF without a statement") << "IF 1 = 1" << QStringList({"msg:102", "end:error"});
+    }
+    void ifAndBlocks()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, events);
+        EngineFixture f;
+        f.run("CREATE TABLE t (a int PRIMARY KEY)\nINSERT INTO t VALUES(1)");
+        const Recorded r = f.run(sql);
+        QStringList seen;
+        int rowIndex = 0;
+        for (const QString &e : r.events) {
+            if (e != "row") {
+                seen << e;
+                continue;
+            }
+            // Rows of one-column results in order.
+            QStringList all;
+            for (const auto &rs : r.results)
+                all += rs.rows;
+            seen << "row:" + all.value(rowIndex++);
+        }
+        QCOMPARE(seen, events);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStrict)

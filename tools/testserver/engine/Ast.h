@@ -170,12 +170,22 @@ struct WaitForStmt {
     bool delay = true;     // DELAY: how long; TIME: until when (local time of day)
     std::uint32_t ticks = 0; // 1/300 s since midnight, or the length of the delay
 };
+struct Statement;
+// IF condition statement [ELSE statement]; BEGIN ... END.
+struct IfStmt {
+    ExprPtr condition;
+    std::shared_ptr<Statement> then;
+    std::shared_ptr<Statement> otherwise; // may be null
+};
+struct BlockStmt {
+    std::vector<std::shared_ptr<Statement>> statements;
+};
 struct NoOpStmt { std::string what; }; // transactions and the like
 
 struct Statement {
     std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt, DropTableStmt,
                  CreateDatabaseStmt, DropDatabaseStmt, UseStmt, DeclareTableStmt, SetOptionStmt,
-                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, NoOpStmt>
+                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, IfStmt, BlockStmt, NoOpStmt>
         body;
     int line = 1;
 };

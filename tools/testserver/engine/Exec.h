@@ -11,7 +11,10 @@ namespace qts {
 
 class EngineImpl;
 
+// A table variable (lives for its batch) or a #temporary table (lives for
+// its session, seen by no other): rows in memory.
 struct TableVar {
+    bool temp = false;
     std::shared_ptr<TableMeta> meta;
     std::vector<Row> rows;
     std::unordered_map<std::string, std::size_t> keys; // primary key bytes
@@ -46,6 +49,8 @@ public:
     std::int64_t rowcount = 0;
     std::int32_t lastError = 0;
     std::map<std::string, TableVar> vars; // by folded name; live for one batch
+    std::map<std::string, TableVar> temps; // #tables by folded name
+    std::int32_t nextTempId = -2;          // table variables are all -1
 
 private:
     std::map<std::int32_t, std::pair<std::shared_ptr<Database>, std::unique_ptr<Sql>>> conns_;

@@ -9,6 +9,7 @@ namespace qts {
 namespace {
 
 struct Cancelled {};
+struct Aborted {}; // an error ended the batch; it has been reported
 
 const char kVersion[] =
     "Microsoft SQL Server  2000 - 8.00.194 (Intel X86) \n\tAug  6 2000 00:57:48 \n\t"
@@ -68,19 +69,43 @@ void Executor::run(ParsedBatch &batch)
         ~VarsGuard() { s.vars.clear(); }
     } guard{s_};
     for (auto &st : batch.statements) {
-        line_ = st.line;
-        exists_.clear();
         try {
-            statement(st);
-            s_.lastError = 0;
+            execute(st);
         } catch (const Cancelled &) {
             return;
-        } catch (const SqlFailure &f) {
-            error(f);
-            if (f.abortBatch)
-                break;
+        } catch (const Aborted &) {
+            break;
         }
     }
+}
+
+void Executor::execute(Statement &st)
+{
+    line_ = st.line;
+    exists_.clear();
+    try {
+        statement(st);
+        s_.lastError = 0;
+    } catch (const SqlFailure &f) {
+        error(f);
+        if (f.abortBatch)
+            throw Aborted{};
+    }
+}
+
+void Executor::ifElse(IfStmt &st)
+{
+    bindExpr(*st.condition, {}, *this);
+    const auto c = evalCondition(*st.condition, {}, *this);
+    // UNKNOWN takes the ELSE branch, as FALSE does.
+    if (Statement *next = c && *c ? st.then.get() : st.otherwise.get())
+        execute(*next);
+}
+
+void Executor::block(BlockStmt &st)
+{
+    for (auto &inner : st.statements)
+        execute(*inner);
 }
 
 void Executor::statement(Statement &st)
@@ -102,6 +127,8 @@ void Executor::statement(Statement &st)
         else if constexpr (std::is_same_v<T, ExecStmt>) execProc(body);
         else if constexpr (std::is_same_v<T, CheckIdentStmt>) checkIdent(body);
         else if constexpr (std::is_same_v<T, WaitForStmt>) waitFor(body);
+        else if constexpr (std::is_same_v<T, IfStmt>) ifElse(body);
+        else if constexpr (std::is_same_v<T, BlockStmt>) block(body);
         else if constexpr (std::is_same_v<T, NoOpStmt>) done(false, 0, 0);
     }, st.body);
 }
@@ -177,6 +204,14 @@ Target Executor::resolve(const TableRef &ref)
         auto it = s_.vars.find(foldCase(ref.name));
         if (it == s_.vars.end())
             fail(137, 15, "Must declare the variable '" + ref.name + "'.", true);
+        t.var = &it->second;
+        t.meta = it->second.meta;
+        return t;
+    }
+    if (isTempName(ref.name)) {
+        auto it = s_.temps.find(foldCase(ref.name));
+        if (it == s_.temps.end())
+            fail(208, 16, "Invalid object name '" + ref.name + "'.", true);
         t.var = &it->second;
         t.meta = it->second.meta;
         return t;
@@ -367,15 +402,21 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
         if (args.empty() || args[0].v.isNull())
             return n;
         std::shared_ptr<Database> db;
-        auto meta = findObject(valueToText(args[0]), db);
+        const TableVar *temp = nullptr;
+        auto meta = findObject(valueToText(args[0]), db, &temp);
         if (!meta)
             return n;
         if (name == "object_id")
             return intValue(meta->id);
+        const int idc = meta->identityColumn();
+        if (temp) {
+            if (idc < 0)
+                return n;
+            return decimalValue(temp->identUsed ? temp->identCurrent : meta->columns[std::size_t(idc)].seed, 0, 38);
+        }
         Sql &conn = s_.conn(db);
         Stmt st(conn, "SELECT ident_current, ident_used FROM qts_tables WHERE id=?");
         sqlite3_bind_int(st.get(), 1, meta->id);
-        const int idc = meta->identityColumn();
         if (idc < 0 || !st.step())
             return n;
         if (sqlite3_column_int(st.get(), 1) == 0)
@@ -385,7 +426,7 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
     return std::nullopt;
 }
 
-std::shared_ptr<const TableMeta> Executor::findObject(const std::string &text, std::shared_ptr<Database> &db)
+std::shared_ptr<const TableMeta> Executor::findObject(const std::string &text, std::shared_ptr<Database> &db, const TableVar **temp)
 {
     // 'name', 'owner.name', 'db.owner.name', any part in [brackets]; else the text itself.
     std::vector<Token> toks;
@@ -408,6 +449,15 @@ std::shared_ptr<const TableMeta> Executor::findObject(const std::string &text, s
             } else {
                 ok = false;
             }
+        }
+        if (ok && !parts.empty() && parts.size() <= 3 && isTempName(parts.back())) {
+            // 'tempdb..#name' or '#name': this session's temporary table.
+            const auto it = s_.temps.find(foldCase(parts.back()));
+            if (!temp || it == s_.temps.end() || (parts.size() == 3 && !iequals(parts[0], "tempdb")))
+                return nullptr;
+            *temp = &it->second;
+            db = nullptr;
+            return it->second.meta;
         }
         if (ok && !parts.empty() && parts.size() <= 3) {
             std::shared_ptr<Database> d = s_.db;

@@ -21,7 +21,12 @@ public:
     std::uint8_t defaultCollation() override;
 
 private:
+    // One statement under SQL Server's abort rules (throws Aborted when the
+    // batch ends there).
+    void execute(Statement &st);
     void statement(Statement &st);
+    void ifElse(IfStmt &st);
+    void block(BlockStmt &st);
     void select(SelectStmt &st);
     void insert(InsertStmt &st);
     void update(UpdateStmt &st);
@@ -41,7 +46,9 @@ private:
     // Names.
     Target resolve(const TableRef &ref);
     std::shared_ptr<Database> databaseFor(const TableRef &ref);
-    std::shared_ptr<const TableMeta> findObject(const std::string &text, std::shared_ptr<Database> &db);
+    // A table named by a string; temp: where a #table may be found (OBJECT_ID).
+    std::shared_ptr<const TableMeta> findObject(const std::string &text, std::shared_ptr<Database> &db,
+                                                const TableVar **temp = nullptr);
     Scope scopeOf(const Target &t) const;
     // Visits every row (and its rowid) until f returns false.
     void scan(Target &t, const std::function<bool(const Row &, std::int64_t)> &f);

@@ -1,5 +1,7 @@
 #include "Lexer.h"
 
+#include "Types.h"
+
 #include <cctype>
 
 namespace qts {
@@ -17,34 +19,6 @@ int hexDigit(char c)
     return -1;
 }
 
-// UTF-16 units of a name: SQL Server's names are nvarchar(128).
-std::size_t nameLength(std::string_view utf8)
-{
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if ((b & 0xC0) != 0x80)
-            n += b >= 0xF0 ? 2 : 1;
-    }
-    return n;
-}
-
-// The first n UTF-16 units of a name.
-std::string namePrefix(std::string_view utf8, std::size_t n)
-{
-    std::size_t i = 0, units = 0;
-    while (i < utf8.size()) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        const std::size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-        const std::size_t u = b >= 0xF0 ? 2 : 1;
-        if (units + u > n)
-            break;
-        units += u;
-        i += len;
-    }
-    return std::string(utf8.substr(0, std::min(i, utf8.size())));
-}
-
 constexpr std::size_t kMaxName = 128;
 
 } // namespace
@@ -53,9 +27,10 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
 {
     // Names over 128 characters are refused before anything runs.
     const auto tooLong = [&](const Token &t) {
-        if (nameLength(t.text) <= kMaxName)
+        // SQL Server's names are nvarchar(128): UTF-16 units count.
+        if (utf16Units(t.text) <= kMaxName)
             return false;
-        error = {103, "The identifier that starts with '" + namePrefix(t.text, kMaxName) + "' is too long. Maximum length is 128.", t.line};
+        error = {103, "The identifier that starts with '" + utf16Prefix(t.text, kMaxName) + "' is too long. Maximum length is 128.", t.line};
         return true;
     };
     std::size_t i = 0;

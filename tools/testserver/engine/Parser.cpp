@@ -34,7 +34,7 @@ const char *const kReserved[] = {
 
 const char *const kStatementStarts[] = {
     "SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "USE", "DECLARE", "SET", "PRINT", "EXEC",
-    "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "SAVE", "TRUNCATE", "WAITFOR",
+    "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "ELSE", "END", "SAVE", "TRUNCATE", "WAITFOR",
 };
 
 } // namespace
@@ -271,7 +271,12 @@ Statement Parser::statement()
             st.body = std::move(cd);
         } else if (acceptWord("TABLE")) {
             CreateTableStmt ct;
+            const Token nameToken = cur();
             ct.table = tableName(false);
+            // A #name leaves room for the suffix that makes it unique in tempdb.
+            if (isTempName(ct.table.name) && utf16Units(ct.table.name) > 116)
+                throw ParseFailure{193, "The object or column name starting with '" + utf16Prefix(ct.table.name, 116) +
+                                            "' is too long. The maximum length is 116 characters.", nameToken.line};
             createTable(ct, false);
             st.body = std::move(ct);
         } else {
@@ -409,11 +414,23 @@ Statement Parser::statement()
         ++i_;
         st.body = w;
     } else if (acceptWord("BEGIN")) {
-        if (!acceptWord("TRAN") && !acceptWord("TRANSACTION"))
-            syntaxError();
-        if (isIdentifierStart() && !startsStatement())
-            ++i_;
-        st.body = NoOpStmt{"BEGIN TRANSACTION"};
+        if (acceptWord("TRAN") || acceptWord("TRANSACTION")) {
+            if (isIdentifierStart() && !startsStatement())
+                ++i_;
+            st.body = NoOpStmt{"BEGIN TRANSACTION"};
+        } else {
+            BlockStmt block;
+            while (!acceptWord("END")) {
+                if (acceptSym(";"))
+                    continue;
+                if (atEnd())
+                    syntaxError();
+                block.statements.push_back(std::make_shared<Statement>(statement()));
+            }
+            if (block.statements.empty())
+                syntaxErrorAt(toks_[i_ - 1]);
+            st.body = std::move(block);
+        }
     } else if (acceptWord("COMMIT") || acceptWord("ROLLBACK") || acceptWord("SAVE")) {
         if (acceptWord("TRAN") || acceptWord("TRANSACTION") || acceptWord("WORK")) {
             if (isIdentifierStart() && !startsStatement())
@@ -421,21 +438,17 @@ Statement Parser::statement()
         }
         st.body = NoOpStmt{"TRANSACTION"};
     } else if (acceptWord("IF")) {
-        // Only the drivers' IF @@TRANCOUNT > 0 COMMIT|ROLLBACK: no transaction is ever open here.
-        if (cur().kind != Token::Kind::SysVariable || !iequals(cur().text, "@@TRANCOUNT"))
+        IfStmt branch;
+        branch.condition = expr();
+        if (atEnd())
             syntaxError();
-        ++i_;
-        expectSym(">");
-        if (cur().kind != Token::Kind::Number)
-            syntaxError();
-        ++i_;
-        if (!acceptWord("COMMIT") && !acceptWord("ROLLBACK"))
-            syntaxError();
-        if (acceptWord("TRAN") || acceptWord("TRANSACTION") || acceptWord("WORK")) {
-            if (isIdentifierStart() && !startsStatement())
-                ++i_;
+        branch.then = std::make_shared<Statement>(statement());
+        if (acceptWord("ELSE")) {
+            if (atEnd())
+                syntaxError();
+            branch.otherwise = std::make_shared<Statement>(statement());
         }
-        st.body = NoOpStmt{"IF"};
+        st.body = std::move(branch);
     } else {
         syntaxError();
     }

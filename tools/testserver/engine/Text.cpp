@@ -127,6 +127,20 @@ std::size_t utf16Units(std::string_view s)
     return n;
 }
 
+std::string utf16Prefix(std::string_view s, std::size_t n)
+{
+    std::size_t i = 0, units = 0;
+    while (i < s.size()) {
+        std::size_t next = i;
+        const std::size_t u = nextCodePoint(s, next) >= 0x10000 ? 2 : 1;
+        if (units + u > n)
+            break;
+        units += u;
+        i = next;
+    }
+    return std::string(s.substr(0, i));
+}
+
 void cutToTextSize(Value &v, XType type, std::int32_t maxBytes)
 {
     if (v.isNull() || maxBytes < 0)

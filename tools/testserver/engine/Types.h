@@ -96,12 +96,17 @@ int compareText(std::string_view x, std::string_view y, std::uint8_t collation);
 // one type (character values: by the type's collation).
 void appendKey(std::string &out, const TypedValue &tv);
 
+// A #temporary table's name.
+inline bool isTempName(std::string_view name) { return !name.empty() && name[0] == '#'; }
+
 // Text helpers.
 std::string toLowerAscii(std::string_view s);
 bool iequals(std::string_view a, std::string_view b);
 std::string foldCase(std::string_view utf8); // CI comparison form
 std::size_t utf8Length(std::string_view s);
 std::size_t utf16Units(std::string_view s);
+// The longest start of s that fits in n UTF-16 units.
+std::string utf16Prefix(std::string_view s, std::size_t n);
 // A text, ntext or image value as a result carries it under SET TEXTSIZE:
 // at most maxBytes bytes (text: one byte per character; ntext: two per
 // UTF-16 unit, a pair that would be split is left out; -1: no limit).
