@@ -1,7 +1,7 @@
 // The workbench: a main window connected to one SQL Server at a time.
 #include "CommandGuard.h"
 #include "MainForm.h"
-#include "QuorvaneVersion.h"
+#include "ProgramInfo.h"
 #include "StartUpController.h"
 #include "TableScriptRoutine.h"
 #include "Translations.h"
@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Velquist"));
     // Lets the desktop match the windows to the menu entry and its icon.
-    QApplication::setDesktopFileName(QStringLiteral("org.velquist.quorvane"));
+    QApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
     InstallRussianQtTranslation();
 
     int result = 0;

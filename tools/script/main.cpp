@@ -1,6 +1,6 @@
 // quorvane-script: writes the data script of one table from the command line.
 
-#include "QuorvaneVersion.h"
+#include "ProgramInfo.h"
 #include "ScriptCliOptions.h"
 #include "ScriptCliRun.h"
 

@@ -2,7 +2,7 @@
 
 #include "Browser.h"
 #include "Options.h"
-#include "QuorvaneVersion.h"
+#include "ProgramInfo.h"
 #include "Server.h"
 #include "engine/EngineApi.h"
 
