@@ -32,6 +32,7 @@ data_files=(
   share/man/man1/quorvane-testserver.1.gz
   share/doc/quorvane/copyright
   share/doc/quorvane/changelog.Debian.gz
+  share/lintian/overrides/quorvane
 )
 for p in "${programs[@]}"; do
   if [ -f "$prefix/bin/$p" ] && [ -x "$prefix/bin/$p" ]; then pass "bin/$p installed"; else fail "bin/$p installed"; fi
