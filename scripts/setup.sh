@@ -9,6 +9,7 @@ packages=(
   libqscintilla2-qt6-dev
   unixodbc unixodbc-dev tdsodbc freetds-bin
   libsqlite3-dev sqlite3
+  libssl-dev openssl
   libsimpleini-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick xdotool

@@ -15,7 +15,8 @@
 namespace qts {
 
 std::optional<std::vector<std::uint8_t>> browserReply(const std::uint8_t *request, std::size_t n,
-                                                      const std::string &host, std::uint16_t tcpPort)
+                                                      const std::string &host, std::uint16_t tcpPort,
+                                                      const std::string &version)
 {
     if (n == 0)
         return std::nullopt;
@@ -30,7 +31,7 @@ std::optional<std::vector<std::uint8_t>> browserReply(const std::uint8_t *reques
     } else if (kind != 0x02 && kind != 0x03) {
         return std::nullopt;
     }
-    const std::string data = "ServerName;" + host + ";InstanceName;MSSQLSERVER;IsClustered;No;Version;8.00.194;tcp;"
+    const std::string data = "ServerName;" + host + ";InstanceName;MSSQLSERVER;IsClustered;No;Version;" + version + ";tcp;"
                              + std::to_string(tcpPort) + ";;";
     std::vector<std::uint8_t> reply(3 + data.size());
     reply[0] = 0x05;  // SVR_RESP
@@ -45,9 +46,10 @@ Browser::~Browser()
     stop();
 }
 
-bool Browser::start(std::uint16_t udpPort, std::uint16_t tcpPort, std::string &error)
+bool Browser::start(std::uint16_t udpPort, std::uint16_t tcpPort, std::string &error, std::string version)
 {
     m_tcpPort = tcpPort;
+    m_version = std::move(version);
     char name[256] = {};
     if (::gethostname(name, sizeof name - 1) != 0 || name[0] == 0)
         std::strcpy(name, "localhost");
@@ -104,7 +106,7 @@ void Browser::loop()
         const ssize_t n = ::recvfrom(m_fd, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&from), &fromLen);
         if (n <= 0)
             continue;
-        if (const auto reply = browserReply(request, std::size_t(n), m_host, m_tcpPort))
+        if (const auto reply = browserReply(request, std::size_t(n), m_host, m_tcpPort, m_version))
             ::sendto(m_fd, reply->data(), reply->size(), 0, reinterpret_cast<sockaddr *>(&from), fromLen);
     }
 }

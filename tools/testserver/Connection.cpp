@@ -1,7 +1,6 @@
 #include "Connection.h"
 
 #include "Codec.h"
-#include "Login.h"
 
 #include <algorithm>
 
@@ -13,8 +12,8 @@ bool Logins::accepts(const std::string &login, const std::string &password) cons
     return it != passwords.end() && it->second == password;
 }
 
-Connection::Connection(Transport &transport, Engine &engine, const Logins &logins, std::uint16_t spid)
-    : m_transport(transport), m_engine(engine), m_logins(logins), m_writer(transport)
+Connection::Connection(Transport &transport, Engine &engine, const ServerSettings &settings, std::uint16_t spid)
+    : m_socket(transport), m_transport(&transport), m_engine(engine), m_settings(settings), m_writer(transport)
 {
     m_writer.setSpid(spid);
 }
@@ -24,7 +23,7 @@ Connection::~Connection() = default;
 bool Connection::receiveMore(bool wait)
 {
     std::uint8_t buffer[8192];
-    const std::size_t n = m_transport.receive(buffer, sizeof buffer, wait);
+    const std::size_t n = m_transport->receive(buffer, sizeof buffer, wait);
     if (n == 0)
         return false;
     if (!m_reader.feed(buffer, n)) {
@@ -52,12 +51,13 @@ void Connection::run()
         if (!nextMessage(m))
             return;
         if (m.type == packet::Prelogin) {
-            if (!parsePrelogin(m.payload))
-                return;
-            writePreloginReply(m_writer);
-            if (m_writer.failed())
+            if (!(m_preloginDone ? handshakeStep(m) : handlePrelogin(m)))
                 return;
         } else if (m.type == packet::Login7) {
+            if (m_encryption != Encryption::None && !m_tls) {
+                refuseUnencryptedLogin(m);
+                return;
+            }
             if (!handleLogin(m))
                 return;
         } else {
@@ -96,6 +96,69 @@ void Connection::run()
     }
 }
 
+bool Connection::handlePrelogin(const TdsMessage &m)
+{
+    const std::optional<PreloginRequest> request = parsePrelogin(m.payload);
+    if (!request)
+        return false;
+    m_preloginDone = true;
+    const EncryptionChoice choice = chooseEncryption(request->encryption, m_settings.tls != nullptr, m_settings.forceEncryption);
+    m_encryption = choice.mode;
+    if (choice.mode == Encryption::LoginOnly || choice.mode == Encryption::Full)
+        m_handshake = std::make_unique<TlsSession>(*m_settings.tls);
+    writePreloginReply(m_writer, *m_settings.version, choice.answer);
+    return !m_writer.failed();
+}
+
+bool Connection::handshakeStep(const TdsMessage &m)
+{
+    if (!m_handshake)
+        return false;  // a second PRELOGIN where no handshake was agreed
+    std::vector<std::uint8_t> out;
+    const TlsSession::Step step = m_handshake->handshake(m.payload.data(), m.payload.size(), out);
+    if (!out.empty()) {
+        // SQL Server wraps its handshake flights in PRELOGIN packets too.
+        m_writer.begin(packet::Prelogin);
+        m_writer.bytes(out.data(), out.size());
+        m_writer.end();
+    }
+    if (step == TlsSession::Step::Failed || m_writer.failed())
+        return false;
+    if (step == TlsSession::Step::More)
+        return true;
+    // Done: from here on TLS records go straight over the socket. With
+    // login-only encryption only the LOGIN7's first packet comes in TLS, and
+    // the answer to it already goes plain.
+    const bool full = m_encryption == Encryption::Full;
+    m_tls = std::make_unique<TlsTransport>(m_socket, std::move(m_handshake), !full);
+    m_transport = m_tls.get();
+    if (full)
+        m_writer.setTransport(*m_tls);
+    // Bytes the client sent past the handshake are the start of its TLS stream.
+    const std::vector<std::uint8_t> early = m_reader.takeUnparsed();
+    return early.empty();
+}
+
+void Connection::refuseUnencryptedLogin(const TdsMessage &m)
+{
+    const std::optional<Login7> login = parseLogin7(m.payload);
+    m_tds = login ? requestedTds(login->tdsVersion) : 74;
+    const std::string user = login ? login->userName : std::string();
+    m_writer.begin();
+    Message failed;
+    failed.number = 18456;
+    failed.severity = 14;
+    failed.state = 1;
+    failed.line = 0;
+    failed.text = "Login failed for user '" + user + "'. "
+                  + (m_encryption == Encryption::Refused
+                         ? "The server requires encryption (Force Encryption), and the client does not support it."
+                         : "The pre-login agreed on an encrypted login, but the login arrived unencrypted.");
+    writeMessage(m_writer, m_tds, failed);
+    writeDone(m_writer, m_tds, token::Done, done::Error, 0, 0);
+    m_writer.end();
+}
+
 bool Connection::handleLogin(const TdsMessage &m)
 {
     const std::optional<Login7> login = parseLogin7(m.payload);
@@ -103,7 +166,7 @@ bool Connection::handleLogin(const TdsMessage &m)
         return false;
     // Tokens before the LOGINACK follow the version the client asked for.
     m_tds = requestedTds(login->tdsVersion);
-    if (!m_logins.accepts(login->userName, login->password)) {
+    if (!m_settings.logins.accepts(login->userName, login->password)) {
         failLogin(std::nullopt, login->userName);
         return false;
     }
@@ -133,8 +196,8 @@ bool Connection::handleLogin(const TdsMessage &m)
     writeMessage(m_writer, m_tds, language);
     m_collation = m_session->collation();
     writeCollationChange(m_writer, m_collation);
-    m_tds = negotiateTds(login->tdsVersion);
-    writeLoginAck(m_writer, tdsWireVersion(m_tds));
+    m_tds = negotiateTds(login->tdsVersion, *m_settings.version);
+    writeLoginAck(m_writer, loginAckVersion(login->tdsVersion, *m_settings.version), *m_settings.version);
     std::size_t size = login->packetSize == 0 ? packet::DefaultSize : login->packetSize;
     size = std::clamp<std::size_t>(size, packet::MinSize, packet::MaxSize);
     writeEnvChange(m_writer, envchange::PacketSize, std::to_string(size), std::to_string(packet::DefaultSize));
@@ -329,7 +392,7 @@ bool Connection::pause(std::chrono::milliseconds wait)
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return true;
-        if (m_transport.waitReadable(left) && !receiveMore(false) && m_transport.closed())
+        if (m_transport->waitReadable(left) && !receiveMore(false) && m_transport->closed())
             m_broken = true; // the client has gone
     }
 }

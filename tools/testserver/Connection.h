@@ -3,9 +3,12 @@
 // One client connection: PRELOGIN, LOGIN7, then requests until the client
 // goes away. Runs on its own thread; everything here belongs to it.
 
+#include "Login.h"
 #include "PacketIo.h"
+#include "Tls.h"
 #include "Tokens.h"
 #include "engine/EngineApi.h"
+#include "engine/ServerVersion.h"
 
 #include <atomic>
 #include <map>
@@ -20,9 +23,18 @@ struct Logins {
     [[nodiscard]] bool accepts(const std::string &login, const std::string &password) const;
 };
 
+// What every connection of a server shares: who may log in, the release it
+// plays, and whether it offers (or insists on) encryption.
+struct ServerSettings {
+    Logins logins;
+    const ServerVersion *version = &defaultServerVersion();
+    std::shared_ptr<const TlsContext> tls; // null: encryption is not supported
+    bool forceEncryption = false;
+};
+
 class Connection : private ResultSink {
 public:
-    Connection(Transport &transport, Engine &engine, const Logins &logins, std::uint16_t spid);
+    Connection(Transport &transport, Engine &engine, const ServerSettings &settings, std::uint16_t spid);
     ~Connection() override;
     // Serves the connection until the client disconnects or breaks the protocol.
     void run();
@@ -30,6 +42,11 @@ public:
 private:
     bool nextMessage(TdsMessage &m);
     bool receiveMore(bool wait);
+    bool handlePrelogin(const TdsMessage &m);
+    // One flight of the TLS handshake; false ends the connection.
+    bool handshakeStep(const TdsMessage &m);
+    // A LOGIN7 that came in plain where the pre-login agreed on encryption.
+    void refuseUnencryptedLogin(const TdsMessage &m);
     bool handleLogin(const TdsMessage &m);
     void failLogin(const std::optional<Message> &cause, const std::string &user);
     void handleBatch(const TdsMessage &m);
@@ -48,9 +65,10 @@ private:
     void databaseChanged(const std::string &newName, const std::string &oldName) override;
     void flushPendingDone(bool more);
 
-    Transport &m_transport;
+    Transport &m_socket;
+    Transport *m_transport;  // the socket, or TLS over it
     Engine &m_engine;
-    const Logins &m_logins;
+    const ServerSettings &m_settings;
     MessageReader m_reader;
     PacketWriter m_writer;
     std::unique_ptr<Session> m_session;
@@ -61,6 +79,10 @@ private:
     std::size_t m_maxBatchBytes = 65536 * packet::DefaultSize;
     bool m_loggedIn = false;
     bool m_broken = false;
+    bool m_preloginDone = false;
+    Encryption m_encryption = Encryption::None;
+    std::unique_ptr<TlsSession> m_handshake;  // while the handshake runs
+    std::unique_ptr<TlsTransport> m_tls;      // once it is done
 
     // State of the batch being answered.
     std::optional<RowEncoder> m_result;

@@ -2,6 +2,8 @@
 
 #include "Codec.h"
 
+#include <algorithm>
+
 namespace qts {
 
 using namespace tds;
@@ -13,24 +15,39 @@ std::uint32_t le32(const std::uint8_t *p) { return std::uint32_t(p[0]) | std::ui
 
 } // namespace
 
-bool parsePrelogin(const std::vector<std::uint8_t> &payload)
+std::optional<PreloginRequest> parsePrelogin(const std::vector<std::uint8_t> &payload)
 {
+    PreloginRequest r;
     std::size_t at = 0;
     while (at < payload.size()) {
         if (payload[at] == 0xFF)
-            return true;
+            return r;
         if (payload.size() - at < 5)
-            return false;
+            return std::nullopt;
         const std::size_t offset = std::size_t(payload[at + 1]) << 8 | payload[at + 2];
         const std::size_t length = std::size_t(payload[at + 3]) << 8 | payload[at + 4];
         if (offset + length > payload.size())
-            return false;
+            return std::nullopt;
+        if (payload[at] == 0x01 && length >= 1)
+            r.encryption = payload[offset];
         at += 5;
     }
-    return false;
+    return std::nullopt;
 }
 
-void writePreloginReply(PacketWriter &w)
+EncryptionChoice chooseEncryption(std::uint8_t client, bool haveCertificate, bool force)
+{
+    if (!haveCertificate)
+        return {encrypt::NotSupported, Encryption::None};
+    if (client == encrypt::NotSupported)
+        return force ? EncryptionChoice{encrypt::Required, Encryption::Refused}
+                     : EncryptionChoice{encrypt::NotSupported, Encryption::None};
+    if (force || client == encrypt::On || client == encrypt::Required)
+        return {encrypt::On, Encryption::Full};
+    return {encrypt::Off, Encryption::LoginOnly};
+}
+
+void writePreloginReply(PacketWriter &w, const ServerVersion &version, std::uint8_t encryption)
 {
     // VERSION, ENCRYPTION, INSTOPT, THREADID (empty), MARS, terminator.
     const std::uint8_t options = 5 * 5 + 1;
@@ -41,8 +58,10 @@ void writePreloginReply(PacketWriter &w)
         0x03, 0x00, options + 8, 0x00, 0x00,
         0x04, 0x00, options + 8, 0x00, 0x01,
         0xFF,
-        0x08, 0x00, 0x00, 0xC2, 0x00, 0x00,  // 8.00.194
-        0x02,                                // ENCRYPT_NOT_SUP
+        version.major, version.minor,        // UL_VERSION, then US_SUBBUILD
+        std::uint8_t(version.build >> 8), std::uint8_t(version.build),
+        std::uint8_t(version.revision >> 8), std::uint8_t(version.revision),
+        encryption,
         0x00,                                // instance OK
         0x00,                                // MARS off
     };
@@ -84,14 +103,27 @@ std::optional<Login7> parseLogin7(const std::vector<std::uint8_t> &payload)
     return l;
 }
 
-int negotiateTds(std::uint32_t requested)
+int negotiateTds(std::uint32_t requested, const ServerVersion &version)
 {
     const int major = int(requested >> 24);
+    int tds = 71;  // 7.0 and the 7.1 pre-release word 0x07010000
     if (major >= 0x71 && major <= 0x74)
-        return (major >> 4) * 10 + (major & 0x0F);
-    if (major > 0x74)
-        return 74;
-    return 71;  // 7.0 and the 7.1 pre-release word 0x07010000
+        tds = (major >> 4) * 10 + (major & 0x0F);
+    else if (major > 0x74)
+        tds = 74;
+    return std::min(tds, version.maxTds);
+}
+
+std::uint32_t loginAckVersion(std::uint32_t requested, const ServerVersion &version)
+{
+    const int tds = negotiateTds(requested, version);
+    if (tds == 73) {
+        // SQL Server 2008 speaks 7.3A; later releases answer a 7.3A client with 7.3A too.
+        if (version.tds73Word == 0x730A0003 || requested == 0x730A0003)
+            return 0x730A0003;
+        return 0x730B0003;
+    }
+    return tdsWireVersion(tds);
 }
 
 int requestedTds(std::uint32_t requested)

@@ -6,12 +6,18 @@ namespace qts {
 
 const char *const kUsage =
     "usage: quorvane-testserver [--port N] [--data DIR] [--login NAME:PASSWORD]... [--demo] [--browser-port N]\n"
+    "                           [--version YEAR] [--tls-cert FILE --tls-key FILE [--force-encryption]]\n"
     "       quorvane-testserver --help | --version\n"
     "  --port N          TCP port on 127.0.0.1 (0, the default, picks a free one)\n"
     "  --data DIR        folder of the database files (default: a temporary folder removed at exit)\n"
     "  --login N:P       an accepted SQL login (repeatable)\n"
     "  --demo            create the demo database Shop when it is missing\n"
     "  --browser-port N  answer SQL Server Browser requests on this UDP port of 127.0.0.1\n"
+    "  --version YEAR    play SQL Server of that year: 2000 (the default), 2005, 2008, 2012, 2014,\n"
+    "                    2016, 2017, 2019 or 2022\n"
+    "  --tls-cert FILE   the server certificate (PEM): encryption is offered in the pre-login\n"
+    "  --tls-key FILE    its private key (PEM)\n"
+    "  --force-encryption refuse clients that will not encrypt the whole connection\n"
     "  --help            show this text and exit\n"
     "  --version         show the version and exit\n";
 
@@ -45,7 +51,27 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--version") {
-            o.version = true;
+            // With a year: the release to play; alone: print our own version.
+            if (k + 1 < args.size() && !args[k + 1].empty() && args[k + 1][0] != '-') {
+                const std::string &year = args[++k];
+                int y = 0;
+                const auto [end, ec] = std::from_chars(year.data(), year.data() + year.size(), y);
+                const ServerVersion *v = ec == std::errc() && end == year.data() + year.size() ? findServerVersion(y) : nullptr;
+                if (!v) {
+                    error = "unknown SQL Server version " + year + " (one of " + serverVersionYears() + ")";
+                    return std::nullopt;
+                }
+                o.serverVersion = v;
+            } else {
+                o.version = true;
+            }
+        } else if (a == "--force-encryption") {
+            o.forceEncryption = true;
+        } else if (a == "--tls-cert" || a == "--tls-key") {
+            const std::string *v = value();
+            if (!v)
+                return std::nullopt;
+            (a == "--tls-cert" ? o.tlsCert : o.tlsKey) = *v;
         } else if (a == "--port" || a == "--browser-port") {
             const std::string *v = value();
             if (!v)
@@ -78,6 +104,14 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             error = "unknown argument " + a;
             return std::nullopt;
         }
+    }
+    if (o.tlsCert.empty() != o.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return std::nullopt;
+    }
+    if (o.forceEncryption && o.tlsCert.empty()) {
+        error = "--force-encryption needs --tls-cert and --tls-key";
+        return std::nullopt;
     }
     return o;
 }

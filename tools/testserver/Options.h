@@ -3,6 +3,7 @@
 // The command line of quorvane-testserver.
 
 #include "Connection.h"
+#include "engine/ServerVersion.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,9 @@ struct Options {
     Logins logins;
     bool demo = false;
     std::optional<std::uint16_t> browserPort;
+    const ServerVersion *serverVersion = &defaultServerVersion();
+    std::string tlsCert, tlsKey;  // PEM files; both or neither
+    bool forceEncryption = false;
     bool help = false;
     bool version = false;
 };

@@ -84,6 +84,13 @@ TdsMessage MessageReader::take()
     return m;
 }
 
+std::vector<std::uint8_t> MessageReader::takeUnparsed()
+{
+    std::vector<std::uint8_t> rest;
+    rest.swap(m_pending);
+    return rest;
+}
+
 bool MessageReader::takeAttention()
 {
     const auto it = std::find_if(m_ready.begin(), m_ready.end(),
@@ -95,7 +102,7 @@ bool MessageReader::takeAttention()
 }
 
 PacketWriter::PacketWriter(Transport &transport, std::size_t packetSize)
-    : m_transport(transport)
+    : m_transport(&transport)
 {
     setPacketSize(packetSize);
 }
@@ -131,7 +138,7 @@ void PacketWriter::flushPacket(bool last)
     m_buffer[5] = std::uint8_t(m_spid);
     m_buffer[6] = m_packetId++;
     m_buffer[7] = 0;
-    if (!m_failed && !m_transport.send(m_buffer.data(), length))
+    if (!m_failed && !m_transport->send(m_buffer.data(), length))
         m_failed = true;
     ++m_packetsSent;
     m_messageBytes += length - kPayload;

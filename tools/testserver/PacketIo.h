@@ -86,6 +86,8 @@ public:
     // True when an attention message is queued (it is removed).
     bool takeAttention();
     [[nodiscard]] bool failed() const { return m_failed; }
+    // Bytes received past the last whole packet (they are removed).
+    std::vector<std::uint8_t> takeUnparsed();
 
 private:
     std::size_t m_maxMessage;
@@ -104,6 +106,8 @@ public:
     explicit PacketWriter(Transport &transport, std::size_t packetSize = packet::DefaultSize);
 
     void setPacketSize(std::size_t size);
+    // Between messages only (TLS takes over the socket).
+    void setTransport(Transport &transport) { m_transport = &transport; }
     [[nodiscard]] std::size_t packetSize() const { return m_buffer.size(); }
     void setSpid(std::uint16_t spid) { m_spid = spid; }
 
@@ -146,7 +150,7 @@ private:
     }
     void flushPacket(bool last);
 
-    Transport &m_transport;
+    Transport *m_transport;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_pos = kPayload;
     std::uint8_t m_type = packet::Reply;

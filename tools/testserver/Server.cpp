@@ -63,9 +63,15 @@ private:
 
 } // namespace
 
-Server::Server(Engine &engine, Logins logins)
-    : m_engine(engine), m_logins(std::move(logins))
+Server::Server(Engine &engine, ServerSettings settings)
+    : m_engine(engine), m_settings(std::move(settings))
 {
+}
+
+Server::Server(Engine &engine, Logins logins)
+    : m_engine(engine)
+{
+    m_settings.logins = std::move(logins);
 }
 
 Server::~Server()
@@ -136,7 +142,7 @@ void Server::serveClient(int fd, std::uint16_t spid)
     {
         SocketTransport transport(fd);
         try {
-            Connection connection(transport, m_engine, m_logins, spid);
+            Connection connection(transport, m_engine, m_settings, spid);
             connection.run();
         } catch (const std::exception &e) {
             // One connection's failure never takes the server down.

@@ -15,6 +15,7 @@ namespace qts {
 
 class Server {
 public:
+    Server(Engine &engine, ServerSettings settings);
     Server(Engine &engine, Logins logins);
     ~Server();
 
@@ -32,7 +33,7 @@ private:
     void serveClient(int fd, std::uint16_t spid);
 
     Engine &m_engine;
-    Logins m_logins;
+    ServerSettings m_settings;
     int m_listenFd = -1;
     std::uint16_t m_port = 0;
     std::string m_error;

@@ -211,7 +211,7 @@ void writeCollationChange(PacketWriter &w, std::uint8_t collation)
     writeWithLength(w, token::EnvChange, b);
 }
 
-void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire)
+void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire, const ServerVersion &version)
 {
     Scratch b;
     b.u8(1);  // interface: SQL_TSQL
@@ -220,7 +220,10 @@ void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire)
     b.u8(std::uint8_t(tdsWire >> 8));
     b.u8(std::uint8_t(tdsWire));
     b.bVarchar("Microsoft SQL Server");
-    b.raw(std::string_view("\x08\x00\x00\xC2", 4));  // 8.00.194
+    b.u8(version.major);
+    b.u8(version.minor);
+    b.u8(std::uint8_t(version.build >> 8));
+    b.u8(std::uint8_t(version.build));
     writeWithLength(w, token::LoginAck, b);
 }
 

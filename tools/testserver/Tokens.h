@@ -6,6 +6,7 @@
 
 #include "PacketIo.h"
 #include "engine/EngineApi.h"
+#include "engine/ServerVersion.h"
 
 #include <string>
 #include <string_view>
@@ -50,7 +51,7 @@ void writeEnvChange(PacketWriter &w, std::uint8_t type, std::string_view newValu
 // ENVCHANGE type 7: the current database's collation.
 void writeCollationChange(PacketWriter &w, std::uint8_t collation);
 // tdsWire: the version word as the LOGINACK carries it (big-endian on the wire).
-void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire);
+void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire, const ServerVersion &version = defaultServerVersion());
 
 // COLMETADATA and ROW for one result; built once per result so that rows
 // are encoded with a switch over precomputed column kinds.

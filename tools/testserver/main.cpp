@@ -44,6 +44,17 @@ int main(int argc, char **argv)
     }
     if (options->logins.passwords.empty())
         std::cerr << "quorvane-testserver: no --login given, every login will be refused\n";
+    qts::ServerSettings settings;
+    settings.logins = options->logins;
+    settings.version = options->serverVersion;
+    settings.forceEncryption = options->forceEncryption;
+    if (!options->tlsCert.empty()) {
+        settings.tls = qts::TlsContext::load(options->tlsCert, options->tlsKey, error);
+        if (!settings.tls) {
+            std::cerr << "quorvane-testserver: " << error << "\n";
+            return 1;
+        }
+    }
 
     std::string dataDir = options->dataDir;
     bool temporary = false;
@@ -75,18 +86,18 @@ int main(int argc, char **argv)
     {
         std::unique_ptr<qts::Engine> engine;
         try {
-            engine = qts::createEngine(dataDir, options->demo);
+            engine = qts::createEngine(dataDir, options->demo, *options->serverVersion);
         } catch (const std::exception &e) {
             std::cerr << "quorvane-testserver: cannot open the databases in " << dataDir << ": " << e.what() << "\n";
             status = 1;
         }
         if (engine) {
-            qts::Server server(*engine, options->logins);
+            qts::Server server(*engine, settings);
             qts::Browser browser;
             if (!server.listen(options->port)) {
                 std::cerr << "quorvane-testserver: " << server.errorText() << "\n";
                 status = 1;
-            } else if (options->browserPort && !browser.start(*options->browserPort, server.port(), error)) {
+            } else if (options->browserPort && !browser.start(*options->browserPort, server.port(), error, options->serverVersion->productVersion)) {
                 std::cerr << "quorvane-testserver: " << error << "\n";
                 status = 1;
             } else {

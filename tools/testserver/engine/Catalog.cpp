@@ -180,7 +180,8 @@ std::vector<Row> systemRows(const TableMeta &view, EngineImpl &engine, const Dat
         for (const auto &d : engine.allDatabases()) {
             const bool system = d->dbid <= 4;
             rows.push_back({tv(d->name), iv(d->dbid), bv(std::string(1, '\x01')), iv(0), iv(system ? 24 : 16),
-                            iv(1090519040), dv(d->crDays, d->crTicks), dv(0, 0), iv(0), iv(80), tv(d->path), iv(539)});
+                            iv(1090519040), dv(d->crDays, d->crTicks), dv(0, 0), iv(0),
+                            iv(engine.version().compatibilityLevel), tv(d->path), iv(engine.version().databaseVersion)});
         }
         return rows;
     }

@@ -37,8 +37,10 @@ Sql &SessionImpl::conn(const std::shared_ptr<Database> &d)
     return ref;
 }
 
-EngineImpl::EngineImpl(std::string dataDir, bool demo) : dataDir_(std::move(dataDir))
+EngineImpl::EngineImpl(std::string dataDir, bool demo, const ServerVersion &version)
+    : dataDir_(std::move(dataDir)), version_(version)
 {
+    const ServerVersionScope scope(version_);
     fs::create_directories(dataDir_);
     master_ = std::make_unique<Sql>((fs::path(dataDir_) / "master.sqlite").string());
     initDatabaseFile(*master_);
@@ -170,6 +172,7 @@ std::unique_ptr<Session> EngineImpl::openSession(const std::string &login, const
 void EngineImpl::executeBatch(Session &session, const std::string &sql, ResultSink &sink)
 {
     auto &s = static_cast<SessionImpl &>(session);
+    const ServerVersionScope scope(version_);
     ParseResult parsed = parseBatch(sql);
     if (!parsed.ok) {
         // A compile error: nothing in the batch runs.
@@ -195,9 +198,9 @@ void EngineImpl::executeBatch(Session &session, const std::string &sql, ResultSi
     }
 }
 
-std::unique_ptr<Engine> createEngine(const std::string &dataDir, bool demo)
+std::unique_ptr<Engine> createEngine(const std::string &dataDir, bool demo, const ServerVersion &version)
 {
-    return std::make_unique<EngineImpl>(dataDir, demo);
+    return std::make_unique<EngineImpl>(dataDir, demo, version);
 }
 
 } // namespace qts

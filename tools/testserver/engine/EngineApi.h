@@ -11,6 +11,7 @@
 // by two threads at once.
 
 #include "Collation.h"
+#include "ServerVersion.h"
 
 #include <chrono>
 #include <cstdint>
@@ -144,7 +145,8 @@ public:
 };
 
 // dataDir: where the databases live (one SQLite file each); demo: create the
-// demo database "Shop" when it is missing.
-std::unique_ptr<Engine> createEngine(const std::string &dataDir, bool demo);
+// demo database "Shop" when it is missing; version: the release it plays.
+std::unique_ptr<Engine> createEngine(const std::string &dataDir, bool demo,
+                                     const ServerVersion &version = defaultServerVersion());
 
 } // namespace qts

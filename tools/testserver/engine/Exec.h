@@ -58,7 +58,7 @@ private:
 
 class EngineImpl : public Engine {
 public:
-    EngineImpl(std::string dataDir, bool demo);
+    EngineImpl(std::string dataDir, bool demo, const ServerVersion &version);
     std::unique_ptr<Session> openSession(const std::string &login, const std::string &database) override;
     void executeBatch(Session &session, const std::string &sql, ResultSink &sink) override;
 
@@ -67,10 +67,12 @@ public:
     std::shared_ptr<Database> createDatabase(const std::string &name, std::uint8_t collation);
     void dropDatabase(const std::shared_ptr<Database> &db);
     const std::string &dataDir() const { return dataDir_; }
+    const ServerVersion &version() const { return version_; }
 
 private:
     std::shared_ptr<Database> openDatabase(const std::string &name, std::int32_t dbid, const std::string &file);
     std::string dataDir_;
+    const ServerVersion &version_;
     mutable std::mutex mutex_;
     std::map<std::string, std::shared_ptr<Database>> databases_; // by folded name
     std::unique_ptr<Sql> master_;

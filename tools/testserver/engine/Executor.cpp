@@ -11,10 +11,6 @@ namespace {
 struct Cancelled {};
 struct Aborted {}; // an error ended the batch; it has been reported
 
-const char kVersion[] =
-    "Microsoft SQL Server  2000 - 8.00.194 (Intel X86) \n\tAug  6 2000 00:57:48 \n\t"
-    "Copyright (c) 1988-2000 Microsoft Corporation\n\tQuorvane test server\n";
-
 void flattenAnd(const Expr *e, std::vector<const Expr *> &out)
 {
     if (e->kind == Expr::Kind::Binary && e->op == "AND") {
@@ -299,7 +295,7 @@ std::uint8_t Executor::defaultCollation()
 TypedValue Executor::sysVar(const std::string &name)
 {
     const auto i32 = [](std::int64_t v) { return intValue(v, XType::Int); };
-    if (name == "@@version") return textValue(kVersion, true);
+    if (name == "@@version") return textValue(engine_.version().versionText, true);
     if (name == "@@spid") return intValue(s_.spid, XType::SmallInt);
     if (name == "@@rowcount") return i32(s_.rowcount);
     if (name == "@@error") return i32(s_.lastError);
@@ -322,7 +318,7 @@ TypedValue Executor::sysVar(const std::string &name)
     if (name == "@@datefirst") return intValue(7, XType::TinyInt);
     if (name == "@@options") return i32(5496);
     if (name == "@@lock_timeout") return i32(-1);
-    if (name == "@@microsoftversion") return i32(134217922);
+    if (name == "@@microsoftversion") return i32(engine_.version().microsoftVersion());
     if (name == "@@dbts") {
         const std::string v = metaValue(s_.conn(s_.db), "dbts");
         const std::uint64_t n = v.empty() ? 2000 : std::stoull(v);
@@ -372,7 +368,13 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
         const auto sysname = [&](const std::string &s) { return convertValue(textValue(s, true, s_.db->collation), none.t); };
         if (server) {
             if (iequals(property, "Collation")) return sysname(collationInfo(kServerCollation).name);
-            if (iequals(property, "ProductVersion")) return sysname("8.00.194");
+            const ServerVersion &v = engine_.version();
+            if (iequals(property, "ProductVersion")) return sysname(v.productVersion);
+            if (iequals(property, "ProductLevel")) return sysname("RTM");
+            // The major and minor parts came with SQL Server 2012.
+            if (v.atLeast(2012) && iequals(property, "ProductMajorVersion")) return sysname(std::to_string(v.major));
+            if (v.atLeast(2012) && iequals(property, "ProductMinorVersion")) return sysname(std::to_string(v.minor));
+            if (v.atLeast(2012) && iequals(property, "ProductBuild")) return sysname(std::to_string(v.build));
             if (iequals(property, "ServerName") || iequals(property, "MachineName")) return sysname("QUORVANE");
             if (iequals(property, "Edition")) return sysname("Developer Edition");
             return none;
@@ -384,7 +386,7 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
         if (iequals(property, "Status")) return sysname("ONLINE");
         if (iequals(property, "Updateability")) return sysname("READ_WRITE");
         if (iequals(property, "UserAccess")) return sysname("MULTI_USER");
-        if (iequals(property, "Version")) return convertValue(intValue(539), none.t);
+        if (iequals(property, "Version")) return convertValue(intValue(engine_.version().databaseVersion), none.t);
         return none;
     }
     if (name == "user_name" || name == "user" || name == "current_user" || name == "session_user")

@@ -130,8 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     transport.input.insert(transport.input.end(), data + 1, data + size);
     static FuzzEngine engine;
-    static const Logins logins = [] { Logins l; l.passwords["sa"] = ""; return l; }();
-    Connection connection(transport, engine, logins, 51);
+    static const ServerSettings settings = [] { ServerSettings s; s.logins.passwords["sa"] = ""; return s; }();
+    Connection connection(transport, engine, settings, 51);
     connection.run();
     return 0;
 }
