@@ -46,6 +46,21 @@ QString renderValue(const qts::Value &v, qts::XType type)
     }
     case K::Text: return QString::fromUtf8(v.bytes.data(), qsizetype(v.bytes.size()));
     case K::Bytes: return hex(v.bytes);
+    case K::Time: {
+        // Every part, whatever the column's scale: date, time to 100 ns, offset.
+        const QDate d = QDate(1900, 1, 1).addDays(v.days);
+        const qint64 seconds = qint64(v.hns / 10000000);
+        const QString time = QString::asprintf("%02lld:%02lld:%02lld.%07lld", seconds / 3600, seconds / 60 % 60, seconds % 60,
+                                               qint64(v.hns % 10000000));
+        const int off = v.offset < 0 ? -v.offset : v.offset;
+        const QString offset = QString::asprintf("%c%02d:%02d", v.offset < 0 ? '-' : '+', off / 60, off % 60);
+        switch (type) {
+        case qts::XType::Date: return d.toString("yyyy-MM-dd");
+        case qts::XType::Time: return time;
+        case qts::XType::DateTimeOffset: return d.toString("yyyy-MM-dd") + " " + time + " " + offset;
+        default: return d.toString("yyyy-MM-dd") + " " + time;
+        }
+    }
     }
     return {};
 }
@@ -94,9 +109,12 @@ void RecordingSink::databaseChanged(const std::string &newName, const std::strin
     r_.events << "use:" + QString::fromStdString(newName);
 }
 
-EngineFixture::EngineFixture(bool demo)
+EngineFixture::EngineFixture(bool demo, int year)
 {
-    engine_ = qts::createEngine(dir_.path().toStdString(), demo);
+    const qts::ServerVersion *release = qts::findServerVersion(year);
+    if (!release)
+        qFatal("no release %d", year);
+    engine_ = qts::createEngine(dir_.path().toStdString(), demo, *release);
     session_ = engine_->openSession("sa", "");
 }
 

@@ -64,7 +64,8 @@ private:
 
 class EngineFixture {
 public:
-    explicit EngineFixture(bool demo = false);
+    // year: the SQL Server release the engine plays (2000 by default).
+    explicit EngineFixture(bool demo = false, int year = 2000);
     Recorded run(const QString &sql);
     // The first result's rows of a batch that must not fail.
     QStringList query(const QString &sql);

@@ -72,6 +72,13 @@ std::optional<int> compareValues(const TypedValue &aRaw, const TypedValue &bRaw,
         return sign((ua % pow10i(sa)) * pow10i(s - sa), (ub % pow10i(sb)) * pow10i(s - sb));
     }
     switch (a.v.kind) {
+    case Value::Kind::Time: {
+        // datetimeoffset values compare as instants: local time less the offset.
+        const auto instant = [](const Value &v) {
+            return __int128(v.days) * __int128(kHnsPerDay) + __int128(v.hns) - __int128(v.offset) * 600000000;
+        };
+        return sign(instant(a.v), instant(b.v));
+    }
     case Value::Kind::Float: return sign(a.v.f, b.v.f);
     case Value::Kind::DateTime:
         if (a.v.days != b.v.days)
@@ -133,6 +140,12 @@ void appendKey(std::string &out, const TypedValue &tv)
         be(std::uint32_t(v.days) ^ 0x80000000u, 4);
         be(v.ticks, 4);
         break;
+    case Value::Kind::Time: {
+        const std::int64_t instant = std::int64_t(v.days) * std::int64_t(kHnsPerDay) + std::int64_t(v.hns) -
+                                     std::int64_t(v.offset) * 600000000LL;
+        be(std::uint64_t(instant) ^ 0x8000000000000000ULL, 8);
+        break;
+    }
     case Value::Kind::Text: {
         std::string f = collationInfo(tv.t.collation).caseSensitive ? v.bytes : foldCase(v.bytes);
         while (!f.empty() && f.back() == ' ')

@@ -22,15 +22,24 @@
 
 namespace qts {
 
-// syscolumns.xtype codes, the 25 types the tool knows.
+// syscolumns.xtype codes: the 25 types of SQL Server 2000, the date and
+// time types of 2008 and xml (2005). The CLR system types of 2008 share
+// xtype 240; here each is its user type id (128 hierarchyid, 129 geometry,
+// 130 geography), which no system type uses. varchar, nvarchar and
+// varbinary with length -1 are the (max) types of 2005.
 enum class XType : std::uint8_t {
-    Image = 34, Text = 35, UniqueIdentifier = 36, TinyInt = 48, SmallInt = 52,
+    Image = 34, Text = 35, UniqueIdentifier = 36, Date = 40, Time = 41,
+    DateTime2 = 42, DateTimeOffset = 43, TinyInt = 48, SmallInt = 52,
     Int = 56, SmallDateTime = 58, Real = 59, Money = 60, DateTime = 61,
     Float = 62, SqlVariant = 98, NText = 99, Bit = 104, Decimal = 106,
-    Numeric = 108, SmallMoney = 122, BigInt = 127, VarBinary = 165,
-    VarChar = 167, Binary = 173, Char = 175, Timestamp = 189, NVarChar = 231,
-    NChar = 239,
+    Numeric = 108, SmallMoney = 122, BigInt = 127, HierarchyId = 128,
+    Geometry = 129, Geography = 130, VarBinary = 165, VarChar = 167,
+    Binary = 173, Char = 175, Timestamp = 189, NVarChar = 231, NChar = 239,
+    Xml = 241,
 };
+
+// The catalogue's length of a (max) type.
+inline constexpr std::int32_t kMaxLength = -1;
 
 // One value of a column, already converted to the column's type.
 struct Value {
@@ -41,9 +50,13 @@ struct Value {
         Decimal,  // decimal, numeric, money, smallmoney: unscaled / 10^scale
         DateTime, // datetime, smalldatetime: days since 1900-01-01 (negative
                   // before it) and ticks of 1/300 s since midnight
-        Text,     // char, varchar, text, nchar, nvarchar, ntext: bytes in UTF-8
-        Bytes,    // binary, varbinary, image, timestamp: raw bytes;
+        Text,     // char, varchar, text, nchar, nvarchar, ntext, xml: bytes in UTF-8
+        Bytes,    // binary, varbinary, image, timestamp, the CLR types: raw bytes;
                   // uniqueidentifier: 16 bytes in SQL Server's storage order
+        Time,     // date, time, datetime2, datetimeoffset: days since
+                  // 1900-01-01 (0001-01-01 is -693595), hns 100 ns units since
+                  // midnight, offset in minutes (datetimeoffset: days and hns
+                  // are the local date and time at that offset)
     };
     Kind kind = Kind::Null;
     std::int64_t i = 0;
@@ -52,13 +65,15 @@ struct Value {
     std::uint8_t scale = 0;
     std::int32_t days = 0;
     std::uint32_t ticks = 0;
+    std::uint64_t hns = 0;
+    std::int16_t offset = 0;
     std::string bytes;
     // A sql_variant value keeps the type it was given as (Int, Decimal,
     // DateTime, Text, Float, Bytes); variantType says which SQL type that
     // is, with its precision (decimal), declared length in bytes (character
     // and binary types) and collation (character types).
     XType variantType = XType::SqlVariant;
-    std::uint8_t variantPrecision = 0;
+    std::uint8_t variantPrecision = 0; // decimal; the scale of time, datetime2, datetimeoffset
     std::int32_t variantLength = 0;
     std::uint8_t variantCollation = kServerCollation;
 
@@ -69,9 +84,9 @@ struct Value {
 struct ColumnInfo {
     std::string name;          // UTF-8
     XType type = XType::Int;
-    std::int32_t length = 4;   // storage length in bytes (nvarchar: 2 x chars)
+    std::int32_t length = 4;   // storage length in bytes (nvarchar: 2 x chars; -1: a (max) type)
     std::uint8_t precision = 0;
-    std::uint8_t scale = 0;
+    std::uint8_t scale = 0;    // also the fractional-second digits of time, datetime2, datetimeoffset
     bool nullable = true;
     bool identity = false;
     bool computed = false;

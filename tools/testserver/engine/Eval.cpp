@@ -39,15 +39,30 @@ TypeInfo decimalOf(int p, int s)
     return t;
 }
 
+const char *operatorName(const std::string &op)
+{
+    return op == "+" ? "add" : op == "-" ? "subtract" : op == "*" ? "multiply" : op == "/" ? "divide" : op == "%" ? "modulo"
+         : op == "&" ? "boolean AND" : op == "|" ? "boolean OR" : "boolean XOR";
+}
+
 TypeInfo arithmeticType(const std::string &op, const TypeInfo &a, const TypeInfo &b)
 {
+    for (const TypeInfo *t : {&a, &b})
+        if (t->type == XType::Xml || isClrType(t->type))
+            fail(402, 16, "The data types " + typeName(a.type) + " and " + typeName(b.type) + " are incompatible in the "
+                              + operatorName(op) + " operator.", true);
     if (op == "+" && isStringType(a.type) && isStringType(b.type)) {
+        // A (max) operand makes the result (max); otherwise it is cut at 8,000 bytes.
+        const bool max = isMaxType(a) || isMaxType(b);
         if (isUnicodeType(a.type) || isUnicodeType(b.type)) {
             const int la = isUnicodeType(a.type) ? a.length / 2 : a.length, lb = isUnicodeType(b.type) ? b.length / 2 : b.length;
-            return TypeInfo{XType::NVarChar, 2 * std::min(4000, la + lb), 0, 0};
+            return TypeInfo{XType::NVarChar, max ? kMaxLength : 2 * std::min(4000, la + lb), 0, 0};
         }
-        return TypeInfo{XType::VarChar, std::min(8000, a.length + b.length), 0, 0};
+        return TypeInfo{XType::VarChar, max ? kMaxLength : std::min(8000, a.length + b.length), 0, 0};
     }
+    // Only datetime and smalldatetime take part in arithmetic; the 2008 types do not.
+    if (isTimeType(a.type) || isTimeType(b.type))
+        operandClash(isTimeType(a.type) ? a : b, isTimeType(a.type) ? b : a);
     if ((op == "+" || op == "-") && (isDateType(a.type) || isDateType(b.type)))
         return isDateType(a.type) ? a : b;
     const TypeInfo &hi = typePrecedence(a.type) >= typePrecedence(b.type) ? a : b;
@@ -74,7 +89,7 @@ TypeInfo arithmeticType(const std::string &op, const TypeInfo &a, const TypeInfo
         return TypeInfo{XType::Int, 4, 10, 0};
     if (isIntegerType(hi.type))
         return hi;
-    fail(403, 16, "Invalid operator for data type. Operator equals " + std::string(op == "+" ? "add" : op == "-" ? "subtract" : op == "*" ? "multiply" : op == "/" ? "divide" : "modulo") + ", type equals " + typeName(hi.type) + ".", true);
+    fail(403, 16, "Invalid operator for data type. Operator equals " + std::string(operatorName(op)) + ", type equals " + typeName(hi.type) + ".", true);
 }
 
 } // namespace
@@ -83,7 +98,7 @@ TypeInfo typeFromSpec(const TypeSpec &spec, bool inCast)
 {
     int a1 = spec.arg1;
     const std::string n = toLowerAscii(spec.name);
-    if (inCast && a1 < 0 && (n == "char" || n == "varchar" || n == "nchar" || n == "nvarchar" || n == "binary" || n == "varbinary"))
+    if (inCast && a1 == -1 && (n == "char" || n == "varchar" || n == "nchar" || n == "nvarchar" || n == "binary" || n == "varbinary"))
         a1 = 30;
     return typeFromName(spec.name, a1, spec.arg2);
 }
@@ -106,11 +121,22 @@ TypeInfo comparisonType(const TypeInfo &a, const TypeInfo &b, std::uint8_t colla
     return t;
 }
 
-void comparable(const Expr &a, const Expr &b)
+void comparable(const Expr &a, const Expr &b, const char *operation)
 {
-    // IS NULL and LIKE are all that text, ntext and image allow.
-    if (isLobType(a.type.type) || isLobType(b.type.type))
+    if (a.type.type == XType::Xml || b.type.type == XType::Xml)
+        fail(305, 16, "The XML data type cannot be compared or sorted, except when using the IS NULL operator.", true);
+    for (const Expr *e : {&a, &b})
+        if (e->type.type == XType::Geography || e->type.type == XType::Geometry)
+            fail(403, 16, "Invalid operator for data type. Operator equals " + std::string(operation) + ", type equals "
+                              + typeName(e->type.type) + ".", true);
+    // IS NULL and LIKE are all that text, ntext and image allow; SQL Server
+    // 2008 and later word it as a type mismatch.
+    if (isLobType(a.type.type) || isLobType(b.type.type)) {
+        if (currentServerVersion().atLeast(2008))
+            fail(402, 16, "The data types " + typeName(a.type.type) + " and " + typeName(b.type.type)
+                              + " are incompatible in the " + operation + " operator.", true);
         fail(306, 16, "The text, ntext, and image data types cannot be compared or sorted, except when using IS NULL or LIKE operator.", true);
+    }
 }
 
 bool containsAggregate(const Expr &e)
@@ -199,6 +225,9 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
     e.aggregate = aggregate;
     if (aggregate && !e.args.empty() && isLobType(e.args[0]->type.type))
         fail(279, 16, "The text, ntext, and image data types are invalid in this subquery or aggregate expression.", true);
+    if (aggregate && !e.args.empty() && e.name != "count" &&
+        (e.args[0]->type.type == XType::Xml || e.args[0]->type.type == XType::Geography || e.args[0]->type.type == XType::Geometry))
+        fail(8117, 16, "Operand data type " + typeName(e.args[0]->type.type) + " is invalid for " + e.name + " operator.", true);
     const std::uint8_t databaseCollation = host.defaultCollation();
     switch (e.kind) {
     case Expr::Kind::Collate:
@@ -232,9 +261,15 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
         } else if (n == "char") e.type = TypeInfo{XType::Char, 1, 0, 0};
         else if (n == "nchar") e.type = TypeInfo{XType::NChar, 2, 0, 0};
         else if (n == "len" || n == "datalength" || n == "object_id" || n == "ascii" || n == "unicode" || n == "charindex") e.type = TypeInfo{XType::Int, 4, 10, 0};
-        else if (n == "getdate" || n == "current_timestamp") e.type = TypeInfo{XType::DateTime, 8, 23, 3};
+        else if (n == "getdate" || n == "current_timestamp" || n == "getutcdate") e.type = TypeInfo{XType::DateTime, 8, 23, 3};
+        else if ((n == "sysdatetime" || n == "sysutcdatetime") && currentServerVersion().atLeast(2008))
+            e.type = typeFromName("datetime2", 7, -1);
+        else if (n == "sysdatetimeoffset" && currentServerVersion().atLeast(2008))
+            e.type = typeFromName("datetimeoffset", 7, -1);
         else if (n == "newid") e.type = TypeInfo{XType::UniqueIdentifier, 16, 0, 0};
         else if (n == "scope_identity" || n == "ident_current") e.type = decimalOf(38, 0);
+        else if (n == "replicate" && isMaxType(argType(0))) e.type = argType(0);
+        else if (n == "replicate" && isUnicodeType(argType(0).type)) e.type = TypeInfo{XType::NVarChar, 8000, 0, 0};
         else if (n == "space" || n == "replicate") e.type = TypeInfo{XType::VarChar, 8000, 0, 0};
         else if (n == "sql_variant_property" || n == "databasepropertyex" || n == "serverproperty") e.type = TypeInfo{XType::SqlVariant, 8016, 0, 0};
         else e.type = TypeInfo{XType::NVarChar, 256, 0, 0};
@@ -266,7 +301,7 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
         for (const char *op : comparisons)
             if (e.op == op) {
                 e.type = TypeInfo{XType::Bit, 1, 1, 0};
-                comparable(*e.args[0], *e.args[1]);
+                comparable(*e.args[0], *e.args[1], comparisonName(e.op));
                 e.compareCollation = comparisonCollation(*e.args[0], *e.args[1], comparisonName(e.op));
                 return;
             }
@@ -277,7 +312,7 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
     }
     case Expr::Kind::InList: case Expr::Kind::Between:
         for (std::size_t i = 1; i < e.args.size(); ++i) {
-            comparable(*e.args[0], *e.args[i]);
+            comparable(*e.args[0], *e.args[i], e.kind == Expr::Kind::InList ? "equal to" : "greater than or equal to");
             e.compareCollation = comparisonCollation(*e.args[0], *e.args[i], e.kind == Expr::Kind::InList ? "equal to" : "greater than or equal to");
         }
         e.type = TypeInfo{XType::Bit, 1, 1, 0};

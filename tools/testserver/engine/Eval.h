@@ -52,8 +52,10 @@ const char *comparisonName(const std::string &op);
 // The type both sides of a comparison are brought to, for hashing
 // (character values: under the comparison's collation).
 TypeInfo comparisonType(const TypeInfo &a, const TypeInfo &b, std::uint8_t collation);
-// 306 when either side is text, ntext or image.
-void comparable(const Expr &a, const Expr &b);
+// Refuses what cannot be compared: text, ntext and image (306, or 402 from
+// SQL Server 2008), xml (305), geography and geometry (403). operation words
+// the operator as the errors do ("equal to").
+void comparable(const Expr &a, const Expr &b, const char *operation);
 
 // LIKE with % _ [set]; case-insensitive unless the collation is not.
 bool likeMatch(std::string_view text, std::string_view pattern, bool caseSensitive = false);

@@ -30,6 +30,9 @@ TypedValue arithmetic(const std::string &op, const TypedValue &a, const TypedVal
         out.v.bytes = convertValue(a, rt).v.bytes + convertValue(b, rt).v.bytes;
         if (!isUnicodeType(rt.type))
             out.v.bytes = toCodePage(out.v.bytes, collationInfo(rt.collation).codePage);
+        // Without a (max) operand the result is cut at 8,000 bytes (4,000 characters).
+        if (!isMaxType(rt))
+            out.v.bytes = utf16Prefix(out.v.bytes, std::size_t(isUnicodeType(rt.type) ? rt.length / 2 : rt.length));
         return out;
     }
     if (isDateType(rt.type)) {
@@ -229,7 +232,7 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         const TypedValue &v = arg(0);
         if (v.v.isNull()) return nul;
         if (v.v.kind == Value::Kind::Text)
-            return intValue(std::int64_t(isUnicodeType(v.t.type) ? 2 * utf16Units(v.v.bytes) : utf8Length(v.v.bytes)));
+            return intValue(std::int64_t(isUnicodeType(v.t.type) || v.t.type == XType::Xml ? 2 * utf16Units(v.v.bytes) : utf8Length(v.v.bytes)));
         if (v.v.kind == Value::Kind::Bytes)
             return intValue(std::int64_t(v.v.bytes.size()));
         return intValue(v.t.length);
@@ -281,6 +284,26 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         currentDateTime(r.v.days, r.v.ticks);
         return r;
     }
+    if (n == "sysdatetime" || n == "sysutcdatetime" || n == "sysdatetimeoffset" || n == "getutcdate") {
+        TypedValue r;
+        r.t = e.type;
+        const bool utc = n == "sysutcdatetime" || n == "getutcdate";
+        int offset = 0;
+        currentTime(r.v.days, r.v.hns, offset);
+        if (utc) {
+            std::int64_t local = std::int64_t(r.v.hns) - std::int64_t(offset) * 600000000LL;
+            if (local < 0) { local += std::int64_t(kHnsPerDay); --r.v.days; }
+            if (local >= std::int64_t(kHnsPerDay)) { local -= std::int64_t(kHnsPerDay); ++r.v.days; }
+            r.v.hns = std::uint64_t(local);
+        }
+        r.v.kind = Value::Kind::Time;
+        r.v.offset = std::int16_t(n == "sysdatetimeoffset" ? offset : 0);
+        if (n == "getutcdate") {
+            TypedValue t{r.v, typeFromName("datetime2", 7, -1)};
+            return convertValue(t, e.type);
+        }
+        return r;
+    }
     if (n == "newid") {
         static thread_local std::mt19937_64 rng{std::random_device{}()};
         std::string b(16, '\0');
@@ -300,7 +323,16 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         const std::int64_t k = convertValue(cnt, TypeInfo{XType::BigInt, 8, 19, 0}).v.i;
         const std::string unit = space ? " " : valueToText(arg(0));
         std::string s;
-        for (std::int64_t i = 0; i < k && s.size() < 8000; ++i) s += unit;
+        // Only a (max) argument gives more than 8,000 bytes (4,000 characters).
+        const bool unicode = isUnicodeType(e.type.type);
+        const std::size_t cap = isMaxType(e.type) ? std::size_t(0x7FFFFFFF) : unicode ? 4000 : 8000;
+        const std::size_t unitLength = unicode ? utf16Units(unit) : utf8Length(unit);
+        std::size_t length = 0;
+        for (std::int64_t i = 0; i < k && length < cap && unitLength > 0; ++i) {
+            s += unit;
+            length += unitLength;
+        }
+        if (length > cap) s = utf16Prefix(s, cap);
         return text(s, e.type);
     }
     if (n == "ascii" || n == "unicode") {

@@ -89,7 +89,7 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
         meta->pkName = st.constraintName.empty() ? "-" : st.constraintName;
     }
     for (auto &c : meta->columns)
-        if (c.pkOrdinal > 0 && isLobType(c.type.type))
+        if (c.pkOrdinal > 0 && (isLargeType(c.type) || c.type.type == XType::Geography || c.type.type == XType::Geometry))
             fail(1919, 16, "Column '" + c.name + "' in table '" + st.table.name + "' is of a type that is invalid for use as a key column in an index.");
     // Computed columns take the type of their expression.
     std::vector<Scope> scopes{Scope{meta.get(), meta->name, "", 0}};

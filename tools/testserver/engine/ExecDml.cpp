@@ -2,6 +2,7 @@
 
 #include "Executor.h"
 
+#include <cstdio>
 #include <unordered_set>
 
 namespace qts {
@@ -88,6 +89,31 @@ std::string Executor::keyOf(const TableMeta &meta, const Row &row) const
     for (int c : meta.keyColumns())
         appendKey(key, TypedValue{row[std::size_t(c)], meta.columns[std::size_t(c)].type});
     return key;
+}
+
+Value Executor::columnValue(const TypedValue &v, const Target &t, const ColumnMeta &column)
+{
+    try {
+        return convertValue(v, column.type, -1, true).v;
+    } catch (SqlFailure &f) {
+        if (f.number != 8152 || !currentServerVersion().atLeast(2019))
+            throw;
+        std::string table = qualifiedName(t);
+        if (t.var && !t.var->temp) {
+            // A table variable is a #table of tempdb with a made-up name.
+            std::uint32_t h = 2166136261u;
+            for (const char c : foldCase(t.meta->name))
+                h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+            char name[16];
+            std::snprintf(name, sizeof name, "#%08X", h);
+            table = std::string("tempdb.dbo.") + name;
+        }
+        f.number = 2628;
+        f.state = 1;
+        f.text = "String or binary data would be truncated in table '" + table + "', column '" + column.name
+                 + "'. Truncated value: '" + f.truncatedValue + "'.";
+        throw;
+    }
 }
 
 void Executor::duplicateKey(const TableMeta &meta) const
@@ -272,7 +298,7 @@ void Executor::insertRows(Target &t, const std::vector<int> &cols, const std::ve
                     fail(273, 16, "Cannot insert a non-null value into a timestamp column. Use INSERT with a column list or with a default of NULL for the timestamp column.");
                 continue;
             }
-            full[c] = convertValue(src[k], cm.type, -1, true).v;
+            full[c] = columnValue(src[k], t, cm);
             given[c] = true;
         }
         for (std::size_t c = 0; c < n; ++c) {
@@ -291,7 +317,7 @@ void Executor::insertRows(Target &t, const std::vector<int> &cols, const std::ve
                 full[c].kind = Value::Kind::Bytes;
                 full[c].bytes = timestampBytes(++dbts);
             } else if (cm.defaultExpr) {
-                full[c] = convertValue(evalExpr(*cm.defaultExpr, {}, *this), cm.type, -1, true).v;
+                full[c] = columnValue(evalExpr(*cm.defaultExpr, {}, *this), t, cm);
             }
         }
         if (explicitIdentity && !full[std::size_t(idc)].isNull()) {

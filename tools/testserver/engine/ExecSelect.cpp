@@ -119,23 +119,36 @@ void Executor::select(SelectStmt &st)
             bindExpr(*o.expr, scopes, *this);
             k.expr = o.expr.get();
         }
-        if (isLobType(k.expr ? k.expr->type.type : infos[std::size_t(k.out)].type))
+        const XType sorted = k.expr ? k.expr->type.type : infos[std::size_t(k.out)].type;
+        if (isLobType(sorted))
             fail(306, 16, "The text, ntext, and image data types cannot be compared or sorted, except when using IS NULL or LIKE operator.", true);
+        if (sorted == XType::Xml)
+            fail(305, 16, "The XML data type cannot be compared or sorted, except when using the IS NULL operator.", true);
+        if (sorted == XType::Geography || sorted == XType::Geometry)
+            fail(403, 16, "Invalid operator for data type. Operator equals sort, type equals " + typeName(sorted) + ".", true);
         keys.push_back(k);
     }
 
     if (st.distinct)
-        for (const ColumnInfo &ci : infos)
+        for (const ColumnInfo &ci : infos) {
             if (isLobType(ci.type))
                 fail(8163, 16, "The text, ntext, or image data type cannot be selected as DISTINCT.", true);
-    // text, ntext and image values leave cut to the session's TEXTSIZE.
-    std::vector<std::size_t> lobs;
-    for (std::size_t i = 0; i < infos.size(); ++i)
-        if (isLobType(infos[i].type))
-            lobs.push_back(i);
+            if (ci.type == XType::Xml || ci.type == XType::Geography || ci.type == XType::Geometry)
+                fail(421, 16, "The " + typeName(ci.type) + " data type cannot be selected as DISTINCT because it is not comparable.", true);
+        }
+    // text, ntext, image and (max) values leave cut to the session's TEXTSIZE:
+    // varchar(max) as text, nvarchar(max) as ntext, varbinary(max) as image.
+    std::vector<std::pair<std::size_t, XType>> lobs;
+    for (std::size_t i = 0; i < infos.size(); ++i) {
+        const XType t = infos[i].type;
+        if (isLobType(t))
+            lobs.emplace_back(i, t);
+        else if (infos[i].length == kMaxLength && (t == XType::VarChar || t == XType::NVarChar || t == XType::VarBinary))
+            lobs.emplace_back(i, t == XType::VarChar ? XType::Text : t == XType::NVarChar ? XType::NText : XType::Image);
+    }
     const auto send = [&](Row &row) {
-        for (std::size_t i : lobs)
-            cutToTextSize(row[i], infos[i].type, s_.textsize);
+        for (const auto &[i, asType] : lobs)
+            cutToTextSize(row[i], asType, s_.textsize);
         sendRow(row);
     };
 

@@ -76,7 +76,7 @@ void Executor::update(UpdateStmt &st)
         Row row = old;
         for (const auto &[c, e] : sets) {
             const ColumnMeta &cm = meta.columns[std::size_t(c)];
-            row[std::size_t(c)] = convertValue(evalExpr(*e, rows, *this), cm.type, -1, true).v;
+            row[std::size_t(c)] = columnValue(evalExpr(*e, rows, *this), target, cm);
             if (!cm.nullable && row[std::size_t(c)].isNull())
                 failTerminated(515, 16, "Cannot insert the value NULL into column '" + cm.name + "', table '" + qualifiedName(target) + "'; column does not allow nulls. UPDATE fails.");
         }

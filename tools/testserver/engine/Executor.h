@@ -59,6 +59,9 @@ private:
     // Rows of a SELECT used as a source (INSERT ... SELECT), with their types.
     void collect(SelectStmt &st, std::vector<std::vector<TypedValue>> &rows);
     std::string qualifiedName(const Target &t) const;
+    // A value converted for a column of t; a value too long is 8152, or
+    // from SQL Server 2019 on 2628, which names the table, column and value.
+    Value columnValue(const TypedValue &v, const Target &t, const ColumnMeta &column);
     std::string keyOf(const TableMeta &meta, const Row &row) const;
     [[noreturn]] void duplicateKey(const TableMeta &meta) const;
 

@@ -25,9 +25,23 @@ TypeSpec Parser::typeSpec()
     } else if ((iequals(t.name, "char") || iequals(t.name, "character")) && acceptWord("VARYING"))
         t.name = "character varying";
     if (acceptSym("(")) {
+        // (max): varchar, nvarchar and varbinary from SQL Server 2005 on.
+        const std::string lower = toLowerAscii(t.name);
+        const bool maxable = lower == "varchar" || lower == "nvarchar" || lower == "varbinary" || lower == "character varying" ||
+                             lower == "char varying" || lower == "national character varying" || lower == "national char varying";
+        if (maxable && isWord("MAX") && currentServerVersion().atLeast(2005)) {
+            ++i_;
+            t.arg1 = kMaxArgument;
+            expectSym(")");
+            return t;
+        }
         if (cur().kind != Token::Kind::Number)
             syntaxError();
         t.arg1 = std::atoi(cur().text.c_str());
+        if ((lower == "time" || lower == "datetime2" || lower == "datetimeoffset") && currentServerVersion().atLeast(2008) &&
+            (cur().text.size() > 2 || t.arg1 > 7))
+            throw ParseFailure{1002, "Line " + std::to_string(cur().line) + ": Specified scale " + cur().text + " is invalid.",
+                               cur().line, 16};
         ++i_;
         if (acceptSym(",")) {
             if (cur().kind != Token::Kind::Number)

@@ -349,9 +349,27 @@ void bindValue(sqlite3_stmt *st, int index, const Value &v, const TypeInfo &t)
             blob.append(reinterpret_cast<const char *>(&v.days), 4);
             blob.append(reinterpret_cast<const char *>(&v.ticks), 4);
             break;
+        case Value::Kind::Time:
+            blob.append(reinterpret_cast<const char *>(&v.days), 4);
+            blob.append(reinterpret_cast<const char *>(&v.hns), 8);
+            blob.append(reinterpret_cast<const char *>(&v.offset), 2);
+            break;
         default: blob += v.bytes; break;
         }
         sqlite3_bind_blob(st, index, blob.data(), int(blob.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    if (v.kind == Value::Kind::Time) {
+        // The local date and time in 100 ns units, and a datetimeoffset's offset after it.
+        const std::int64_t local = std::int64_t(v.days) * std::int64_t(kHnsPerDay) + std::int64_t(v.hns);
+        if (t.type != XType::DateTimeOffset) {
+            sqlite3_bind_int64(st, index, local);
+        } else {
+            char blob[10];
+            std::memcpy(blob, &local, 8);
+            std::memcpy(blob + 8, &v.offset, 2);
+            sqlite3_bind_blob(st, index, blob, 10, SQLITE_TRANSIENT);
+        }
         return;
     }
     switch (v.kind) {
@@ -368,7 +386,7 @@ void bindValue(sqlite3_stmt *st, int index, const Value &v, const TypeInfo &t)
     case Value::Kind::DateTime: sqlite3_bind_int64(st, index, std::int64_t(v.days) * 4294967296LL + v.ticks); break;
     case Value::Kind::Text: sqlite3_bind_text(st, index, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT); break;
     case Value::Kind::Bytes: sqlite3_bind_blob(st, index, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT); break;
-    case Value::Kind::Null: break;
+    case Value::Kind::Null: case Value::Kind::Time: break;
     }
 }
 
@@ -416,8 +434,32 @@ void readValue(sqlite3_stmt *st, int index, const TypeInfo &t, Value &out)
             std::memcpy(&out.days, v, 4);
             std::memcpy(&out.ticks, v + 4, 4);
             break;
+        case Value::Kind::Time:
+            std::memcpy(&out.days, v, 4);
+            std::memcpy(&out.hns, v + 4, 8);
+            std::memcpy(&out.offset, v + 12, 2);
+            break;
         default: out.bytes.assign(v, size); break;
         }
+        return;
+    }
+    if (isTimeType(x)) {
+        std::int64_t local = 0;
+        out.offset = 0;
+        if (x == XType::DateTimeOffset) {
+            const auto *p = static_cast<const char *>(sqlite3_column_blob(st, index));
+            if (p && sqlite3_column_bytes(st, index) == 10) {
+                std::memcpy(&local, p, 8);
+                std::memcpy(&out.offset, p + 8, 2);
+            }
+        } else {
+            local = sqlite3_column_int64(st, index);
+        }
+        out.kind = Value::Kind::Time;
+        const auto perDay = std::int64_t(kHnsPerDay);
+        const std::int64_t days = local >= 0 ? local / perDay : -((-local + perDay - 1) / perDay);
+        out.days = std::int32_t(days);
+        out.hns = std::uint64_t(local - days * perDay);
         return;
     }
     if (isIntegerType(x)) {
@@ -447,7 +489,7 @@ void readValue(sqlite3_stmt *st, int index, const TypeInfo &t, Value &out)
         std::int64_t days = v >= 0 ? v / 4294967296LL : -((-v + 4294967295LL) / 4294967296LL);
         out.days = std::int32_t(days);
         out.ticks = std::uint32_t(v - days * 4294967296LL);
-    } else if (isStringType(x)) {
+    } else if (isStringType(x) || x == XType::Xml) {
         out.kind = Value::Kind::Text;
         const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st, index));
         out.bytes.assign(p ? p : "", std::size_t(sqlite3_column_bytes(st, index)));
@@ -456,6 +498,18 @@ void readValue(sqlite3_stmt *st, int index, const TypeInfo &t, Value &out)
         const auto *p = static_cast<const char *>(sqlite3_column_blob(st, index));
         out.bytes.assign(p ? p : "", std::size_t(sqlite3_column_bytes(st, index)));
     }
+}
+
+void currentTime(std::int32_t &days, std::uint64_t &hns, int &offsetMinutes)
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t tt = std::chrono::system_clock::to_time_t(now);
+    std::tm lt{};
+    localtime_r(&tt, &lt);
+    const auto sub = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count() % 1000000000 / 100;
+    days = daysFromCivil(lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday);
+    hns = std::uint64_t(lt.tm_hour * 3600 + lt.tm_min * 60 + lt.tm_sec) * 10000000ULL + std::uint64_t(sub);
+    offsetMinutes = int(lt.tm_gmtoff / 60);
 }
 
 void currentDateTime(std::int32_t &days, std::uint32_t &ticks)

@@ -144,5 +144,7 @@ void setMetaValue(Sql &sql, const char *key, const std::string &value);
 std::shared_ptr<Expr> parseStoredExpr(const std::string &text);
 // Now, as datetime days and ticks (local time).
 void currentDateTime(std::int32_t &days, std::uint32_t &ticks);
+// Now, local, to 100 ns, and the local offset from UTC in minutes.
+void currentTime(std::int32_t &days, std::uint64_t &hns, int &offsetMinutes);
 
 } // namespace qts

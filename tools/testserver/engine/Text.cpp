@@ -127,6 +127,28 @@ std::size_t utf16Units(std::string_view s)
     return n;
 }
 
+std::string utf8ToUtf16(std::string_view s)
+{
+    std::string out;
+    out.reserve(2 * s.size());
+    const auto unit = [&out](char32_t u) {
+        out += char(u & 0xFF);
+        out += char((u >> 8) & 0xFF);
+    };
+    std::size_t i = 0;
+    while (i < s.size()) {
+        char32_t c = nextCodePoint(s, i);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            unit(0xD800 + (c >> 10));
+            unit(0xDC00 + (c & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 std::string utf16Prefix(std::string_view s, std::size_t n)
 {
     std::size_t i = 0, units = 0;

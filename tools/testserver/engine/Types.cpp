@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace qts {
 
@@ -35,34 +36,43 @@ struct TypeEntry {
     std::int32_t length;
     std::uint8_t precision;
     std::uint8_t scale;
+    int since; // the first release that has it
 };
 
 const TypeEntry kTypes[] = {
-    {"image", XType::Image, 16, 0, 0},
-    {"text", XType::Text, 16, 0, 0},
-    {"uniqueidentifier", XType::UniqueIdentifier, 16, 0, 0},
-    {"tinyint", XType::TinyInt, 1, 3, 0},
-    {"smallint", XType::SmallInt, 2, 5, 0},
-    {"int", XType::Int, 4, 10, 0},
-    {"smalldatetime", XType::SmallDateTime, 4, 16, 0},
-    {"real", XType::Real, 4, 24, 0},
-    {"money", XType::Money, 8, 19, 4},
-    {"datetime", XType::DateTime, 8, 23, 3},
-    {"float", XType::Float, 8, 53, 0},
-    {"sql_variant", XType::SqlVariant, 8016, 0, 0},
-    {"ntext", XType::NText, 16, 0, 0},
-    {"bit", XType::Bit, 1, 1, 0},
-    {"decimal", XType::Decimal, 9, 18, 0},
-    {"numeric", XType::Numeric, 9, 18, 0},
-    {"smallmoney", XType::SmallMoney, 4, 10, 4},
-    {"bigint", XType::BigInt, 8, 19, 0},
-    {"varbinary", XType::VarBinary, 1, 0, 0},
-    {"varchar", XType::VarChar, 1, 0, 0},
-    {"binary", XType::Binary, 1, 0, 0},
-    {"char", XType::Char, 1, 0, 0},
-    {"timestamp", XType::Timestamp, 8, 0, 0},
-    {"nvarchar", XType::NVarChar, 2, 0, 0},
-    {"nchar", XType::NChar, 2, 0, 0},
+    {"image", XType::Image, 16, 0, 0, 2000},
+    {"text", XType::Text, 16, 0, 0, 2000},
+    {"uniqueidentifier", XType::UniqueIdentifier, 16, 0, 0, 2000},
+    {"date", XType::Date, 3, 10, 0, 2008},
+    {"time", XType::Time, 5, 16, 7, 2008},
+    {"datetime2", XType::DateTime2, 8, 27, 7, 2008},
+    {"datetimeoffset", XType::DateTimeOffset, 10, 34, 7, 2008},
+    {"tinyint", XType::TinyInt, 1, 3, 0, 2000},
+    {"smallint", XType::SmallInt, 2, 5, 0, 2000},
+    {"int", XType::Int, 4, 10, 0, 2000},
+    {"smalldatetime", XType::SmallDateTime, 4, 16, 0, 2000},
+    {"real", XType::Real, 4, 24, 0, 2000},
+    {"money", XType::Money, 8, 19, 4, 2000},
+    {"datetime", XType::DateTime, 8, 23, 3, 2000},
+    {"float", XType::Float, 8, 53, 0, 2000},
+    {"sql_variant", XType::SqlVariant, 8016, 0, 0, 2000},
+    {"ntext", XType::NText, 16, 0, 0, 2000},
+    {"bit", XType::Bit, 1, 1, 0, 2000},
+    {"decimal", XType::Decimal, 9, 18, 0, 2000},
+    {"numeric", XType::Numeric, 9, 18, 0, 2000},
+    {"smallmoney", XType::SmallMoney, 4, 10, 4, 2000},
+    {"bigint", XType::BigInt, 8, 19, 0, 2000},
+    {"hierarchyid", XType::HierarchyId, 892, 0, 0, 2008},
+    {"geometry", XType::Geometry, kMaxLength, 0, 0, 2008},
+    {"geography", XType::Geography, kMaxLength, 0, 0, 2008},
+    {"varbinary", XType::VarBinary, 1, 0, 0, 2000},
+    {"varchar", XType::VarChar, 1, 0, 0, 2000},
+    {"binary", XType::Binary, 1, 0, 0, 2000},
+    {"char", XType::Char, 1, 0, 0, 2000},
+    {"timestamp", XType::Timestamp, 8, 0, 0, 2000},
+    {"nvarchar", XType::NVarChar, 2, 0, 0, 2000},
+    {"nchar", XType::NChar, 2, 0, 0, 2000},
+    {"xml", XType::Xml, kMaxLength, 0, 0, 2005},
 };
 
 const TypeEntry *entryFor(XType t)
@@ -110,15 +120,31 @@ TypeInfo typeFromName(const std::string &rawName, int arg1, int arg2)
         TypeInfo t{XType::NVarChar, 256, 0, 0};
         return t;
     }
+    const ServerVersion &release = currentServerVersion();
     const TypeEntry *entry = nullptr;
     for (const auto &e : kTypes)
-        if (name == e.name)
+        if (name == e.name && release.atLeast(e.since))
             entry = &e;
     if (!entry)
-        fail(2715, 16, "Column or parameter #1: Cannot find data type " + rawName + ".");
+        fail(2715, 16, std::string(release.atLeast(2005) ? "Column, parameter, or variable" : "Column or parameter")
+                           + " #1: Cannot find data type " + rawName + ".");
     TypeInfo t{entry->type, entry->length, entry->precision, entry->scale};
+    const bool maxLength = arg1 == kMaxArgument;
+    if (maxLength && (!release.atLeast(2005) || !(t.type == XType::VarChar || t.type == XType::NVarChar || t.type == XType::VarBinary)))
+        fail(102, 15, "Incorrect syntax near 'max'.", true);
     switch (t.type) {
+    case XType::Time: case XType::DateTime2: case XType::DateTimeOffset: {
+        const int n = arg1 < 0 ? 7 : arg1;
+        if (n > 7)
+            fail(1002, 16, "Line 1: Specified scale " + std::to_string(n) + " is invalid.", true);
+        setTimeScale(t, n);
+        break;
+    }
     case XType::Char: case XType::VarChar: case XType::Binary: case XType::VarBinary: {
+        if (maxLength) {
+            t.length = kMaxLength;
+            break;
+        }
         const int n = arg1 < 0 ? 1 : arg1;
         if (n < 1 || n > 8000)
             fail(131, 15, "The size (" + std::to_string(n) + ") given to the type '" + name + "' exceeds the maximum allowed for any data type (8000).");
@@ -126,6 +152,10 @@ TypeInfo typeFromName(const std::string &rawName, int arg1, int arg2)
         break;
     }
     case XType::NChar: case XType::NVarChar: {
+        if (maxLength) {
+            t.length = kMaxLength;
+            break;
+        }
         const int n = arg1 < 0 ? 1 : arg1;
         if (n < 1 || n > 4000)
             fail(2717, 16, "The size (" + std::to_string(n) + ") given to the parameter '" + name + "' exceeds the maximum allowed (4000).");
@@ -156,14 +186,33 @@ TypeInfo typeFromName(const std::string &rawName, int arg1, int arg2)
     return t;
 }
 
+void setTimeScale(TypeInfo &t, int scale)
+{
+    // Digits of the fraction: its storage (3, 4 or 5 bytes of time) and the
+    // characters of the text form.
+    const int timeBytes = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+    const int fraction = scale > 0 ? scale + 1 : 0;
+    t.scale = std::uint8_t(scale);
+    switch (t.type) {
+    case XType::Time: t.length = timeBytes; t.precision = std::uint8_t(8 + fraction); break;
+    case XType::DateTime2: t.length = timeBytes + 3; t.precision = std::uint8_t(19 + fraction); break;
+    case XType::DateTimeOffset: t.length = timeBytes + 5; t.precision = std::uint8_t(26 + fraction); break;
+    default: break;
+    }
+}
+
 std::string typeDisplay(const TypeInfo &t)
 {
     std::string n = typeName(t.type);
+    if (isMaxType(t))
+        return n + "(max)";
     switch (t.type) {
     case XType::Char: case XType::VarChar: case XType::Binary: case XType::VarBinary:
         return n + "(" + std::to_string(t.length) + ")";
     case XType::NChar: case XType::NVarChar:
         return n + "(" + std::to_string(t.length / 2) + ")";
+    case XType::Time: case XType::DateTime2: case XType::DateTimeOffset:
+        return n + "(" + std::to_string(t.scale) + ")";
     case XType::Decimal: case XType::Numeric:
         return n + "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
     default:
@@ -187,36 +236,34 @@ bool isExactNumeric(XType t)
 }
 bool isNumericType(XType t) { return isIntegerType(t) || isExactNumeric(t) || t == XType::Float || t == XType::Real; }
 bool isDateType(XType t) { return t == XType::DateTime || t == XType::SmallDateTime; }
+bool isTimeType(XType t)
+{
+    return t == XType::Date || t == XType::Time || t == XType::DateTime2 || t == XType::DateTimeOffset;
+}
 bool isLobType(XType t) { return t == XType::Text || t == XType::NText || t == XType::Image; }
+bool isMaxType(const TypeInfo &t)
+{
+    return t.length == kMaxLength && (t.type == XType::VarChar || t.type == XType::NVarChar || t.type == XType::VarBinary);
+}
+bool isClrType(XType t) { return t == XType::HierarchyId || t == XType::Geometry || t == XType::Geography; }
+bool isLargeType(const TypeInfo &t) { return isLobType(t.type) || isMaxType(t) || t.type == XType::Xml; }
 
 int typePrecedence(XType t)
 {
-    switch (t) {
-    case XType::SqlVariant: return 25;
-    case XType::DateTime: return 24;
-    case XType::SmallDateTime: return 23;
-    case XType::Float: return 22;
-    case XType::Real: return 21;
-    case XType::Decimal: case XType::Numeric: return 20;
-    case XType::Money: return 19;
-    case XType::SmallMoney: return 18;
-    case XType::BigInt: return 17;
-    case XType::Int: return 16;
-    case XType::SmallInt: return 15;
-    case XType::TinyInt: return 14;
-    case XType::Bit: return 13;
-    case XType::NText: return 12;
-    case XType::Text: return 11;
-    case XType::Image: return 10;
-    case XType::Timestamp: return 9;
-    case XType::UniqueIdentifier: return 8;
-    case XType::NVarChar: return 7;
-    case XType::NChar: return 6;
-    case XType::VarChar: return 5;
-    case XType::Char: return 4;
-    case XType::VarBinary: return 3;
-    case XType::Binary: return 2;
-    }
+    // SQL Server's data type precedence, highest first.
+    static const XType order[] = {
+        XType::HierarchyId, XType::Geometry, XType::Geography, XType::SqlVariant, XType::Xml,
+        XType::DateTimeOffset, XType::DateTime2, XType::DateTime, XType::SmallDateTime, XType::Date, XType::Time,
+        XType::Float, XType::Real, XType::Decimal, XType::Money, XType::SmallMoney, XType::BigInt, XType::Int,
+        XType::SmallInt, XType::TinyInt, XType::Bit, XType::NText, XType::Text, XType::Image, XType::Timestamp,
+        XType::UniqueIdentifier, XType::NVarChar, XType::NChar, XType::VarChar, XType::Char, XType::VarBinary,
+        XType::Binary,
+    };
+    if (t == XType::Numeric)
+        t = XType::Decimal;
+    for (std::size_t k = 0; k < std::size(order); ++k)
+        if (order[k] == t)
+            return int(std::size(order) - k);
     return 0;
 }
 

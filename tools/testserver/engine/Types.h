@@ -19,6 +19,7 @@ struct SqlFailure {
     bool abortBatch = false;
     bool terminated = false; // followed by 3621 "The statement has been terminated."
     std::uint8_t state = 1;
+    std::string truncatedValue; // 8152: the value as the column would have cut it
 };
 
 [[noreturn]] void fail(std::int32_t number, std::uint8_t severity, std::string text, bool abortBatch = false);
@@ -39,8 +40,12 @@ struct TypedValue {
     TypeInfo t;
 };
 
-// Type by name with its arguments (-1 = not given). Throws 2715 for an unknown name.
+// Type by name with its arguments (-1 = not given, kMaxArgument = "max").
+// Throws 2715 for a name the release does not know.
+inline constexpr int kMaxArgument = -2;
 TypeInfo typeFromName(const std::string &name, int arg1, int arg2);
+// time, datetime2, datetimeoffset with `scale` fractional digits: length and precision follow.
+void setTimeScale(TypeInfo &t, int scale);
 std::string typeName(XType type);
 // "int", "varchar(50)", "decimal(18,2)", "nvarchar(20)" (characters).
 std::string typeDisplay(const TypeInfo &t);
@@ -53,8 +58,12 @@ bool isBinaryType(XType t);
 bool isIntegerType(XType t);
 bool isExactNumeric(XType t); // decimal, numeric, money, smallmoney
 bool isNumericType(XType t);  // integers, bit, exact, float, real
-bool isDateType(XType t);
+bool isDateType(XType t);     // datetime, smalldatetime
+bool isTimeType(XType t);     // date, time, datetime2, datetimeoffset
 bool isLobType(XType t);      // text, ntext, image
+bool isMaxType(const TypeInfo &t); // varchar(max), nvarchar(max), varbinary(max)
+bool isClrType(XType t);      // hierarchyid, geometry, geography
+bool isLargeType(const TypeInfo &t); // text, ntext, image, (max) types, xml
 int typePrecedence(XType t);  // higher wins
 
 // Literal constructors.
@@ -76,6 +85,22 @@ TypedValue numberLiteral(std::string_view text);
 // Throws the conversion error SQL Server gives (245, 241, 8114, 8115, 220, 8152 ...).
 // forColumn: the target is a column (8152 on truncation); else strings are cut silently.
 TypedValue convertValue(const TypedValue &in, const TypeInfo &to, int style = -1, bool forColumn = false);
+
+// Conversions of the 2005 and 2008 types (ConvertTime.cpp); `in` is not a sql_variant.
+[[noreturn]] void operandClash(const TypeInfo &from, const TypeInfo &to); // 206
+[[noreturn]] void failDateSyntax();                                       // 241, as the release words it
+[[noreturn]] void failDateRange(const TypeInfo &from, const TypeInfo &to); // 242
+TypedValue convertToTime(const TypedValue &in, const TypeInfo &to, int style);
+// A date, time, datetime2 or datetimeoffset as a datetime's days and ticks (local time).
+void timeToDateTime(const TypedValue &in, std::int32_t &days, std::uint32_t &ticks);
+TypedValue convertToXml(const TypedValue &in, const TypeInfo &to);
+TypedValue convertToClr(const TypedValue &in, const TypeInfo &to);
+
+// xml (Xml.cpp): checks that text is well-formed XML content (a document or
+// a fragment) and returns what SQL Server keeps of it (without the XML
+// declaration); throws SQL Server's 9400-series "XML parsing" errors.
+// unicode: the text came as Unicode (an encoding declaration must then not switch it).
+std::string checkXml(const std::string &utf8, bool unicode);
 
 // sql_variant (Variant.cpp): the type a value keeps, and SQL_VARIANT_PROPERTY.
 TypeInfo variantBaseType(const Value &v);
@@ -105,6 +130,8 @@ bool iequals(std::string_view a, std::string_view b);
 std::string foldCase(std::string_view utf8); // CI comparison form
 std::size_t utf8Length(std::string_view s);
 std::size_t utf16Units(std::string_view s);
+// UTF-8 to UTF-16LE bytes (surrogate pairs above U+FFFF).
+std::string utf8ToUtf16(std::string_view s);
 // The longest start of s that fits in n UTF-16 units.
 std::string utf16Prefix(std::string_view s, std::size_t n);
 // A text, ntext or image value as a result carries it under SET TEXTSIZE:
@@ -132,5 +159,24 @@ bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::ui
 std::int32_t daysFromCivil(int y, int m, int d);
 void civilFromDays(std::int32_t days, int &y, int &m, int &d);
 std::string dateTimeToText(std::int32_t days, std::uint32_t ticks, bool small);
+
+// date, time, datetime2, datetimeoffset (TimeTypes.cpp).
+inline constexpr std::uint64_t kHnsPerDay = 864000000000ULL;
+inline constexpr std::int32_t kFirstDay = -693595;  // 0001-01-01
+inline constexpr std::int32_t kLastDay = 2958463;   // 9999-12-31
+struct TimeParts {
+    std::int32_t days = 0;   // 1900-01-01 when the text names no date
+    std::uint64_t hns = 0;   // 100 ns since midnight
+    int offset = 0;          // minutes
+    int digits = 0;          // digits of the fraction as written
+    bool hasDate = false, hasTime = false, hasOffset = false;
+};
+// The language-independent forms (yyyy-mm-dd, yyyymmdd, yyyy-mm-ddThh:mi:ss.fffffff,
+// a +hh:mi or Z offset) and the numeric ones of `style`; up to seven fraction digits.
+bool parseTimeText(std::string_view text, int style, TimeParts &out, bool &outOfRange);
+// hns rounded half up to `scale` fraction digits; true when it carried into the next day.
+bool roundToScale(std::int32_t &days, std::uint64_t &hns, int scale);
+// The text of a date, time, datetime2 or datetimeoffset value (CONVERT style; -1 default).
+std::string timeValueText(const Value &v, const TypeInfo &t, int style = -1);
 
 } // namespace qts

@@ -17,6 +17,7 @@ std::int32_t dataLength(const TypeInfo &t)
     case XType::BigInt: case XType::Float: case XType::Money: case XType::DateTime: return 8;
     case XType::UniqueIdentifier: return 16;
     case XType::Decimal: case XType::Numeric: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case XType::Date: return 3;
     default: return t.length;
     }
 }
@@ -41,6 +42,9 @@ TypeInfo variantBaseType(const Value &v)
         t.precision = v.variantPrecision != 0 ? v.variantPrecision
                                               : std::uint8_t(std::max(digitCount(v.unscaled), int(v.scale)));
         t.length = dataLength(t);
+    } else if (v.kind == Value::Kind::Time) {
+        if (t.type != XType::Date)
+            setTimeScale(t, v.variantPrecision);
     } else if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Bytes) {
         if (t.type != XType::UniqueIdentifier)
             t.length = v.variantLength > 0 ? v.variantLength : std::int32_t(std::max<std::size_t>(1, v.bytes.size()));
@@ -76,12 +80,14 @@ TypedValue variantProperty(const TypedValue &value, std::string_view property)
         case XType::SmallInt: return intVariant(5);
         case XType::TinyInt: return intVariant(3);
         case XType::Bit: return intVariant(1);
+        case XType::Date: case XType::Time: case XType::DateTime2: case XType::DateTimeOffset: return intVariant(t.precision);
         default: return intVariant(0);
         }
     }
     if (iequals(property, "Scale")) {
         switch (x) {
-        case XType::Decimal: case XType::Numeric: return intVariant(t.scale);
+        case XType::Decimal: case XType::Numeric: case XType::Time: case XType::DateTime2: case XType::DateTimeOffset:
+            return intVariant(t.scale);
         case XType::Money: case XType::SmallMoney: return intVariant(4);
         case XType::DateTime: return intVariant(3);
         default: return intVariant(0);
@@ -93,7 +99,8 @@ TypedValue variantProperty(const TypedValue &value, std::string_view property)
         return isStringType(x) ? sysnameValue(collationInfo(t.collation).name) : none;
     if (iequals(property, "TotalBytes")) {
         // As TDS carries it: base type and property count, the properties, the data.
-        const std::int64_t props = isStringType(x) ? 7 : (isBinaryType(x) || x == XType::Decimal || x == XType::Numeric) ? 2 : 0;
+        const std::int64_t props = isStringType(x) ? 7 : (isBinaryType(x) || x == XType::Decimal || x == XType::Numeric) ? 2
+                                 : (isTimeType(x) && x != XType::Date) ? 1 : 0;
         std::int64_t data = dataLength(t);
         if (isStringType(x) || isBinaryType(x))
             data = isUnicodeType(x) ? 2 * std::int64_t(utf16Units(v.v.bytes)) : std::int64_t(v.v.bytes.size());
