@@ -1,12 +1,14 @@
 #include "Tokens.h"
 
 #include "Codec.h"
+#include "WireValues.h"
 
 #include <cstring>
 
 namespace qts {
 
 using namespace tds;
+using namespace wire;
 
 namespace {
 
@@ -66,6 +68,12 @@ std::uint8_t typeCode(XType t)
     case XType::VarBinary: return 0xA5;
     case XType::UniqueIdentifier: return 0x24;
     case XType::SqlVariant: return 0x62;
+    case XType::Date: return 0x28;
+    case XType::Time: return 0x29;
+    case XType::DateTime2: return 0x2A;
+    case XType::DateTimeOffset: return 0x2B;
+    case XType::HierarchyId: case XType::Geometry: case XType::Geography: return 0xF0;
+    case XType::Xml: return 0xF1;
     }
     return 0x26;
 }
@@ -80,55 +88,6 @@ std::uint8_t fixedLength(XType t)
     case XType::UniqueIdentifier: return 16;
     default: return 0;
     }
-}
-
-void writeMagnitude(PacketWriter &w, __int128 unscaled, std::uint8_t wireLength)
-{
-    const bool negative = unscaled < 0;
-    unsigned __int128 m = negative ? (unsigned __int128)(-unscaled) : (unsigned __int128)unscaled;
-    w.u8(negative ? 0 : 1);
-    for (int k = 0; k < wireLength - 1; ++k) {
-        w.u8(std::uint8_t(m));
-        m >>= 8;
-    }
-}
-
-void writeMoney(PacketWriter &w, const Value &v, bool small)
-{
-    const __int128 x = v.kind == Value::Kind::Int ? __int128(v.i) * 10000 : rescale(v.unscaled, v.scale, 4);
-    if (small) {
-        w.u32(std::uint32_t(std::int32_t(x)));
-    } else {
-        const auto all = std::uint64_t(std::int64_t(x));
-        w.u32(std::uint32_t(all >> 32));
-        w.u32(std::uint32_t(all));
-    }
-}
-
-void writeSmallDateTime(PacketWriter &w, const Value &v)
-{
-    w.u16(std::uint16_t(v.days));
-    w.u16(std::uint16_t(v.ticks / (300 * 60)));
-}
-
-thread_local std::string t_text;
-
-// Text of a char-like value in its wire form (its collation's code page, or UTF-16LE).
-const std::string &wireText(const Value &v, bool unicode, std::uint8_t collation)
-{
-    if (unicode)
-        utf8ToUtf16le(v.bytes, t_text);
-    else
-        utf8ToCodePage(v.bytes, collationInfo(collation).codePage, t_text);
-    return t_text;
-}
-
-void writeTextPointer(PacketWriter &w)
-{
-    static const std::uint8_t textPtr[16] = {'Q', 'V', 'T', 'X', 'T', 'P', 'T', 'R', 1, 2, 3, 4, 5, 6, 7, 8};
-    w.u8(16);
-    w.bytes(textPtr, 16);
-    w.fill(0, 8);  // timestamp
 }
 
 } // namespace
@@ -227,16 +186,68 @@ void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire, const ServerVersion &
     writeWithLength(w, token::LoginAck, b);
 }
 
+namespace {
+
+bool isMax(const ColumnInfo &c)
+{
+    return c.length == kMaxLength && (c.type == XType::VarChar || c.type == XType::NVarChar || c.type == XType::VarBinary);
+}
+
+bool isClr(XType t)
+{
+    return t == XType::HierarchyId || t == XType::Geometry || t == XType::Geography;
+}
+
+bool isTime(XType t)
+{
+    return t == XType::Date || t == XType::Time || t == XType::DateTime2 || t == XType::DateTimeOffset;
+}
+
+// The characters of a date or time type's default text, as its precision counts them.
+int timeTextLength(const ColumnInfo &c)
+{
+    const int fraction = c.scale > 0 ? c.scale + 1 : 0;
+    switch (c.type) {
+    case XType::Date: return 10;
+    case XType::Time: return 8 + fraction;
+    case XType::DateTime2: return 19 + fraction;
+    default: return 26 + fraction;
+    }
+}
+
+} // namespace
+
 RowEncoder::RowEncoder(std::vector<ColumnInfo> columns, int tds)
     : m_columns(std::move(columns)), m_tds(tds)
 {
+    // What an older client sees of the newer types (MS-TDS 2.2.5.4): before
+    // 7.3 the date and time types come as nvarchar with their text; to 7.1
+    // varchar(max) comes as text, nvarchar(max) and xml as ntext,
+    // varbinary(max) and the CLR types as image.
+    for (const ColumnInfo &c : m_columns) {
+        ColumnInfo sent = c;
+        Sent how = Sent::AsIs;
+        if (isTime(c.type) && tds < 73) {
+            sent.type = XType::NVarChar;
+            sent.length = 2 * timeTextLength(c);
+            sent.collation = kServerCollation;
+            how = Sent::TimeAsText;
+        } else if (tds < 72 && (isMax(c) || c.type == XType::Xml || isClr(c.type))) {
+            sent.type = c.type == XType::VarChar ? XType::Text : (c.type == XType::NVarChar || c.type == XType::Xml) ? XType::NText : XType::Image;
+        } else if (isMax(c) || c.type == XType::Xml || isClr(c.type)) {
+            how = Sent::Plp;
+        }
+        m_sent.push_back(sent);
+        m_how.push_back(how);
+    }
 }
 
 void RowEncoder::writeMetadata(PacketWriter &w) const
 {
     w.u8(token::ColMetadata);
-    w.u16(std::uint16_t(m_columns.size()));
-    for (const ColumnInfo &c : m_columns) {
+    w.u16(std::uint16_t(m_sent.size()));
+    for (std::size_t k = 0; k < m_sent.size(); ++k) {
+        const ColumnInfo &c = m_sent[k];
         const std::uint32_t userType = c.type == XType::Timestamp ? 80 : 0;
         if (m_tds >= 72)
             w.u32(userType);
@@ -260,11 +271,11 @@ void RowEncoder::writeMetadata(PacketWriter &w) const
             w.u8(c.scale);
             break;
         case XType::Char: case XType::VarChar: case XType::NChar: case XType::NVarChar:
-            w.u16(std::uint16_t(c.length));
+            w.u16(m_how[k] == Sent::Plp ? 0xFFFF : std::uint16_t(c.length));
             w.bytes(collationInfo(c.collation).tds, 5);
             break;
         case XType::Binary: case XType::VarBinary:
-            w.u16(std::uint16_t(c.length));
+            w.u16(m_how[k] == Sent::Plp ? 0xFFFF : std::uint16_t(c.length));
             break;
         case XType::Timestamp:
             w.u16(8);
@@ -289,6 +300,30 @@ void RowEncoder::writeMetadata(PacketWriter &w) const
         case XType::SqlVariant:
             w.u32(8016);
             break;
+        case XType::Date:
+            break;  // no length: always 3 bytes (or none for NULL)
+        case XType::Time: case XType::DateTime2: case XType::DateTimeOffset:
+            w.u8(c.scale);
+            break;
+        case XType::Xml:
+            w.u8(0);  // no schema collection
+            break;
+        case XType::HierarchyId: case XType::Geometry: case XType::Geography: {
+            // UDT_INFO: the most bytes a value takes, then database, schema,
+            // type and assembly names of the system CLR type.
+            w.u16(c.type == XType::HierarchyId ? 892 : 0xFFFF);
+            const std::string db, schema = utf8ToUtf16le("sys"), type = utf8ToUtf16le(clrTypeName(c.type)),
+                              assembly = utf8ToUtf16le(clrAssembly(c.type));
+            w.u8(0);
+            w.u8(std::uint8_t(schema.size() / 2));
+            w.bytes(schema.data(), schema.size());
+            w.u8(std::uint8_t(type.size() / 2));
+            w.bytes(type.data(), type.size());
+            w.u16(std::uint16_t(assembly.size() / 2));
+            w.bytes(assembly.data(), assembly.size());
+            (void)db;
+            break;
+        }
         default:
             w.u8(fixedLength(c.type));
             break;
@@ -304,16 +339,51 @@ void RowEncoder::writeMetadata(PacketWriter &w) const
 void RowEncoder::writeRow(PacketWriter &w, const std::vector<Value> &values) const
 {
     w.u8(token::Row);
-    const std::size_t n = m_columns.size();
+    const std::size_t n = m_sent.size();
     static const Value null;
-    for (std::size_t k = 0; k < n; ++k)
-        writeValue(w, m_columns[k], k < values.size() ? values[k] : null);
+    for (std::size_t k = 0; k < n; ++k) {
+        const Value &v = k < values.size() ? values[k] : null;
+        switch (m_how[k]) {
+        case Sent::AsIs:
+            writeValue(w, m_sent[k], v);
+            break;
+        case Sent::TimeAsText: {
+            if (v.isNull()) {
+                w.u16(0xFFFF);
+                break;
+            }
+            const std::string text = timeValueText(m_columns[k].type, m_columns[k].scale, v);
+            w.u16(std::uint16_t(2 * text.size()));
+            w.utf16(text);
+            break;
+        }
+        case Sent::Plp: {
+            const ColumnInfo &c = m_sent[k];
+            if (v.isNull()) {
+                writePlp(w, nullptr, 0);
+            } else if (v.kind == Value::Kind::Text) {
+                const std::string &t = wireText(v, c.type != XType::VarChar, c.collation);
+                writePlp(w, t.data(), t.size());
+            } else {
+                writePlp(w, v.bytes.data(), v.bytes.size());
+            }
+            break;
+        }
+        }
+    }
 }
 
 void RowEncoder::writeValue(PacketWriter &w, const ColumnInfo &c, const Value &v) const
 {
     const bool isNull = v.isNull();
     switch (c.type) {
+    case XType::Date: case XType::Time: case XType::DateTime2: case XType::DateTimeOffset:
+        if (isNull) { w.u8(0); return; }
+        w.u8(timeValueLength(c.type, c.scale));
+        writeTimeValue(w, c.type, c.scale, v);
+        return;
+    case XType::Xml: case XType::HierarchyId: case XType::Geometry: case XType::Geography:
+        return;  // always PLP (writeRow)
     case XType::TinyInt: case XType::SmallInt: case XType::Int: case XType::BigInt: case XType::Bit: {
         if (isNull) { w.u8(0); return; }
         const std::uint8_t len = fixedLength(c.type);
@@ -425,107 +495,8 @@ void RowEncoder::writeValue(PacketWriter &w, const ColumnInfo &c, const Value &v
     }
     case XType::SqlVariant:
         if (isNull) { w.u32(0); return; }
-        writeVariant(w, v);
+        writeVariant(w, v, m_tds);
         return;
-    }
-}
-
-void writeVariant(PacketWriter &w, const Value &v)
-{
-    // Inside a variant the fixed-length type codes are used.
-    std::uint8_t base = 0;
-    std::string props;
-    std::size_t valueLength = 0;
-    std::size_t maxLength = 0;
-    const XType t = v.variantType;
-    std::string text;
-    switch (t) {
-    case XType::TinyInt: base = 0x30; valueLength = 1; break;
-    case XType::SmallInt: base = 0x34; valueLength = 2; break;
-    case XType::Int: base = 0x38; valueLength = 4; break;
-    case XType::BigInt: base = 0x7F; valueLength = 8; break;
-    case XType::Bit: base = 0x32; valueLength = 1; break;
-    case XType::Real: base = 0x3B; valueLength = 4; break;
-    case XType::Float: base = 0x3E; valueLength = 8; break;
-    case XType::SmallMoney: base = 0x7A; valueLength = 4; break;
-    case XType::Money: base = 0x3C; valueLength = 8; break;
-    case XType::SmallDateTime: base = 0x3A; valueLength = 4; break;
-    case XType::DateTime: base = 0x3D; valueLength = 8; break;
-    case XType::UniqueIdentifier: base = 0x24; valueLength = 16; break;
-    case XType::Decimal: case XType::Numeric: {
-        base = t == XType::Decimal ? 0x6A : 0x6C;
-        const std::uint8_t precision = v.variantPrecision != 0 ? v.variantPrecision : 38;
-        props.push_back(char(precision));
-        props.push_back(char(v.scale));
-        valueLength = decimalWireLength(precision);
-        break;
-    }
-    case XType::Binary: case XType::VarBinary: case XType::Timestamp:
-        base = t == XType::VarBinary ? 0xA5 : 0xAD;
-        valueLength = std::min<std::size_t>(v.bytes.size(), 8000);
-        maxLength = v.variantLength > 0 ? std::size_t(v.variantLength) : valueLength;
-        props.push_back(char(maxLength & 0xFF));
-        props.push_back(char(maxLength >> 8));
-        break;
-    default: {
-        // Character types; text, ntext and image cannot be variants.
-        const bool unicode = t == XType::NChar || t == XType::NVarChar || t == XType::NText;
-        base = t == XType::Char ? 0xAF : t == XType::NChar ? 0xEF : unicode ? 0xE7 : 0xA7;
-        if (unicode)
-            text = utf8ToUtf16le(v.bytes);
-        else
-            utf8ToCodePage(v.bytes, collationInfo(v.variantCollation).codePage, text);
-        if (text.size() > 8000)
-            text.resize(8000);
-        valueLength = text.size();
-        maxLength = v.variantLength > 0 ? std::size_t(v.variantLength) : valueLength;
-        props.append(reinterpret_cast<const char *>(collationInfo(v.variantCollation).tds), 5);
-        props.push_back(char(maxLength & 0xFF));
-        props.push_back(char(maxLength >> 8));
-        break;
-    }
-    }
-    w.u32(std::uint32_t(2 + props.size() + valueLength));
-    w.u8(base);
-    w.u8(std::uint8_t(props.size()));
-    w.bytes(props.data(), props.size());
-    switch (t) {
-    case XType::TinyInt: case XType::Bit: w.u8(std::uint8_t(t == XType::Bit ? v.i != 0 : v.i)); break;
-    case XType::SmallInt: w.u16(std::uint16_t(v.i)); break;
-    case XType::Int: w.u32(std::uint32_t(v.i)); break;
-    case XType::BigInt: w.u64(std::uint64_t(v.i)); break;
-    case XType::Real: {
-        const float f = float(v.kind == Value::Kind::Int ? double(v.i) : v.f);
-        std::uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        w.u32(bits);
-        break;
-    }
-    case XType::Float: {
-        const double d = v.kind == Value::Kind::Int ? double(v.i) : v.f;
-        std::uint64_t bits;
-        std::memcpy(&bits, &d, 8);
-        w.u64(bits);
-        break;
-    }
-    case XType::SmallMoney: case XType::Money: writeMoney(w, v, t == XType::SmallMoney); break;
-    case XType::SmallDateTime: writeSmallDateTime(w, v); break;
-    case XType::DateTime: w.u32(std::uint32_t(v.days)); w.u32(v.ticks); break;
-    case XType::UniqueIdentifier: {
-        std::uint8_t g[16] = {};
-        std::memcpy(g, v.bytes.data(), std::min<std::size_t>(16, v.bytes.size()));
-        w.bytes(g, 16);
-        break;
-    }
-    case XType::Decimal: case XType::Numeric:
-        writeMagnitude(w, v.kind == Value::Kind::Int ? __int128(v.i) : v.unscaled, std::uint8_t(valueLength));
-        break;
-    case XType::Binary: case XType::VarBinary: case XType::Timestamp:
-        w.bytes(v.bytes.data(), valueLength);
-        break;
-    default:
-        w.bytes(text.data(), text.size());
-        break;
     }
 }
 

@@ -63,8 +63,11 @@ public:
     [[nodiscard]] const std::vector<ColumnInfo> &columns() const { return m_columns; }
 
 private:
+    enum class Sent : std::uint8_t { AsIs, TimeAsText, Plp };
     void writeValue(PacketWriter &w, const ColumnInfo &c, const Value &v) const;
-    std::vector<ColumnInfo> m_columns;
+    std::vector<ColumnInfo> m_columns;  // as the engine describes them
+    std::vector<ColumnInfo> m_sent;     // as this client's TDS version carries them
+    std::vector<Sent> m_how;
     int m_tds;
 };
 
@@ -72,6 +75,7 @@ private:
 std::uint8_t decimalWireLength(std::uint8_t precision);
 // unscaled/10^from as unscaled at scale `to`, rounded half away from zero.
 __int128 rescale(__int128 unscaled, int from, int to);
-void writeVariant(PacketWriter &w, const Value &v);
+// tds: before 7.3 a date or time base type goes as nvarchar.
+void writeVariant(PacketWriter &w, const Value &v, int tds = 74);
 
 } // namespace qts

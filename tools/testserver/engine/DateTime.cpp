@@ -128,30 +128,6 @@ bool parseTime(Cursor &c, std::uint32_t &ticks, bool &carryDay)
 
 } // namespace
 
-std::int32_t daysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = unsigned((153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1);
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const int fromEpoch = era * 146097 + int(doe) - 719468; // days since 1970-01-01
-    return fromEpoch + 25567;                               // 1900-01-01 is 25567 days earlier
-}
-
-void civilFromDays(std::int32_t days, int &y, int &m, int &d)
-{
-    int z = days - 25567 + 719468;
-    const int era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = int(doy - (153 * mp + 2) / 5 + 1);
-    m = int(mp < 10 ? mp + 3 : mp - 9);
-    y = int(yoe) + era * 400 + (m <= 2);
-}
-
 // style: 103/104/105 and 3/4/5 read day-month-year, 101/110 and 1/10 month-day-year,
 // anything else the default (month-day-year; a four-digit year first means year-month-day).
 bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::uint32_t &ticks, bool *outOfRange)

@@ -148,11 +148,6 @@ bool parseOffset(Reader &r, int &minutes)
     return true;
 }
 
-void appendTwo(std::string &out, long long v)
-{
-    out += char('0' + v / 10 % 10);
-    out += char('0' + v % 10);
-}
 
 } // namespace
 
@@ -206,44 +201,6 @@ bool roundToScale(std::int32_t &days, std::uint64_t &hns, int scale)
         return true;
     }
     return false;
-}
-
-std::string dateText(std::int32_t days)
-{
-    int y, m, d;
-    civilFromDays(days, y, m, d);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
-}
-
-std::string timeOfDayText(std::uint64_t hns, int scale, bool trimZeroFraction)
-{
-    std::string out;
-    const std::uint64_t seconds = hns / 10000000ULL;
-    appendTwo(out, (long long)(seconds / 3600));
-    out += ':';
-    appendTwo(out, (long long)(seconds / 60 % 60));
-    out += ':';
-    appendTwo(out, (long long)(seconds % 60));
-    const std::uint64_t fraction = hns % 10000000ULL;
-    if (scale > 0 && !(trimZeroFraction && fraction == 0)) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%07llu", (unsigned long long)fraction);
-        out += '.';
-        out.append(buf, std::size_t(scale));
-    }
-    return out;
-}
-
-std::string offsetText(int minutes)
-{
-    std::string out(1, minutes < 0 ? '-' : '+');
-    const int m = minutes < 0 ? -minutes : minutes;
-    appendTwo(out, m / 60);
-    out += ':';
-    appendTwo(out, m % 60);
-    return out;
 }
 
 std::string timeValueText(const Value &v, const TypeInfo &t, int style)

@@ -2,6 +2,7 @@
 
 // Column types, typed values and SQL Server's conversions between them.
 
+#include "Calendar.h"
 #include "EngineApi.h"
 
 #include <optional>
@@ -156,14 +157,9 @@ int digitCount(__int128 v);
 // Date helpers: days since 1900-01-01 and 1/300 s ticks.
 // outOfRange: the text has a date's form but no such day exists.
 bool parseDateTime(std::string_view text, int style, std::int32_t &days, std::uint32_t &ticks, bool *outOfRange = nullptr);
-std::int32_t daysFromCivil(int y, int m, int d);
-void civilFromDays(std::int32_t days, int &y, int &m, int &d);
 std::string dateTimeToText(std::int32_t days, std::uint32_t ticks, bool small);
 
-// date, time, datetime2, datetimeoffset (TimeTypes.cpp).
-inline constexpr std::uint64_t kHnsPerDay = 864000000000ULL;
-inline constexpr std::int32_t kFirstDay = -693595;  // 0001-01-01
-inline constexpr std::int32_t kLastDay = 2958463;   // 9999-12-31
+// date, time, datetime2, datetimeoffset (TimeTypes.cpp; the calendar in Calendar.h).
 struct TimeParts {
     std::int32_t days = 0;   // 1900-01-01 when the text names no date
     std::uint64_t hns = 0;   // 100 ns since midnight
