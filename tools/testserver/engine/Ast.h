@@ -65,6 +65,7 @@ using ExprPtr = std::unique_ptr<Expr>;
 // A table named in a statement: [db.[owner].]name, or a table variable (@t).
 struct TableRef {
     std::string database; // empty: the session's
+    std::string schema;   // the owner or schema as written (empty: none)
     std::string name;
     std::string alias;
     bool variable = false;
@@ -86,6 +87,7 @@ struct ColumnDef {
     std::string computedText; // as written
     std::shared_ptr<Expr> defaultValue;
     std::string defaultText;
+    bool sparse = false;
 };
 
 struct CreateTableStmt {
@@ -107,9 +109,17 @@ struct OrderItem {
     bool descending = false;
 };
 
+// [INNER] JOIN table ON condition, LEFT [OUTER] JOIN table ON condition.
+struct JoinClause {
+    TableRef table;
+    bool left = false;
+    std::shared_ptr<Expr> on;
+};
+
 struct SelectStmt {
     std::vector<SelectItem> items;
     TableRef from;       // empty: no FROM
+    std::vector<JoinClause> joins;
     ExprPtr where;
     std::vector<OrderItem> orderBy;
     std::int64_t top = -1;

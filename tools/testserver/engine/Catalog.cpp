@@ -119,7 +119,14 @@ bool lengthType(XType t)
 
 int xusertype(XType t)
 {
-    return t == XType::Timestamp ? 80 : int(t);
+    // timestamp was user type 80 in SQL Server 2000; from 2005 its type id is 189.
+    return t == XType::Timestamp && !currentServerVersion().atLeast(2005) ? 80 : int(t);
+}
+
+int xtypeOf(XType t)
+{
+    // The CLR types share xtype 240 (their user types are 128-130).
+    return t == XType::HierarchyId || t == XType::Geometry || t == XType::Geography ? 240 : int(t);
 }
 
 int usertype(XType t)
@@ -221,20 +228,22 @@ std::vector<Row> systemRows(const TableMeta &view, EngineImpl &engine, const Dat
                 const ColumnMeta &c = t->columns[i];
                 const XType x = c.type.type;
                 const bool text = isStringType(x);
-                const bool variable = x == XType::VarChar || x == XType::NVarChar || x == XType::VarBinary || x == XType::SqlVariant || isLobType(x);
+                const bool variable = x == XType::VarChar || x == XType::NVarChar || x == XType::VarBinary || x == XType::SqlVariant ||
+                                      isLobType(x) || x == XType::Xml || isClrType(x);
                 int offset = variable ? varOffset-- : fixedOffset;
                 if (!variable)
                     fixedOffset += c.type.length;
-                Value prec = iv(lengthType(x) ? (isUnicodeType(x) ? c.type.length / 2 : c.type.length) : c.type.precision);
-                Value scale = (isExactNumeric(x) || isIntegerType(x) || isDateType(x)) ? iv(c.type.scale) : Value{};
+                const bool max = c.type.length == kMaxLength;
+                Value prec = iv(lengthType(x) ? (max ? -1 : isUnicodeType(x) ? c.type.length / 2 : c.type.length) : c.type.precision);
+                Value scale = (isExactNumeric(x) || isIntegerType(x) || isDateType(x) || isTimeType(x)) ? iv(c.type.scale) : Value{};
                 const CollationInfo &ci = collationInfo(c.type.collation);
                 // SQL Server 2000's collationid: the TDS bytes before the sort id, little-endian.
                 Value collationId = text ? iv(std::int32_t(ci.tds[0] | ci.tds[1] << 8 | ci.tds[2] << 16 | std::uint32_t(ci.tds[3]) << 24)) : Value{};
-                rows.push_back({tv(c.name), iv(t->id), iv(int(x)), iv(0), iv(xusertype(x)), iv(c.type.length),
+                rows.push_back({tv(c.name), iv(t->id), iv(xtypeOf(x)), iv(0), iv(xusertype(x)), iv(c.type.length),
                                 iv(lengthType(x) ? 0 : c.type.precision), iv(lengthType(x) ? 0 : c.type.scale),
                                 iv(std::int64_t(i + 1)), iv(offset), iv(0), iv(0), iv(c.identity ? 1 : 0), iv(0), iv(0),
                                 iv(0), iv(std::int64_t(i + 1)), Value{}, iv(offset), collationId, iv(0),
-                                iv(columnStatus(c)), iv(int(x)), iv(usertype(x)), Value{}, prec, scale,
+                                iv(columnStatus(c)), iv(xtypeOf(x)), iv(usertype(x)), Value{}, prec, scale,
                                 iv(c.computed ? 1 : 0), iv(0), iv(c.nullable ? 1 : 0),
                                 collationName(c.type),
                                 text ? bv(std::string(reinterpret_cast<const char *>(ci.tds), 5)) : Value{}});
@@ -284,7 +293,8 @@ std::vector<Row> helpColumnsRows(const TableMeta &t)
         const bool padType = x == XType::Char || x == XType::VarChar || x == XType::Binary || x == XType::VarBinary;
         const Value none;
         rows.push_back({
-            tv(c.name), iv(std::int64_t(i + 1)), tv(typeName(x)), iv(isUnicodeType(x) && lengthType(x) ? c.type.length / 2 : c.type.length),
+            tv(c.name), iv(std::int64_t(i + 1)), tv(typeName(x)),
+            iv(isUnicodeType(x) && lengthType(x) && c.type.length != kMaxLength ? c.type.length / 2 : c.type.length),
             dec ? iv(c.type.precision) : none, dec ? iv(c.type.scale) : none, tv(typeName(x)), none, none,
             iv(c.nullable ? 1 : 0), iv(c.identity ? 1 : 0), iv(flags),
             c.identity ? tv(std::to_string(c.seed)) : none, c.identity ? tv(std::to_string(c.increment)) : none,

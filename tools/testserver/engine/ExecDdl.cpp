@@ -42,6 +42,14 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
         else if (cd.collation >= 0)
             fail(447, 16, "Expression type " + typeName(c.type.type) + " is invalid for COLLATE clause.", true);
         c.identity = cd.identity;
+        c.sparse = cd.sparse;
+        // A sparse column holds NULLs cheaply: it must allow them, and some types cannot be sparse.
+        if (cd.sparse && (cd.nullable == 0 || cd.identity || cd.primaryKey || isLobType(c.type.type) || c.type.type == XType::Timestamp ||
+                          c.type.type == XType::Geography || c.type.type == XType::Geometry))
+            fail(1731, 16, "Cannot create the sparse column '" + cd.name + "' in the table '" + st.table.name +
+                               "' because an option or data type specified is not valid. A sparse column must be nullable and cannot have the "
+                               "ROWGUIDCOL, IDENTITY, or FILESTREAM properties. A sparse column cannot be of the following data types: text, "
+                               "ntext, image, geometry, geography, or user-defined type.");
         c.seed = cd.seed;
         c.increment = cd.increment;
         if (cd.identity) {

@@ -3,6 +3,7 @@
 #include "Executor.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_set>
 
 namespace qts {
@@ -34,14 +35,23 @@ struct Aggregate {
 
 void Executor::select(SelectStmt &st)
 {
-    std::optional<Target> target;
+    // The FROM table and the tables joined to it: one scope each, all at one level.
+    std::vector<Target> targets;
     std::vector<Scope> scopes;
     if (!st.from.empty()) {
-        target = resolve(st.from);
-        scopes.push_back(scopeOf(*target));
+        targets.push_back(resolve(st.from));
+        scopes.push_back(scopeOf(targets.back()));
     }
+    for (auto &j : st.joins) {
+        targets.push_back(resolve(j.table));
+        scopes.push_back(scopeOf(targets.back()));
+        // ON sees the tables joined so far.
+        bindExpr(*j.on, std::vector<Scope>(scopes.begin(), scopes.end()), *this);
+    }
+    const auto outerJoined = [&](std::size_t scope) { return scope > 0 && st.joins[scope - 1].left; };
     struct Out {
-        Expr *expr = nullptr; // null: a column of the table
+        Expr *expr = nullptr; // null: a column of a table
+        int scope = 0;
         int column = -1;
     };
     std::vector<Out> outs;
@@ -49,23 +59,30 @@ void Executor::select(SelectStmt &st)
     bool aggregate = false;
     for (auto &item : st.items) {
         if (item.star) {
-            if (!target)
+            if (targets.empty())
                 fail(263, 16, "Must specify table to select from.", true);
-            if (!item.starQualifier.empty()) {
-                const std::string &q = target->alias.empty() ? target->meta->name : target->alias;
-                if (!iequals(q, item.starQualifier))
-                    fail(107, 16, "The column prefix '" + item.starQualifier + "' does not match with a table name or alias name used in the query.", true);
+            bool qualified = false;
+            for (std::size_t t = 0; t < targets.size(); ++t) {
+                const Target &target = targets[t];
+                if (!item.starQualifier.empty()) {
+                    const std::string &q = target.alias.empty() ? target.meta->name : target.alias;
+                    if (!iequals(q, item.starQualifier))
+                        continue;
+                    qualified = true;
+                }
+                for (std::size_t c = 0; c < target.meta->columns.size(); ++c) {
+                    const ColumnMeta &cm = target.meta->columns[c];
+                    outs.push_back({nullptr, int(t), int(c)});
+                    ColumnInfo ci = columnInfo(cm.name, cm.type, cm.nullable || outerJoined(t));
+                    ci.identity = cm.identity;
+                    ci.computed = cm.computed;
+                    if (isLobType(cm.type.type))
+                        ci.tableName = target.meta->name;
+                    infos.push_back(ci);
+                }
             }
-            for (std::size_t c = 0; c < target->meta->columns.size(); ++c) {
-                const ColumnMeta &cm = target->meta->columns[c];
-                outs.push_back({nullptr, int(c)});
-                ColumnInfo ci = columnInfo(cm.name, cm.type, cm.nullable);
-                ci.identity = cm.identity;
-                ci.computed = cm.computed;
-                if (isLobType(cm.type.type))
-                    ci.tableName = target->meta->name;
-                infos.push_back(ci);
-            }
+            if (!item.starQualifier.empty() && !qualified)
+                fail(107, 16, "The column prefix '" + item.starQualifier + "' does not match with a table name or alias name used in the query.", true);
             continue;
         }
         bindExpr(*item.expr, scopes, *this, true);
@@ -75,21 +92,22 @@ void Executor::select(SelectStmt &st)
         bool nullable = true;
         ColumnInfo ci;
         if (item.expr->kind == Expr::Kind::Column) {
-            const ColumnMeta &cm = scopes[std::size_t(item.expr->scope)].meta->columns[std::size_t(item.expr->column)];
+            const std::size_t scope = std::size_t(item.expr->scope);
+            const ColumnMeta &cm = scopes[scope].meta->columns[std::size_t(item.expr->column)];
             if (name.empty())
                 name = cm.name;
-            nullable = cm.nullable;
+            nullable = cm.nullable || outerJoined(scope);
             ci = columnInfo(name, item.expr->type, nullable);
             ci.identity = cm.identity;
             ci.computed = cm.computed;
             if (isLobType(cm.type.type))
-                ci.tableName = target->meta->name;
-            outs.push_back({nullptr, item.expr->column});
+                ci.tableName = scopes[scope].meta->name;
+            outs.push_back({nullptr, item.expr->scope, item.expr->column});
         } else {
             ci = columnInfo(name, item.expr->type, nullable);
             if (item.expr->kind == Expr::Kind::Func && item.expr->name == "count")
                 ci.nullable = true;
-            outs.push_back({item.expr.get(), -1});
+            outs.push_back({item.expr.get(), 0, -1});
         }
         infos.push_back(ci);
     }
@@ -156,12 +174,12 @@ void Executor::select(SelectStmt &st)
     std::uint64_t count = 0;
     std::vector<const Row *> rows(scopes.size(), nullptr);
     Row out(outs.size());
-    const auto project = [&](const Row *row) {
+    const auto project = [&]() {
         for (std::size_t i = 0; i < outs.size(); ++i) {
             if (outs[i].expr)
                 out[i] = convertValue(evalExpr(*outs[i].expr, rows, *this), outs[i].expr->type).v;
             else
-                out[i] = (*row)[std::size_t(outs[i].column)];
+                out[i] = (*rows[std::size_t(outs[i].scope)])[std::size_t(outs[i].column)];
         }
     };
     const auto matches = [&]() {
@@ -169,6 +187,47 @@ void Executor::select(SelectStmt &st)
             return true;
         const auto c = evalCondition(*st.where, rows, *this);
         return c && *c;
+    };
+    // Visits every combination of the FROM row and the joined rows whose ON
+    // holds (a LEFT JOIN gives a row of NULLs where none does), until visit
+    // returns false. Joined tables are read once; nested loops pair them.
+    std::vector<std::vector<Row>> joinedRows(targets.size());
+    std::vector<Row> nullRows(targets.size());
+    for (std::size_t t = 1; t < targets.size(); ++t) {
+        scan(targets[t], [&](const Row &row, std::int64_t) {
+            joinedRows[t].push_back(row);
+            return true;
+        });
+        nullRows[t].assign(targets[t].meta->columns.size(), Value{});
+    }
+    const auto visitRows = [&](const std::function<bool()> &visit) {
+        std::function<bool(std::size_t)> walk = [&](std::size_t t) -> bool {
+            if (t == targets.size())
+                return visit();
+            bool any = false;
+            for (const Row &r : joinedRows[t]) {
+                rows[t] = &r;
+                const auto on = evalCondition(*st.joins[t - 1].on, rows, *this);
+                if (on && *on) {
+                    any = true;
+                    if (!walk(t + 1))
+                        return false;
+                }
+            }
+            if (!any && st.joins[t - 1].left) {
+                rows[t] = &nullRows[t];
+                return walk(t + 1);
+            }
+            return true;
+        };
+        if (targets.empty()) {
+            visit();
+            return;
+        }
+        scan(targets[0], [&](const Row &row, std::int64_t) {
+            rows[0] = &row;
+            return walk(1);
+        });
     };
 
     if (aggregate) {
@@ -216,16 +275,11 @@ void Executor::select(SelectStmt &st)
                 a.any = true;
             }
         };
-        if (target) {
-            scan(*target, [&](const Row &row, std::int64_t) {
-                rows[0] = &row;
-                if (matches())
-                    accumulate();
-                return true;
-            });
-        } else if (matches()) {
-            accumulate();
-        }
+        visitRows([&] {
+            if (matches())
+                accumulate();
+            return true;
+        });
         for (std::size_t i = 0; i < outs.size(); ++i) {
             Aggregate &a = aggs[i];
             if (a.name.empty()) {
@@ -252,8 +306,8 @@ void Executor::select(SelectStmt &st)
 
     const bool streaming = keys.empty() && !st.distinct;
     std::vector<std::pair<Row, Row>> collected; // (output row, sort values)
-    const auto emit = [&](const Row *row) -> bool {
-        project(row);
+    const auto emit = [&]() -> bool {
+        project();
         if (streaming) {
             send(out);
             ++count;
@@ -269,16 +323,7 @@ void Executor::select(SelectStmt &st)
         done(true, 0, 0xC1);
         return;
     }
-    if (target) {
-        scan(*target, [&](const Row &row, std::int64_t) {
-            rows[0] = &row;
-            if (!matches())
-                return true;
-            return emit(&row);
-        });
-    } else if (matches()) {
-        emit(nullptr);
-    }
+    visitRows([&] { return !matches() || emit(); });
     if (!streaming) {
         std::vector<TypeInfo> keyTypes;
         for (const Key &k : keys)

@@ -100,6 +100,10 @@ bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vec
 // Catalogue views of a database: nullptr when the name is none of them.
 std::shared_ptr<const TableMeta> systemView(std::string_view name, bool master);
 std::vector<Row> systemRows(const TableMeta &view, EngineImpl &engine, const Database &db);
+// The sys.* views of SQL Server 2005 and later (nullptr in earlier releases
+// or for another name), and their rows (nullopt: not one of these views).
+std::shared_ptr<const TableMeta> sysView(std::string_view name);
+std::optional<std::vector<Row>> sysViewRows(const TableMeta &view, EngineImpl &engine, const Database &db, Sql &conn);
 std::shared_ptr<const TableMeta> helpColumnsMeta();
 std::vector<Row> helpColumnsRows(const TableMeta &table);
 

@@ -169,6 +169,8 @@ TableRef Parser::tableName(bool allowVariable)
     if (parts.size() > 3)
         syntaxError();
     t.name = parts.back();
+    if (parts.size() >= 2)
+        t.schema = parts[parts.size() - 2];
     if (parts.size() == 3)
         t.database = parts[0];
     return t;

@@ -106,6 +106,8 @@ ColumnDef Parser::columnDef()
         } else if (acceptWord("UNIQUE")) {
             if (!acceptWord("CLUSTERED"))
                 acceptWord("NONCLUSTERED");
+        } else if (currentServerVersion().atLeast(2008) && acceptWord("SPARSE")) {
+            c.sparse = true;
         } else if (acceptWord("ROWGUIDCOL")) {
         } else if (acceptWord("DEFAULT")) {
             const std::size_t start = cur().pos;

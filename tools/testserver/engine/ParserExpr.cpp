@@ -361,7 +361,8 @@ ExprPtr Parser::primary()
     e->parts.push_back(identifier());
     while (isSym(".") && peekTok().kind == Token::Kind::Ident) {
         ++i_;
-        e->parts.push_back(identifier());
+        // After a qualifier a keyword names a column too (c.precision of sys.columns).
+        e->parts.push_back(toks_[i_++].text);
     }
     if (e->parts.size() > 4)
         syntaxError();
@@ -425,7 +426,22 @@ SelectStmt Parser::selectBody()
     if (acceptWord("FROM")) {
         s.from = tableName(true);
         optionalAlias(s.from);
-        if (isSym(",") || isWord("JOIN") || isWord("INNER") || isWord("LEFT") || isWord("CROSS"))
+        for (;;) {
+            JoinClause j;
+            if (acceptWord("LEFT")) {
+                acceptWord("OUTER");
+                j.left = true;
+            } else if (!acceptWord("INNER") && !isWord("JOIN")) {
+                break;
+            }
+            expectWord("JOIN");
+            j.table = tableName(true);
+            optionalAlias(j.table);
+            expectWord("ON");
+            j.on = std::shared_ptr<Expr>(expr());
+            s.joins.push_back(std::move(j));
+        }
+        if (isSym(",") || isWord("CROSS") || isWord("RIGHT") || isWord("FULL"))
             syntaxError();
     }
     if (acceptWord("WHERE"))

@@ -139,6 +139,8 @@ void initDatabaseFile(Sql &sql)
              " incr INTEGER, computed TEXT, dflt TEXT, pk_ordinal INTEGER, collation TEXT, PRIMARY KEY(table_id, colid))");
     // Files written before columns had collations: theirs is the server's.
     sqlite3_exec(sql.handle(), "ALTER TABLE qts_columns ADD COLUMN collation TEXT", nullptr, nullptr, nullptr);
+    // And before sparse columns: none is.
+    sqlite3_exec(sql.handle(), "ALTER TABLE qts_columns ADD COLUMN sparse INTEGER DEFAULT 0", nullptr, nullptr, nullptr);
 }
 
 std::string metaValue(Sql &sql, const char *key)
@@ -207,7 +209,7 @@ void loadCatalog(Sql &sql, Database &db)
             t->pkName = reinterpret_cast<const char *>(pk);
         t->pkId = sqlite3_column_int(tables.get(), 4);
         Stmt cols(sql, "SELECT name, xtype, length, prec, scale, nullable, is_identity, seed, incr, computed, dflt, pk_ordinal,"
-                       " collation FROM qts_columns WHERE table_id=? ORDER BY colid");
+                       " collation, sparse FROM qts_columns WHERE table_id=? ORDER BY colid");
         sqlite3_bind_int(cols.get(), 1, t->id);
         while (cols.step()) {
             ColumnMeta c;
@@ -233,6 +235,7 @@ void loadCatalog(Sql &sql, Database &db)
             c.pkOrdinal = sqlite3_column_int(s, 11);
             if (const auto *cn = sqlite3_column_text(s, 12))
                 c.type.collation = std::uint8_t(std::max(0, findCollation(reinterpret_cast<const char *>(cn))));
+            c.sparse = sqlite3_column_int(s, 13) != 0;
             t->columns.push_back(std::move(c));
         }
         StoredExprHost host;
@@ -269,7 +272,7 @@ void storeTableDefinition(Sql &sql, const TableMeta &t)
     }
     std::string create = "CREATE TABLE " + t.sqlName() + "(";
     bool first = true;
-    Stmt col(sql, "INSERT INTO qts_columns VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    Stmt col(sql, "INSERT INTO qts_columns VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const ColumnMeta &c = t.columns[i];
         sqlite3_stmt *s = col.get();
@@ -291,6 +294,7 @@ void storeTableDefinition(Sql &sql, const TableMeta &t)
         sqlite3_bind_int(s, 14, c.pkOrdinal);
         if (isStringType(c.type.type))
             sqlite3_bind_text(s, 15, collationInfo(c.type.collation).name, -1, SQLITE_STATIC);
+        sqlite3_bind_int(s, 16, c.sparse ? 1 : 0);
         col.step();
         col.reset();
         if (c.computed)

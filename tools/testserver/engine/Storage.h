@@ -32,6 +32,7 @@ struct ColumnMeta {
     std::string defaultText;
     std::shared_ptr<Expr> defaultExpr;
     int pkOrdinal = 0; // 1-based position in the primary key, 0 = not in it
+    bool sparse = false; // SPARSE (SQL Server 2008)
 };
 
 struct TableMeta {

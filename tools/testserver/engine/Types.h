@@ -107,6 +107,11 @@ std::string checkXml(const std::string &utf8, bool unicode);
 TypeInfo variantBaseType(const Value &v);
 TypedValue variantProperty(const TypedValue &value, std::string_view property);
 
+// uniqueidentifier and float text (ConvertText.cpp).
+std::string guidToText(const std::string &bytes);
+bool guidFromText(std::string text, std::string &bytes);
+std::string floatText(double d);
+
 // The value as text (CONVERT(varchar, x)): used by PRINT, concatenation and messages.
 std::string valueToText(const TypedValue &tv);
 

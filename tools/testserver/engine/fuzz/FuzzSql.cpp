@@ -21,16 +21,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (parseDateTime(text, style, days, ticks) && ticks >= 24u * 3600u * 300u)
             __builtin_trap();
 
+    TimeParts parts;
+    bool range = false;
+    if (parseTimeText(text, size % 2 ? -1 : 104, parts, range) && (parts.hns >= kHnsPerDay || parts.days < kFirstDay || parts.days > kLastDay))
+        __builtin_trap();
+
+    // Every type of the newest release: the conversions of the 2005 and 2008 types too.
+    const ServerVersionScope release(*findServerVersion(2022));
+    const ParseResult modern = parseBatch(text);
+    if (!modern.ok && modern.error.text.empty())
+        __builtin_trap();
     static const XType types[] = {XType::TinyInt, XType::Int, XType::BigInt, XType::Bit, XType::Decimal, XType::Money,
                                   XType::SmallMoney, XType::Float, XType::Real, XType::DateTime, XType::SmallDateTime,
-                                  XType::VarChar, XType::NChar, XType::VarBinary, XType::UniqueIdentifier};
+                                  XType::VarChar, XType::NChar, XType::VarBinary, XType::UniqueIdentifier, XType::Date,
+                                  XType::Time, XType::DateTime2, XType::DateTimeOffset, XType::Xml, XType::Geography};
     // The text in one of the collations (code page 1251 or 1252, CI, CS or BIN).
     const auto collation = std::uint8_t(size % std::size(kCollations));
     const TypedValue in = textValue(text, size % 2 == 0, collation);
     TypedValue big = decimalValue((__int128(1) << 126) / (size % 2 ? 1 : -1), std::uint8_t(size % 39), 38);
     for (XType t : types) {
         try {
-            TypeInfo ti = typeFromName(typeName(t), t == XType::Decimal ? 10 : 8, t == XType::Decimal ? 3 : -1);
+            int arg1 = t == XType::Decimal ? 10 : 8;
+            if (isTimeType(t))
+                arg1 = int(size % 8);  // the scale, 0..7
+            else if (t == XType::Xml || t == XType::Geography)
+                arg1 = -1;
+            else if ((t == XType::VarChar || t == XType::VarBinary) && size % 5 == 0)
+                arg1 = kMaxArgument;
+            TypeInfo ti = typeFromName(typeName(t), arg1, t == XType::Decimal ? 3 : -1);
             ti.collation = std::uint8_t((size / 7) % std::size(kCollations));
             const TypedValue out = convertValue(in, ti, -1, true);
             (void)compareValues(out, out);
