@@ -136,7 +136,8 @@ void initDatabaseFile(Sql &sql)
              " pk_name TEXT, pk_id INTEGER, ident_current INTEGER, ident_used INTEGER DEFAULT 0)");
     sql.exec("CREATE TABLE IF NOT EXISTS qts_columns(table_id INTEGER, colid INTEGER, name TEXT, xtype INTEGER,"
              " length INTEGER, prec INTEGER, scale INTEGER, nullable INTEGER, is_identity INTEGER, seed INTEGER,"
-             " incr INTEGER, computed TEXT, dflt TEXT, pk_ordinal INTEGER, collation TEXT, PRIMARY KEY(table_id, colid))");
+             " incr INTEGER, computed TEXT, dflt TEXT, pk_ordinal INTEGER, collation TEXT, sparse INTEGER DEFAULT 0,"
+             " PRIMARY KEY(table_id, colid))");
     // Files written before columns had collations: theirs is the server's.
     sqlite3_exec(sql.handle(), "ALTER TABLE qts_columns ADD COLUMN collation TEXT", nullptr, nullptr, nullptr);
     // And before sparse columns: none is.
