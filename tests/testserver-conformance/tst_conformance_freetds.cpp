@@ -2,63 +2,12 @@
 // server: every catalogue type round-trips with its edge values, logins fail
 // with SQL Server's message, the demo database answers.
 
+#include "ConformanceTools.h"
 #include "TestServer.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
-
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-};
-
-Run runTool(const QString &program, const QStringList &args, const QByteArray &input)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAll());
-    return r;
-}
-
-QString connectionString(int port, const char *password, const char *tdsVersion)
-{
-    return QStringLiteral("DRIVER=FreeTDS;SERVER=127.0.0.1;PORT=%1;UID=sa;PWD=%2;TDS_Version=%3;ClientCharset=UTF-8")
-        .arg(port).arg(QLatin1String(password), QLatin1String(tdsVersion));
-}
-
-// isql runs one statement per line: statements in the file start at column 0,
-// their continuation lines with a blank.
-QByteArray statementsOf(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll().replace("\n ", " ");
-}
-
-Run isql(int port, const QByteArray &statements, const char *password = TestServer::password, const char *tds = "7.4")
-{
-    return runTool(QStringLiteral("isql"),
-                   {QStringLiteral("-b"), QStringLiteral("-e"), QStringLiteral("-k"), QStringLiteral("-q"),
-                    QStringLiteral("-v"), QStringLiteral("-x0x09"), connectionString(port, password, tds)},
-                   statements);
-}
-
-} // namespace
 
 class ConformanceFreeTdsTest : public QObject {
     Q_OBJECT

@@ -226,7 +226,8 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         if (arg(0).v.isNull()) return nul;
         std::string s = valueToText(arg(0));
         while (!s.empty() && s.back() == ' ') s.pop_back();
-        return intValue(std::int64_t(utf8Length(s)));
+        // Characters as UTF-16 counts them: one beyond U+FFFF is two.
+        return intValue(std::int64_t(utf16Units(s)));
     }
     if (n == "datalength") {
         const TypedValue &v = arg(0);
