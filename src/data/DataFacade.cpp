@@ -280,14 +280,36 @@ std::unique_ptr<QStringList> TDataAccessFacade::GetPrimaryColumnNames(const TTab
     return names;
 }
 
+QString TDataAccessFacade::GetDataBaseCollation(const QString &DataBase)
+{
+    CloseQuery();
+    EnsureOpen();
+    try {
+        odbc::Statement statement(*m_connection);
+        statement.execDirect(QStringLiteral("SELECT DATABASEPROPERTYEX(%1, 'Collation')").arg(QuoteNationalString(DataBase)));
+        odbc::Cursor cursor(statement);
+        QString collation;
+        if (cursor.fieldCount() > 0 && cursor.fetch() && !cursor.isNull(0))
+            collation = cursor.asString(0).trimmed();
+        statement.closeCursor();
+        return collation;
+    } catch (const EOdbcError &) {
+        // A server without DATABASEPROPERTYEX has no collations per column
+        // either (SQL Server 7): there is none to tell.
+        return QString();
+    }
+}
+
 void TDataAccessFacade::LoadColumns(TTable *Table)
 {
     if (!Table)
         return;
     const std::unique_ptr<QStringList> primary = GetPrimaryColumnNames(Table);
+    Table->DataBaseCollation = GetDataBaseCollation(Table->DataBase ? Table->DataBase->Name : m_catalog);
     ClearSql();
     Table->Columns.Clear();
-    AddSql(QStringLiteral("SELECT * FROM syscolumns WHERE %1=%2;").arg(QStringLiteral("id")).arg(Table->Id));
+    // In the table's order: the rows are read by name in this order.
+    AddSql(QStringLiteral("SELECT * FROM syscolumns WHERE %1=%2 ORDER BY colid;").arg(QStringLiteral("id")).arg(Table->Id));
     try {
         if (OpenQuery()) {
             const int xtype = m_cursor->requireField(QStringLiteral("xtype"));
@@ -298,8 +320,11 @@ void TDataAccessFacade::LoadColumns(TTable *Table)
             const int xprec = m_cursor->fieldIndex(QStringLiteral("xprec"));
             const int xscale = m_cursor->fieldIndex(QStringLiteral("xscale"));
             const int computed = m_cursor->fieldIndex(QStringLiteral("iscomputed"));
+            const int nullable = m_cursor->fieldIndex(QStringLiteral("isnullable"));
+            const int collation = m_cursor->fieldIndex(QStringLiteral("collation"));
             do {
-                const quint8 type = quint8(m_cursor->asInteger(xtype));
+                // The code as a whole number: an unknown one stays unknown.
+                const int type = int(m_cursor->asInteger(xtype));
                 const qint32 tableId = qint32(m_cursor->asInteger(id));
                 const qint64 statusValue = m_cursor->asInteger(status);
                 const qint32 lengthValue = qint32(m_cursor->asInteger(length));
@@ -312,6 +337,13 @@ void TDataAccessFacade::LoadColumns(TTable *Table)
                 }
                 if (computed >= 0 && !m_cursor->isNull(computed))
                     column->IsComputed = m_cursor->asInteger(computed) != 0;
+                // status bit 8 says the same on servers without isnullable.
+                if (nullable >= 0 && !m_cursor->isNull(nullable))
+                    column->IsNullable = m_cursor->asInteger(nullable) != 0;
+                else
+                    column->IsNullable = (statusValue & 8) != 0;
+                if (collation >= 0 && !m_cursor->isNull(collation))
+                    column->Collation = m_cursor->asString(collation).trimmed();
                 if (primary)
                     column->IsPrimaryKey = primary->contains(columnName, Qt::CaseInsensitive);
                 Table->Columns.Add(std::move(column));
@@ -325,7 +357,7 @@ void TDataAccessFacade::LoadColumns(TTable *Table)
     CloseQuery();
 }
 
-TColumnClass TDataAccessFacade::GetColumnClass(quint8 XType)
+TColumnClass TDataAccessFacade::GetColumnClass(int XType)
 {
     return ::GetColumnClass(XType);
 }
@@ -338,8 +370,27 @@ std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table)
     try {
         const QString catalog = Table->DataBase ? Table->DataBase->Name : m_catalog;
         const QString name = QuoteName(Table->Name);
+        // The columns the script carries, by name, in the order it declares
+        // them; a variant with what the script needs to know of its base
+        // type. A table whose columns were never read gets all its fields.
+        QStringList select;
+        std::vector<bool> variants;
+        for (const TCustomColumn *column : Table->Columns) {
+            if (!column->IsUsed || !column->IsCarriable())
+                continue;
+            const QString field = QuoteName(column->Name);
+            select << field;
+            const bool variant = column->ColumnType.XType == XType::SqlVariant;
+            variants.push_back(variant);
+            if (variant)
+                for (const char *property : {"BaseType", "Precision", "Scale", "MaxLength", "Collation"})
+                    select << QStringLiteral("SQL_VARIANT_PROPERTY(%1, '%2')").arg(field, QLatin1String(property));
+        }
+        if (select.isEmpty() && !Table->Columns.IsEmpty())
+            throw EDataAccessError(QStringLiteral("Ни один из выбранных столбцов таблицы «%1» нельзя перенести.").arg(Table->Name));
+        const QString fields = select.isEmpty() ? QStringLiteral("*") : select.join(QStringLiteral(", "));
         return std::make_unique<TOdbcRowSet>(OpenExtraConnection(catalog), QStringLiteral("SELECT COUNT(*) FROM %1").arg(name),
-                                             QStringLiteral("SELECT * FROM %1").arg(name));
+                                             QStringLiteral("SELECT %1 FROM %2").arg(fields, name), variants);
     } catch (const EQuorvaneException &error) {
         m_lastOpenError = error.Message();
     } catch (const std::exception &error) {

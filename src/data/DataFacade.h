@@ -59,11 +59,18 @@ public:
     // New lists owned by the caller; null when the query gave no rows.
     [[nodiscard]] std::unique_ptr<TDataBaseList> GetDataBases();
     [[nodiscard]] std::unique_ptr<TTableList> GetTables(TDataBase *DataBase);
+    // Refills the table's columns from syscolumns in their order, with the
+    // default collation of the table's database (Table->DataBaseCollation).
     void LoadColumns(TTable *Table);
+    // DATABASEPROPERTYEX(name, 'Collation'); empty when the server cannot say.
+    [[nodiscard]] QString GetDataBaseCollation(const QString &DataBase);
     // Virtual so that a test can hand in names that differ in letter case.
     [[nodiscard]] virtual std::unique_ptr<QStringList> GetPrimaryColumnNames(const TTable *Table);
-    [[nodiscard]] static TColumnClass GetColumnClass(quint8 XType);
-    // Null when the table cannot be read; LastOpenError() then says why.
+    [[nodiscard]] static TColumnClass GetColumnClass(int XType);
+    // The rows of the columns the script carries (used and carriable), by
+    // name in the table's order; every field when the table's columns were
+    // never read. Null when the table cannot be read; LastOpenError() then
+    // says why.
     [[nodiscard]] std::unique_ptr<TRowSet> OpenTableRows(const TTable *Table);
     [[nodiscard]] std::unique_ptr<TScriptCommand> MakeScriptCommand(const TScript *Script);
 

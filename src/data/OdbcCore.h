@@ -82,6 +82,8 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Throws EOdbcError when the driver refuses; the connection stays closed.
+    // An opened connection reads long values whole (SET TEXTSIZE at its
+    // maximum).
     void open(const QString &connectionString, int loginTimeoutSeconds);
     void close() noexcept;
     [[nodiscard]] bool isOpen() const { return m_open; }

@@ -42,9 +42,37 @@ void TScriptCreatorParser::Start(TTable *Table, TRowSet *RowSet, std::shared_ptr
     m_thread = std::thread([this] { Execute(); });
 }
 
+void TScriptCreatorParser::Start(std::unique_ptr<TTableSnapshot> Table, std::unique_ptr<TRowSet> RowSet,
+                                 std::shared_ptr<IParseSettings> Settings)
+{
+    if (m_started)
+        throw EQuorvaneException(QStringLiteral("The script generator has been started already."));
+    m_ownedTable = std::move(Table);
+    m_ownedRows = std::move(RowSet);
+    Start(m_ownedTable ? &m_ownedTable->Table() : nullptr, m_ownedRows.get(), std::move(Settings));
+}
+
 void TScriptCreatorParser::Terminate()
 {
     m_terminated = true;
+    CancelRead();
+}
+
+void TScriptCreatorParser::CancelRead()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_inputsGone && RowSet)
+        RowSet->Cancel();
+}
+
+void TScriptCreatorParser::Abandon()
+{
+    BreakOff();
+    if (!m_started) {
+        delete this;
+        return;
+    }
+    CancelRead();
 }
 
 void TScriptCreatorParser::BreakOff()
@@ -97,11 +125,11 @@ void TScriptCreatorParser::ReportProgress(int Percent, const QString &Text)
     });
 }
 
-void TScriptCreatorParser::DeliverScript(std::unique_ptr<TScript> Script)
+void TScriptCreatorParser::Deliver(std::unique_ptr<TScript> Script, const TGenerationResult &Result)
 {
-    Synchronize([this, &Script] {
+    Synchronize([this, &Script, &Result] {
         if (OnScriptCreated)
-            OnScriptCreated(this, std::move(Script));
+            OnScriptCreated(this, std::move(Script), Result);
     });
 }
 
@@ -109,6 +137,7 @@ void TScriptCreatorParser::Execute()
 {
     try {
         std::unique_ptr<TScript> script;
+        TGenerationResult result = TGenerationResult::Failed(QStringLiteral("No table or no rows to read."));
         if (Table && RowSet) {
             script = std::make_unique<TScript>();
             TScriptLinesCollector sink(script->Lines);
@@ -119,12 +148,22 @@ void TScriptCreatorParser::Execute()
                 ThrowIfAbandoned();
                 return Terminated();
             };
-            BuildScript(*Table, *RowSet, Settings.get(), sink, control);
+            result = BuildScript(*Table, *RowSet, Settings.get(), sink, control);
+            // Only a whole script leaves the worker.
+            if (!result.Complete())
+                script.reset();
         }
-        DeliverScript(std::move(script));
+        Deliver(std::move(script), result);
     } catch (...) {
-        // A failed read, or a generation broken off: the worker ends
-        // without a word and hands nothing over.
+        // Broken off by the receiver (or no memory left): nobody listens.
+    }
+    {
+        // The inputs go here, on the worker: a row set that must still say
+        // goodbye to a server does not hold up the GUI.
+        std::lock_guard lock(m_mutex);
+        m_inputsGone = true;
+        m_ownedRows.reset();
+        m_ownedTable.reset();
     }
     Settings.reset();
     deleteLater();
