@@ -8,6 +8,8 @@
 
 #include <chrono>
 
+std::atomic<int> TScriptCreatorParser::s_running{0};
+
 TScriptCreatorParser::TScriptCreatorParser() = default;
 
 TScriptCreatorParser::~TScriptCreatorParser()
@@ -39,6 +41,7 @@ void TScriptCreatorParser::Start(TTable *Table, TRowSet *RowSet, std::shared_ptr
     this->Table = Table;
     this->RowSet = RowSet;
     this->Settings = std::move(Settings);
+    ++s_running;
     m_thread = std::thread([this] { Execute(); });
 }
 
@@ -60,9 +63,13 @@ void TScriptCreatorParser::Terminate()
 
 void TScriptCreatorParser::CancelRead()
 {
+    // On a thread of its own: a driver may wait for the server to confirm
+    // a cancel, and a server that does not answer must not hold the GUI.
+    // The worker waits for it before the rows go.
     std::lock_guard lock(m_mutex);
-    if (!m_inputsGone && RowSet)
-        RowSet->Cancel();
+    if (m_inputsGone || !RowSet || m_canceller.joinable())
+        return;
+    m_canceller = std::thread([rows = RowSet] { rows->Cancel(); });
 }
 
 void TScriptCreatorParser::Abandon()
@@ -157,15 +164,23 @@ void TScriptCreatorParser::Execute()
     } catch (...) {
         // Broken off by the receiver (or no memory left): nobody listens.
     }
+    // The inputs go here, on the worker, and outside the lock: a row set
+    // that must still say goodbye to a server holds up neither the GUI nor
+    // a cancel that comes meanwhile.
+    std::unique_ptr<TRowSet> rows;
+    std::unique_ptr<TTableSnapshot> table;
     {
-        // The inputs go here, on the worker: a row set that must still say
-        // goodbye to a server does not hold up the GUI.
         std::lock_guard lock(m_mutex);
         m_inputsGone = true;
-        m_ownedRows.reset();
-        m_ownedTable.reset();
+        rows = std::move(m_ownedRows);
+        table = std::move(m_ownedTable);
     }
+    if (m_canceller.joinable())
+        m_canceller.join();
+    rows.reset();
+    table.reset();
     Settings.reset();
+    --s_running;
     deleteLater();
     {
         std::lock_guard lock(m_mutex);

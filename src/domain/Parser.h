@@ -79,6 +79,9 @@ public:
     // with itself when it ends. Before Start it frees the object at once.
     void Abandon();
 
+    // Workers started and not yet ended, abandoned ones included.
+    [[nodiscard]] static int Running() { return s_running.load(); }
+
 private:
     struct Abandoned
     {
@@ -111,5 +114,8 @@ private:
     // Guards the inputs' end against a cancel from the GUI thread.
     std::mutex m_mutex;
     bool m_inputsGone = false;
+    // Cancels the read (once); joined by the worker before the rows go.
+    std::thread m_canceller;
     std::condition_variable m_ended;
+    static std::atomic<int> s_running;
 };

@@ -24,6 +24,8 @@ public:
     void stop();
 
     [[nodiscard]] int port() const { return m_port; }
+    // The server's process id (to stop and continue it), 0 when not running.
+    [[nodiscard]] qint64 processId() const { return m_process ? m_process->processId() : 0; }
     // "127.0.0.1,PORT": the form a user types into "Data Source".
     [[nodiscard]] QString dataSource() const;
     [[nodiscard]] QString dataDir() const { return m_dataDir.path(); }

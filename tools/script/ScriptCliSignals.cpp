@@ -46,6 +46,8 @@ TSignalWatcher::~TSignalWatcher()
     Done();
     pthread_kill(m_thread.native_handle(), quitSignal);
     m_thread.join();
+    if (m_canceller.joinable())
+        m_canceller.join();
 }
 
 void TSignalWatcher::SetPendingFile(const QString &Path)
@@ -56,7 +58,14 @@ void TSignalWatcher::SetPendingFile(const QString &Path)
 
 void TSignalWatcher::SetRows(TRowSet *Rows)
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    // Rows that go must not be in the middle of a cancel.
+    if (!Rows && m_canceller.joinable()) {
+        std::thread canceller = std::move(m_canceller);
+        lock.unlock();
+        canceller.join();
+        lock.lock();
+    }
     m_rows = Rows;
 }
 
@@ -86,8 +95,10 @@ void TSignalWatcher::Watch()
     // Nothing written yet: nothing to clean up.
     if (m_pendingFile.isEmpty())
         leave(128 + signal);
+    // The cancel may wait for a server that does not answer: not here, the
+    // time limit below must hold.
     if (m_rows)
-        m_rows->Cancel();
+        m_canceller = std::thread([rows = m_rows] { rows->Cancel(); });
     if (m_doneChanged.wait_for(lock, std::chrono::seconds(2), [this] { return m_done; }))
         return;
     QFile::remove(m_pendingFile);

@@ -34,7 +34,8 @@ public:
 
     // The file to remove should the run not get to it; empty: none.
     void SetPendingFile(const QString &Path);
-    // The rows being read, to cancel on a signal; null: none.
+    // The rows being read, to cancel on a signal; null: none (this waits
+    // for a cancel under way, so that the rows may go).
     void SetRows(TRowSet *Rows);
     [[nodiscard]] bool StopRequested() const { return m_signal.load() != 0; }
     // 128 + the signal's number, once one came.
@@ -51,5 +52,6 @@ private:
     QString m_pendingFile;
     TRowSet *m_rows = nullptr;
     bool m_done = false;
+    std::thread m_canceller;
     std::thread m_thread;
 };
