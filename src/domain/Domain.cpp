@@ -241,6 +241,10 @@ void appendVariantLiteral(QString &Out, QStringView Text, const TVariantBase &Ba
         return;
     }
     const int x = entry->xtype;
+    // The COLLATE inside makes the conversion use the value's own code
+    // page; the one outside states the collation the value keeps.
+    const bool collated = (x == XType::Char || x == XType::VarChar || x == XType::NChar || x == XType::NVarChar)
+                          && differs(Base.Collation, DefaultCollation);
     Out += u"CAST(";
     switch (entry->kind) {
     case Kind::Numeric:
@@ -249,8 +253,7 @@ void appendVariantLiteral(QString &Out, QStringView Text, const TVariantBase &Ba
     case Kind::String:
     case Kind::NationalString:
         appendStringLiteral(Out, Text, x != XType::UniqueIdentifier);
-        if ((x == XType::Char || x == XType::VarChar || x == XType::NChar || x == XType::NVarChar)
-            && differs(Base.Collation, DefaultCollation))
+        if (collated)
             Out += QStringLiteral(" COLLATE ") + Base.Collation;
         break;
     case Kind::DateTime:
@@ -267,6 +270,8 @@ void appendVariantLiteral(QString &Out, QStringView Text, const TVariantBase &Ba
     else if (entry->withLength)
         Out += QStringLiteral("(%1)").arg(characters(Base.MaxLength, x == XType::NChar || x == XType::NVarChar));
     Out += u')';
+    if (collated)
+        Out += QStringLiteral(" COLLATE ") + Base.Collation;
 }
 
 } // namespace

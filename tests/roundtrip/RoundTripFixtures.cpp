@@ -149,7 +149,8 @@ QList<TRoundTripTable> buildTables()
             "CAST(0x0A0B AS varbinary(10))", "CAST(0x00FF AS binary(4))", "CAST('6F9619FF-8B86-D011-B42D-00C04FC964FF' AS uniqueidentifier)",
             "CAST(1 AS bit)", "CAST(2.5 AS money)", "CAST(-214748.3648 AS smallmoney)", "CAST('ab' AS char(3))",
             "CAST(N'ё' AS nchar(2))", "CAST(-9223372036854775808 AS bigint)", "CAST(200 AS tinyint)", "CAST(-7 AS smallint)",
-            "CAST(3.4028235E+38 AS real)", "CAST(N'語 ёж' AS nvarchar(10))", "CAST('a\\' + CHAR(10) + 'b' AS varchar(10))"};
+            "CAST(3.4028235E+38 AS real)", "CAST(N'語 ёж' AS nvarchar(10))", "CAST('a\\' + CHAR(10) + 'b' AS varchar(10))",
+            "'Ab' COLLATE Latin1_General_BIN"};
         int id = 0;
         for (const char *value : values)
             rows << QStringLiteral("INSERT INTO %1 VALUES(%2, %3)").arg(QStringLiteral("%1"), QString::number(++id), QString::fromUtf8(value));
@@ -160,7 +161,8 @@ QList<TRoundTripTable> buildTables()
                        {QStringLiteral("DELETE FROM %1 WHERE Id IN (2, 7)"), QStringLiteral("UPDATE %1 SET V = 'changed' WHERE Id IN (3, 5, 9)"),
                         QStringLiteral("UPDATE %1 SET V = CAST(5 AS bigint) WHERE Id = 1"), QStringLiteral("INSERT INTO %1 VALUES(99, 'extra')")},
                        {QStringLiteral("SQL_VARIANT_PROPERTY(V, 'BaseType')"), QStringLiteral("SQL_VARIANT_PROPERTY(V, 'Precision')"),
-                        QStringLiteral("SQL_VARIANT_PROPERTY(V, 'Scale')"), QStringLiteral("SQL_VARIANT_PROPERTY(V, 'MaxLength')")}});
+                        QStringLiteral("SQL_VARIANT_PROPERTY(V, 'Scale')"), QStringLiteral("SQL_VARIANT_PROPERTY(V, 'MaxLength')"),
+                        QStringLiteral("SQL_VARIANT_PROPERTY(V, 'Collation')")}});
     }
 
     tables.append({QStringLiteral("RtComposite"),
