@@ -1,13 +1,11 @@
 // The table script wizard driven through its widgets, with a fake controller.
 
-#include "FakeWizzardController.h"
-#include "OneTableCreationWizard.h"
+#include "WizardFormFixture.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -15,89 +13,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-
-namespace {
-
-// Shop-like tables: Goods with a key, Notes without one.
-std::unique_ptr<TTableList> makeTables()
-{
-    auto tables = std::make_unique<TTableList>();
-    tables->Add(std::make_unique<TTable>(QStringLiteral("Goods"), soUserTable, 101));
-    tables->Add(std::make_unique<TTable>(QStringLiteral("Notes"), soUserTable, 102));
-    return tables;
-}
-
-QList<FakeWizzardController::ColumnSpec> goodsColumns()
-{
-    return {{"Id", 56, true, true}, {"Title", 167}, {"Price", 60}, {"Created", 61}};
-}
-
-QStringList texts(const QListWidget *list)
-{
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->item(i)->text();
-    return result;
-}
-
-QStringList checkedTexts(const QListWidget *list)
-{
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->checkState() == Qt::Checked)
-            result << list->item(i)->text();
-    return result;
-}
-
-struct Wizard
-{
-    std::unique_ptr<TTableList> tables = makeTables();
-    std::shared_ptr<FakeWizzardController> controller = std::make_shared<FakeWizzardController>();
-    TOneTableScriptCreationDialog dialog;
-    TOneStepCreatinWizard *form = dialog.Form();
-
-    Wizard()
-    {
-        controller->Columns = goodsColumns();
-        dialog.SetTables(tables.get());
-        dialog.SetWizzardController(controller);
-        form->show();
-    }
-    template <typename T> T *get(const char *name) const
-    {
-        T *child = form->findChild<T *>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("no child %s", name);
-        return child;
-    }
-    QPushButton *next() const { return get<QPushButton>("NextButton"); }
-    QPushButton *previous() const { return get<QPushButton>("PreviosButton"); }
-    QPushButton *cancel() const { return get<QPushButton>("CancelButton"); }
-    QString page() const { return get<QStackedWidget>("PageControl")->currentWidget()->objectName(); }
-    void selectTable(int index) const
-    {
-        auto *tree = get<QTreeWidget>("TablesTreeView");
-        tree->setCurrentItem(tree->topLevelItem(index));
-    }
-    void press(const char *tool) const { get<QToolButton>(tool)->click(); }
-    void selectIn(const char *list, const QStringList &names) const
-    {
-        auto *box = get<QListWidget>(list);
-        box->clearSelection();
-        for (int i = 0; i < box->count(); ++i)
-            if (names.contains(box->item(i)->text()))
-                box->item(i)->setSelected(true);
-    }
-    // Greeting -> table (selected) -> columns.
-    void toColumns(int table = 0) const
-    {
-        next()->click();
-        selectTable(table);
-        next()->click();
-    }
-};
-
-} // namespace
 
 class TestWizardForm : public QObject
 {
@@ -118,15 +33,6 @@ private slots:
     void tableOptionsReachTheScriptRequest();
     void progressPage();
     void finishedRunGivesScript();
-    void runWithoutScriptReturnsToKeys_data();
-    void runWithoutScriptReturnsToKeys();
-    void unknownTypeIsShownAndRefused();
-    void nothingCarriableIsRefused();
-    void uncomparableColumnsAreNotOffered();
-    void keyOnComputedColumnIsRefused();
-    void withoutKeysDeleteNeedsNoCheck();
-    void withoutKeysOrDeleteAsksFirst_data();
-    void withoutKeysOrDeleteAsksFirst();
     void leavingWithoutScript_data();
     void leavingWithoutScript();
     void failingLoadColumnsKeepsTablePage();
@@ -437,179 +343,6 @@ void TestWizardForm::finishedRunGivesScript()
     result = w.dialog.Execute();
     QVERIFY(result);
     QCOMPARE(*w.dialog.Script(), (QStringList{"/*", "*/"}));
-}
-
-// A run broken off or failed yields no script: the wizard says why, goes
-// back to the key page and stays usable; a second run can succeed.
-void TestWizardForm::runWithoutScriptReturnsToKeys_data()
-{
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("reason");
-    QTest::addColumn<QString>("notice");
-    QTest::newRow("broken off") << int(goBrokenOff) << QString()
-                                << "Создание скрипта прервано, поэтому скрипт не создан.";
-    QTest::newRow("rows unreadable") << int(goFailed) << "Invalid object name 'Goods'."
-                                     << "Не удалось прочитать строки таблицы «Goods», поэтому скрипт не создан.\n\n"
-                                        "Invalid object name 'Goods'.";
-}
-
-void TestWizardForm::runWithoutScriptReturnsToKeys()
-{
-    QFETCH(int, outcome);
-    QFETCH(QString, reason);
-    QFETCH(QString, notice);
-    Wizard w;
-    w.form->hide();
-    QString shown, page;
-    bool nextEnabled = false, previousEnabled = false, cancelEnabled = false, generating = true;
-    QTimer::singleShot(0, w.form, [&] {
-        w.toColumns();
-        w.next()->click();
-        w.next()->click();
-        w.controller->Progress(40, QStringLiteral("Формирую данные."));
-        w.controller->Finish(nullptr, {TGenerationOutcome(outcome), reason});
-        // the notice does not hold up the caller of the handler
-        auto *box = w.form->findChild<QMessageBox *>(QStringLiteral("GenerationEndNotice"));
-        shown = box ? box->text() : QString();
-        page = w.page();
-        nextEnabled = w.next()->isEnabled();
-        previousEnabled = w.previous()->isEnabled();
-        cancelEnabled = w.cancel()->isEnabled();
-        generating = w.form->IsGenerating();
-        if (box)
-            box->accept();
-        // try again: this time it works
-        w.controller->Calls.clear();
-        w.next()->click();
-        auto script = std::make_unique<TScript>();
-        script->Lines << QStringLiteral("--");
-        w.controller->Finish(std::move(script));
-    });
-    QVERIFY(w.dialog.Execute());
-    QCOMPARE(shown, notice);
-    QCOMPARE(page, QStringLiteral("PrimaryColumnsSelectTabSheet"));
-    QVERIFY(nextEnabled && previousEnabled && cancelEnabled);
-    QVERIFY(!generating);
-    QCOMPARE(w.controller->Calls, (QStringList{"SetOnScriptCreated", "SetOnProgress", "CreateScript Goods"}));
-    QCOMPARE(*w.dialog.Script(), QStringList{"--"});
-}
-
-// A column of a type the program does not know is shown, marked, and
-// refused with its name and code until it is left out.
-void TestWizardForm::unknownTypeIsShownAndRefused()
-{
-    Wizard w;
-    w.controller->Columns = {{"Id", 56, false, true}, {"Odd", 701}};
-    QStringList shown;
-    const TErrorDisplay previous = SetErrorDisplay([&](const QString &m) { shown << m; });
-    w.toColumns();
-    auto *all = w.get<QListWidget>("AllColumnsListBox");
-    QCOMPARE(all->item(1)->text(), QStringLiteral("Odd"));
-    QVERIFY(all->item(1)->toolTip().contains(QLatin1String("701")));
-    w.next()->click();
-    QCOMPARE(w.page(), QStringLiteral("ColumnsSelectTabSheet"));
-    w.selectIn("UsedColumnsListBox", {"Odd"});
-    w.press("DoNotUseSelectedColumnButton");
-    w.next()->click();
-    SetErrorDisplay(previous);
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown.first().contains(QStringLiteral("«Odd»")) && shown.first().contains(QLatin1String("701")));
-    QCOMPARE(w.page(), QStringLiteral("PrimaryColumnsSelectTabSheet"));
-}
-
-void TestWizardForm::nothingCarriableIsRefused()
-{
-    Wizard w;
-    w.controller->Columns = {{"Id", 56, false, true}, {"Total", 56, false, false, true}};
-    QStringList shown;
-    const TErrorDisplay previous = SetErrorDisplay([&](const QString &m) { shown << m; });
-    w.toColumns();
-    w.selectIn("UsedColumnsListBox", {"Id"});
-    w.press("DoNotUseSelectedColumnButton");
-    w.next()->click();
-    SetErrorDisplay(previous);
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown.first().contains(QLatin1String("Total")));
-    QCOMPARE(w.page(), QStringLiteral("ColumnsSelectTabSheet"));
-}
-
-// text, ntext and image cannot be compared: never offered as keys.
-void TestWizardForm::uncomparableColumnsAreNotOffered()
-{
-    Wizard w;
-    w.controller->Columns = {{"Id", 56, false, true}, {"Body", 35}, {"Note", 99}, {"Picture", 34}, {"Title", 167}};
-    w.toColumns();
-    w.next()->click();
-    QCOMPARE(texts(w.get<QListWidget>("ColumnsCheckListBox")), (QStringList{"Id [int, PK]", "Title [varchar]"}));
-}
-
-// A key the script cannot carry is refused with the reason, not dropped.
-void TestWizardForm::keyOnComputedColumnIsRefused()
-{
-    Wizard w;
-    w.controller->Columns = {{"Id", 56, false, false, true}, {"Title", 167}};
-    w.tables->Items(0)->Columns.Clear();
-    QStringList shown;
-    const TErrorDisplay previous = SetErrorDisplay([&](const QString &m) { shown << m; });
-    w.toColumns();
-    w.next()->click();
-    auto *keys = w.get<QListWidget>("ColumnsCheckListBox");
-    keys->item(0)->setCheckState(Qt::Checked);
-    w.next()->click();
-    SetErrorDisplay(previous);
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown.first().contains(QStringLiteral("«Id»")));
-    QCOMPARE(w.page(), QStringLiteral("PrimaryColumnsSelectTabSheet"));
-    QVERIFY(!w.controller->Calls.contains(QStringLiteral("CreateScript Goods")));
-}
-
-// With the target's rows deleted first every row goes in: no key needed.
-void TestWizardForm::withoutKeysDeleteNeedsNoCheck()
-{
-    Wizard w;
-    w.controller->Columns = {{"Line", 56}, {"Text", 167}};
-    w.next()->click();
-    w.selectTable(1);
-    w.get<QCheckBox>("AdditionalParamsCheckBox")->setChecked(true);
-    w.get<QCheckBox>("DeleteTableCheckBox")->setChecked(true);
-    w.next()->click();
-    w.next()->click();
-    QVERIFY(checkedTexts(w.get<QListWidget>("ColumnsCheckListBox")).isEmpty());
-    QVERIFY(w.next()->isEnabled());
-    w.next()->click();
-    QCOMPARE(w.page(), QStringLiteral("ProgressTabSheet"));
-    QVERIFY(w.controller->Calls.contains(QStringLiteral("CreateScript Notes")));
-}
-
-// No key to choose and no delete: the wizard says the script would change
-// nothing and goes on only when told to.
-void TestWizardForm::withoutKeysOrDeleteAsksFirst_data()
-{
-    QTest::addColumn<bool>("answerYes");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
-}
-
-void TestWizardForm::withoutKeysOrDeleteAsksFirst()
-{
-    QFETCH(bool, answerYes);
-    Wizard w;
-    w.controller->Columns = {{"Body", 35}};
-    w.toColumns(1);
-    w.next()->click();
-    QCOMPARE(w.get<QListWidget>("ColumnsCheckListBox")->count(), 0);
-    QVERIFY(w.next()->isEnabled());
-    QString question;
-    QTimer::singleShot(0, w.form, [&] {
-        auto *box = w.form->findChild<QMessageBox *>(QStringLiteral("ChangesNothingQuestion"));
-        QVERIFY(box);
-        question = box->text();
-        box->done(answerYes ? QMessageBox::Yes : QMessageBox::No);
-    });
-    w.next()->click();
-    QVERIFY(question.contains(QStringLiteral("ничего не изменит в таблице «Notes»")));
-    QCOMPARE(w.page(), answerYes ? QStringLiteral("ProgressTabSheet") : QStringLiteral("PrimaryColumnsSelectTabSheet"));
-    QCOMPARE(w.controller->Calls.contains(QStringLiteral("CreateScript Notes")), answerYes);
 }
 
 void TestWizardForm::leavingWithoutScript_data()
