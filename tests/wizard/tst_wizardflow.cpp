@@ -141,6 +141,7 @@ private slots:
     void cleanupTestCase();
     void goodsIntoNewTab();
     void optionsReachScript();
+    void prefilledNicknameIsQuoted();
     void appendToCurrentScript();
     void shredderLeavesDocuments();
     void leavingWithoutScriptShowsNoPlacement_data();
@@ -218,7 +219,8 @@ QStringList TestWizardFlow::generatorOutput(const QString &tableName, const IPar
     TScriptLinesCollector sink(lines);
     TScriptBuildControl control;
     control.Now = QDateTime::currentDateTime();
-    BuildScript(*table, *rows, settings, sink, control);
+    if (!BuildScript(*table, *rows, settings, sink, control).Complete())
+        return {};
     return withoutTimeStamp(lines);
 }
 
@@ -282,6 +284,36 @@ void TestWizardFlow::optionsReachScript()
         firstDifference(withoutTimeStamp(lines.join(QStringLiteral("\r\n")).split(QStringLiteral("\r\n"))),
                         generatorOutput(QStringLiteral("Goods"), &settings).join(QStringLiteral("\r\n")).split(QStringLiteral("\r\n")));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// The nickname edit holds the table's own name once options are ticked; a
+// name that needs brackets gets them in every statement.
+void TestWizardFlow::prefilledNicknameIsQuoted()
+{
+    QString prefilled;
+    runCommand(
+        [&prefilled](TOneStepCreatinWizard *w) {
+            auto *next = child<QPushButton>(w, "NextButton");
+            next->click();
+            auto *tree = child<QTreeWidget>(w, "TablesTreeView");
+            tree->setCurrentItem(tree->findItems(QStringLiteral("Order Lines"), Qt::MatchExactly).value(0));
+            child<QCheckBox>(w, "AdditionalParamsCheckBox")->click();
+            child<QCheckBox>(w, "DeleteTableCheckBox")->setChecked(true);
+            prefilled = child<QLineEdit>(w, "TableNicknameEdit")->text();
+            next->click();
+            next->click();
+            next->click();
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QCOMPARE(prefilled, QStringLiteral("Order Lines"));
+    QCOMPARE(ScriptManager()->Count(), 1);
+    const QStringList lines = ScriptManager()->Current()->Lines;
+    QVERIFY(lines.contains(QStringLiteral("DELETE FROM [Order Lines];")));
+    QString text = lines.join(QStringLiteral("\r\n"));
+    QVERIFY(text.contains(QStringLiteral("UPDATE [Order Lines] \r\n")));
+    // outside the comments' quotes the name is nowhere without brackets
+    text.remove(QStringLiteral("[Order Lines]")).remove(QStringLiteral("„Order Lines“"));
+    QVERIFY2(!text.contains(QStringLiteral("Order Lines")), qPrintable(text));
 }
 
 void TestWizardFlow::appendToCurrentScript()
