@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QtTest>
 
 WorkbenchFixture::WorkbenchFixture()
 {
@@ -151,6 +152,11 @@ ModalScript::Handler AcknowledgeError(QStringList *Texts)
         Texts->append(box->windowTitle() + QLatin1Char('|') + box->text());
         box->button(QMessageBox::Ok)->click();
     };
+}
+
+bool WaitForExecution(int TimeoutMs)
+{
+    return QTest::qWaitFor([] { return !ScriptIsExecuting(); }, TimeoutMs);
 }
 
 QStringList LogLines(TMainForm &Form)

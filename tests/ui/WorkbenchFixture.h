@@ -65,6 +65,10 @@ ModalScript::Handler CancelLogin(QString *SeenUser = nullptr, QString *SeenServe
                                  QString *SeenPassword = nullptr);
 ModalScript::Handler AcknowledgeError(QStringList *Texts);
 
+// Waits (turning the event loop) until no script runs; false when one still
+// runs after TimeoutMs.
+bool WaitForExecution(int TimeoutMs = 30000);
+
 // The colour of the log line that contains Text; invalid when none does.
 QColor LogLineColor(TMainForm &Form, const QString &Text);
 QStringList LogLines(TMainForm &Form);

@@ -210,6 +210,7 @@ private slots:
 
         ScriptManager()->AddScriptFromText(QStringLiteral("UPDATE Goods SET Price = Price WHERE Id = 1"));
         fixture.Form().ExecuteAction->trigger();
+        QVERIFY(WaitForExecution());
         const QStringList lines = LogLines(fixture.Form());
         QVERIFY2(lines.size() == 1 && lines.first().endsWith(QStringLiteral("Одна строка изменина")),
                  qPrintable(lines.join(QLatin1Char('\n'))));
@@ -225,6 +226,7 @@ private slots:
         combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
         ScriptManager()->AddScriptFromText(QStringLiteral("SELECT Id FROM Sales"));
         fixture.Form().ExecuteAction->trigger();
+        QVERIFY(WaitForExecution());
         const int shown = fixture.Form().ResultDBGrid->model()->rowCount();
         QVERIFY(shown > 0 && shown < 100000);
         const QString notice = QStringLiteral("Показаны первые %1 строк из 100000.").arg(shown);
@@ -244,6 +246,7 @@ private slots:
 
         ScriptManager()->AddScriptFromText(QStringLiteral("USE Shop"));
         fixture.Form().ExecuteAction->trigger();
+        QVERIFY(WaitForExecution());
         QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
         QCOMPARE(combo->currentText(), QStringLiteral("Shop"));
         QCOMPARE(ScriptCreatorModel()->DataBases()->CurrentDataBase()->Name, QStringLiteral("Shop"));
