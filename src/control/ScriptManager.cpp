@@ -70,8 +70,13 @@ void TScriptManager::DoChange()
 
 void TScriptManager::MarkSaved(const TScript *Script)
 {
-    if (Script)
-        m_savedLines[Script] = Script->Lines;
+    if (!Script)
+        return;
+    // A copy of its own: sharing the list with the script would make the
+    // first key press after opening copy all of a large script's lines.
+    QStringList saved = Script->Lines;
+    saved.detach();
+    m_savedLines[Script] = std::move(saved);
 }
 
 bool TScriptManager::IsModified(const TScript *Script) const

@@ -375,19 +375,22 @@ void TMainForm::closeEvent(QCloseEvent *Event)
 void TMainForm::RunEditCommand(QAction *Command)
 {
     QWidget *focus = QApplication::focusWidget();
-    if (auto *memo = qobject_cast<QsciScintilla *>(focus)) {
-        if (Command == EditUndo)
-            memo->undo();
-        else if (Command == EditCut)
-            memo->cut();
-        else if (Command == EditCopy)
-            memo->copy();
-        else if (Command == EditPaste)
-            memo->paste();
-        else if (Command == EditDelete)
-            memo->SendScintilla(QsciScintillaBase::SCI_CLEAR); // the selection, or the character after the caret
-        else if (Command == EditSelectAll)
-            memo->selectAll();
+    if (auto *memo = qobject_cast<TScriptMemo *>(focus)) {
+        // As fast as typing in a large script.
+        memo->QuickEdit([memo, Command, this] {
+            if (Command == EditUndo)
+                memo->undo();
+            else if (Command == EditCut)
+                memo->cut();
+            else if (Command == EditCopy)
+                memo->copy();
+            else if (Command == EditPaste)
+                memo->paste();
+            else if (Command == EditDelete)
+                memo->SendScintilla(QsciScintillaBase::SCI_CLEAR); // the selection, or the character after the caret
+            else if (Command == EditSelectAll)
+                memo->selectAll();
+        });
         return;
     }
     QLineEdit *line = qobject_cast<QLineEdit *>(focus);
