@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick xdotool
   breeze-icon-theme libqt6svg6 fonts-liberation2
+  librsvg2-bin desktop-file-utils appstream man-db
   nodejs
 )
 

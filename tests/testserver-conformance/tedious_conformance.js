@@ -122,6 +122,25 @@ async function main() {
   }
   const after = await batch(c, 'SELECT id FROM AllTypes WHERE id = 3');
   check(after.rows.length === 1 && after.rows[0][0] === 3, 'the connection answers after the cancel');
+
+  // A batch waiting in WAITFOR ends as soon as it is cancelled.
+  const started = Date.now();
+  const waiting = batch(c, "SELECT 1\nWAITFOR DELAY '00:01:00'\nSELECT 2");
+  setTimeout(() => c.cancel(), 200);
+  try {
+    await waiting;
+    check(false, 'cancelled WAITFOR completed');
+  } catch (err) {
+    check(err.code === 'ECANCEL', 'WAITFOR cancel error code ' + err.code);
+  }
+  check(Date.now() - started < 30000, `WAITFOR cancel took ${Date.now() - started} ms`);
+  const again = await batch(c, 'SELECT 5');
+  check(again.rows.length === 1 && again.rows[0][0] === 5, 'the connection answers after the WAITFOR cancel');
+
+  // tedious raises TEXTSIZE at login, so long text arrives whole.
+  await batch(c, "CREATE TABLE LongText (t text)\nINSERT INTO LongText VALUES('" + 'a'.repeat(9000) + "')");
+  const long = await batch(c, 'SELECT t FROM LongText');
+  check(long.rows[0][0].length === 9000, `text of 9000 characters arrives with ${long.rows[0][0].length}`);
   c.close();
 }
 

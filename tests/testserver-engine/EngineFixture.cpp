@@ -70,6 +70,13 @@ bool RecordingSink::row(const std::vector<qts::Value> &values)
     return true;
 }
 
+bool RecordingSink::pause(std::chrono::milliseconds wait)
+{
+    r_.waits.push_back(wait.count());
+    r_.events << "wait";
+    return !cancelWaits;
+}
+
 void RecordingSink::statementEnd(const qts::StatementEnd &end)
 {
     r_.ends.push_back(end);

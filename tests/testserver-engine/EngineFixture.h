@@ -21,7 +21,8 @@ struct Recorded {
     std::vector<ResultSet> results;
     std::vector<qts::Message> messages;
     std::vector<qts::StatementEnd> ends;
-    QStringList events; // "result", "row", "end:<count or ->", "msg:<number>", "use:<db>" in order
+    std::vector<long long> waits; // milliseconds asked for by WAITFOR
+    QStringList events; // "result", "row", "end:<count or ->", "msg:<number>", "use:<db>", "wait" in order
 
     [[nodiscard]] QStringList rows(std::size_t i = 0) const { return i < results.size() ? results[i].rows : QStringList(); }
     [[nodiscard]] QStringList errors() const
@@ -48,6 +49,9 @@ public:
     explicit RecordingSink(Recorded &r, long cancelAfter = -1) : r_(r), cancelAfter_(cancelAfter) {}
     void beginResult(const std::vector<qts::ColumnInfo> &columns) override;
     bool row(const std::vector<qts::Value> &values) override;
+    // Records the wait instead of waiting; cancels it when cancelWaits is set.
+    bool pause(std::chrono::milliseconds wait) override;
+    bool cancelWaits = false;
     void statementEnd(const qts::StatementEnd &end) override;
     void message(const qts::Message &message) override;
     void databaseChanged(const std::string &newName, const std::string &oldName) override;

@@ -49,7 +49,7 @@ inline QByteArray unhex(const char *spaced)
 
 // A LOGIN7 payload as a client builds it (password scrambled).
 inline QByteArray buildLogin(const QString &user, const QString &password, const QByteArray &serverUtf16,
-                             quint32 version, const QString &database = QStringLiteral("Магазин"))
+                             quint32 version, const QString &database = QStringLiteral("Магазин"), quint32 packetSize = 8192)
 {
     QByteArray fixed(94, '\0');
     QByteArray data;
@@ -62,7 +62,7 @@ inline QByteArray buildLogin(const QString &user, const QString &password, const
     };
     auto u16 = [](const QString &s) { return QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2); };
     put32(4, version);
-    put32(8, 8192);
+    put32(8, packetSize);
     QByteArray pw = u16(password);
     for (auto &b : pw) {
         const auto x = quint8(b);

@@ -4,14 +4,13 @@
 #include "Browser.h"
 #include "Server.h"
 #include "Tokens.h"
-#include "WireHelpers.h"
+#include "WireClient.h"
 
 #include <QtTest>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 
@@ -128,62 +127,14 @@ QList<Token> parseTokens(const QByteArray &p)
     return out;
 }
 
-class Client {
+class Client : public WireClient {
 public:
-    explicit Client(std::uint16_t port)
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
-        timeval tv{10, 0};  // a silent server fails the test instead of hanging it
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    }
-    ~Client() { ::close(fd); }
-    void sendRaw(const QByteArray &b) { (void)!::send(fd, b.constData(), size_t(b.size()), MSG_NOSIGNAL); }
-    void sendMessage(std::uint8_t type, const QByteArray &payload)
-    {
-        QByteArray h = unhex("00 01 0000 0000 01 00");
-        h[0] = char(type);
-        const int len = int(payload.size()) + 8;
-        h[2] = char(len >> 8);
-        h[3] = char(len);
-        sendRaw(h + payload);
-    }
-    void sendBatch(const QString &sql)
-    {
-        const QByteArray headers = unhex("16000000 12000000 0200 0000000000000000 01000000");
-        sendMessage(packet::SqlBatch, headers + QByteArray(reinterpret_cast<const char *>(sql.utf16()), sql.size() * 2));
-    }
-    // The next whole message; empty type 0 when the server closed.
-    TdsMessage readMessage()
-    {
-        while (!reader.hasMessage()) {
-            std::uint8_t buf[65536];
-            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0 || !reader.feed(buf, std::size_t(n)))
-                return {};
-            if (firstHeader.isEmpty())
-                firstHeader = QByteArray(reinterpret_cast<const char *>(buf), 8);
-        }
-        return reader.take();
-    }
-    QList<Token> readTokens()
-    {
-        const TdsMessage m = readMessage();
-        return parseTokens(QByteArray(reinterpret_cast<const char *>(m.payload.data()), qsizetype(m.payload.size())));
-    }
+    using WireClient::WireClient;
+    QList<Token> readTokens() { return parseTokens(readPayload()); }
     QList<Token> login(const QString &user, const QString &password, const QString &db = QString())
     {
-        sendMessage(packet::Login7, buildLogin(user, password, QByteArray(), 0x74000004, db));
-        return readTokens();
+        return parseTokens(loginRaw(user, password, db));
     }
-    int fd;
-    bool connected = false;
-    MessageReader reader;
-    QByteArray firstHeader;
 };
 
 QList<std::uint8_t> types(const QList<Token> &tokens)

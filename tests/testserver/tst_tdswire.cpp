@@ -63,6 +63,8 @@ private slots:
     void rowValue();
     void metadata_data();
     void metadata();
+    void collationOnTheWire_data();
+    void collationOnTheWire();
     void doneWidth_data();
     void doneWidth();
     void messageToken();
@@ -279,6 +281,55 @@ void TdsWireTest::metadata()
     RowEncoder({c}, tds).writeMetadata(w);
     w.end();
     QCOMPARE(payloads(t.sent).toHex(' '), (unhex("81 0100") + wire).toHex(' '));
+}
+
+void TdsWireTest::collationOnTheWire_data()
+{
+    // A column's collation decides its COLMETADATA bytes and its code page;
+    // a variant carries its own.
+    QTest::addColumn<qts::XType>("type");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("collation");
+    QTest::addColumn<QVariant>("valueHolder");
+    QTest::addColumn<QByteArray>("metadata");
+    QTest::addColumn<QByteArray>("wire");
+    auto row = [](const char *name, XType type, int length, const char *collation, const Value &v, const char *meta, const char *hex) {
+        QTest::newRow(name) << type << length << QString(collation) << QVariant::fromValue(reinterpret_cast<quintptr>(new Value(v)))
+                            << unhex(meta) << unhex(hex);
+    };
+    row("cp1252 varchar", XType::VarChar, 10, "Latin1_General_CS_AS", textValue("é€Ж"), "a7 0a00 0904c00000", "0300 e9803f");
+    row("cp1251 varchar", XType::VarChar, 10, "Cyrillic_General_CI_AS", textValue("é€Ж"), "a7 0a00 1904d00000", "0300 3f88c6");
+    row("SQL collation's sort id", XType::Char, 2, "SQL_Latin1_General_CP1_CI_AS", textValue("ü"), "af 0200 0904d00034", "0200 fc20");
+    row("binary collation", XType::NVarChar, 4, "Latin1_General_BIN", textValue("Ж"), "e7 0400 0904000100", "0200 1604");
+    Value v = variant(textValue("é"), XType::VarChar);
+    v.variantCollation = std::uint8_t(findCollation("Latin1_General_CI_AS"));
+    v.variantLength = 10;
+    row("variant varchar of its own collation", XType::SqlVariant, 8016, "Cyrillic_General_CI_AS", v, "62 501f0000",
+        "0a000000 a7 07 0904d00000 0a00 e9");
+    Value d = variant(decimalValue(15, 1), XType::Decimal);
+    d.variantPrecision = 10;
+    row("variant decimal of its precision", XType::SqlVariant, 8016, "Cyrillic_General_CI_AS", d, "62 501f0000",
+        "0d000000 6a 02 0a 01 01 0f00000000000000");
+}
+
+void TdsWireTest::collationOnTheWire()
+{
+    QFETCH(qts::XType, type);
+    QFETCH(int, length);
+    QFETCH(QString, collation);
+    QFETCH(QVariant, valueHolder);
+    QFETCH(QByteArray, metadata);
+    QFETCH(QByteArray, wire);
+    std::unique_ptr<Value> value(reinterpret_cast<Value *>(valueHolder.value<quintptr>()));
+    ColumnInfo c = column(type, length);
+    c.collation = std::uint8_t(findCollation(collation.toStdString()));
+    MemoryTransport t;
+    PacketWriter w(t);
+    w.begin();
+    RowEncoder({c}, 74).writeMetadata(w);
+    w.end();
+    QCOMPARE(payloads(t.sent).mid(3 + 6, metadata.size()).toHex(' '), metadata.toHex(' '));
+    QCOMPARE(encodeRow(c, *value).toHex(' '), wire.toHex(' '));
 }
 
 void TdsWireTest::doneWidth_data()

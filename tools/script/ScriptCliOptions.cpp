@@ -11,7 +11,9 @@ const char *const ScriptCliUsage =
     "  --nickname the name the script addresses the target table by\n"
     "  --delete   delete the target's rows before the merge\n"
     "  --output   the script file (default: standard output)\n"
-    "  --verbose  report progress on standard error also when it is not a terminal\n";
+    "  --verbose  report progress on standard error also when it is not a terminal\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
 
 namespace {
 
@@ -100,6 +102,8 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
             ok = flag(o.Verbose);
         } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             ok = flag(o.Help);
+        } else if (name == QLatin1String("--version")) {
+            ok = flag(o.Version);
         } else if (name == QLatin1String("--password")) {
             Error = QStringLiteral("the password is not taken from the command line; set QUORVANE_PASSWORD");
             ok = false;
@@ -110,7 +114,7 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
         if (!ok)
             return std::nullopt;
     }
-    if (o.Help)
+    if (o.Help || o.Version)
         return o;
     const std::pair<const char *, const QString *> required[] = {
         {"--server", &o.Server}, {"--login", &o.Login}, {"--database", &o.DataBase}, {"--table", &o.Table}};

@@ -33,6 +33,7 @@ struct TScriptCliOptions
     QString Output;
     bool Verbose = false;
     bool Help = false;
+    bool Version = false;
 };
 
 extern const char *const ScriptCliUsage;

@@ -1,5 +1,6 @@
 // quorvane-script: writes the data script of one table from the command line.
 
+#include "ProgramInfo.h"
 #include "ScriptCliOptions.h"
 #include "ScriptCliRun.h"
 
@@ -58,6 +59,10 @@ int main(int argc, char *argv[])
     }
     if (options->Help) {
         std::fputs(ScriptCliUsage, stdout);
+        return secSuccess;
+    }
+    if (options->Version) {
+        std::puts("quorvane-script " QUORVANE_VERSION);
         return secSuccess;
     }
 

@@ -1,5 +1,7 @@
 #include "Codec.h"
 
+#include "engine/CodePages.h"
+
 #include <array>
 
 namespace qts::tds {
@@ -151,6 +153,22 @@ void utf8ToCp1251(std::string_view utf8, std::string &out)
             continue;
         }
         out.push_back(char(cp1251Byte(nextCodePoint(utf8, i))));
+    }
+}
+
+void utf8ToCodePage(std::string_view utf8, std::uint16_t codePage, std::string &out)
+{
+    out.clear();
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = std::uint8_t(utf8[i]);
+        if (b < 0x80) {
+            out.push_back(char(b));
+            ++i;
+            continue;
+        }
+        const int c = codepage::fromUnicode(codePage, nextCodePoint(utf8, i));
+        out.push_back(c < 0 ? '?' : char(c));
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // Text conversions of the wire: UTF-16LE for identifiers, SQL text and
-// n-types, code page 1251 for char/varchar/text (the one collation this
-// server has, Cyrillic_General_CI_AS). The engine speaks UTF-8.
+// n-types, the code page of the column's collation (1251 or 1252) for
+// char/varchar/text. The engine speaks UTF-8.
 
 #include <cstddef>
 #include <cstdint>
@@ -30,5 +30,7 @@ void utf8ToCp1251(std::string_view utf8, std::string &out);
 std::string cp1251ToUtf8(std::string_view cp1251);
 // One code point to its CP1251 byte, '?' when unmappable.
 std::uint8_t cp1251Byte(char32_t c);
+// Any of the collations' code pages; characters it lacks become '?'.
+void utf8ToCodePage(std::string_view utf8, std::uint16_t codePage, std::string &out);
 
 } // namespace qts::tds

@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "Codec.h"
 #include "Login.h"
 
 #include <algorithm>
@@ -130,7 +131,8 @@ bool Connection::handleLogin(const TdsMessage &m)
     language.text = "Changed language setting to us_english.";
     language.line = 0;
     writeMessage(m_writer, m_tds, language);
-    writeCollationChange(m_writer);
+    m_collation = m_session->collation();
+    writeCollationChange(m_writer, m_collation);
     m_tds = negotiateTds(login->tdsVersion);
     writeLoginAck(m_writer, tdsWireVersion(m_tds));
     std::size_t size = login->packetSize == 0 ? packet::DefaultSize : login->packetSize;
@@ -141,6 +143,9 @@ bool Connection::handleLogin(const TdsMessage &m)
     if (m_writer.failed())
         return false;
     m_writer.setPacketSize(size);
+    // SQL Server takes batches of up to 65,536 network packets.
+    m_maxBatchBytes = 65536 * size;
+    m_reader.setLimit(m_maxBatchBytes + kHeadersAllowance);
     m_loggedIn = true;
     return true;
 }
@@ -183,11 +188,33 @@ void Connection::sendAttentionAck()
     m_writer.end();
 }
 
+void Connection::refuseLongBatch()
+{
+    m_writer.begin();
+    Message m;
+    m.number = 123;
+    m.severity = 15;
+    m.state = 1;
+    m.line = 1;
+    m.text = "Batch/procedure exceeds maximum length of " + std::to_string(m_maxBatchBytes / 2) + " characters.";
+    writeMessage(m_writer, m_tds, m);
+    writeDone(m_writer, m_tds, token::Done, done::Error, 0, 0);
+    m_writer.end();
+}
+
 void Connection::handleBatch(const TdsMessage &m)
 {
+    if (m.tooLong) {
+        refuseLongBatch();
+        return;
+    }
     const std::optional<std::string> sql = batchText(m.payload, m_tds);
     if (!sql) {
         m_broken = true;
+        return;
+    }
+    if (2 * tds::utf16Length(*sql) > m_maxBatchBytes) {
+        refuseLongBatch();
         return;
     }
     m_result.reset();
@@ -214,9 +241,10 @@ void Connection::handleBatch(const TdsMessage &m)
         statementEnd(end);
     }
     if (m_cancelled) {
-        // The interrupted answer ends here; the acknowledgement is a message
-        // of its own (tedious reads exactly one message per request).
-        m_pendingDone.reset();
+        // The interrupted answer ends here, after the statements that did
+        // finish; the acknowledgement is a message of its own (tedious reads
+        // exactly one message per request).
+        flushPendingDone(true);
         m_writer.end();
         sendAttentionAck();
         return;
@@ -287,6 +315,27 @@ bool Connection::row(const std::vector<Value> &values)
     return true;
 }
 
+bool Connection::pause(std::chrono::milliseconds wait)
+{
+    // The engine waits here, so this is where an attention (or the client
+    // going away) must end the batch.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + wait;
+    for (;;) {
+        if (m_cancelled || m_broken || attentionArrived()) {
+            m_cancelled = true;
+            return false;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return true;
+        if (m_transport.waitReadable(left) && !receiveMore(false)) {
+            // Readable but nothing came: the client has gone.
+            m_broken = true;
+        }
+    }
+}
+
 void Connection::statementEnd(const StatementEnd &end)
 {
     if (m_cancelled)
@@ -310,6 +359,11 @@ void Connection::databaseChanged(const std::string &newName, const std::string &
         return;
     flushPendingDone(true);
     writeEnvChange(m_writer, envchange::Database, newName, oldName);
+    // A database of another default collation changes the session's.
+    if (m_session->collation() != m_collation) {
+        m_collation = m_session->collation();
+        writeCollationChange(m_writer, m_collation);
+    }
 }
 
 } // namespace qts

@@ -33,6 +33,8 @@ private:
     bool handleLogin(const TdsMessage &m);
     void failLogin(const std::optional<Message> &cause, const std::string &user);
     void handleBatch(const TdsMessage &m);
+    // Error 123: the batch is longer than 65,536 packets; the session goes on.
+    void refuseLongBatch();
     void handleUnsupported(const std::string &what);
     void sendAttentionAck();
     bool attentionArrived();
@@ -40,6 +42,7 @@ private:
     // ResultSink
     void beginResult(const std::vector<ColumnInfo> &columns) override;
     bool row(const std::vector<Value> &values) override;
+    bool pause(std::chrono::milliseconds wait) override;
     void statementEnd(const StatementEnd &end) override;
     void message(const Message &message) override;
     void databaseChanged(const std::string &newName, const std::string &oldName) override;
@@ -52,6 +55,10 @@ private:
     PacketWriter m_writer;
     std::unique_ptr<Session> m_session;
     int m_tds = 74;
+    std::uint8_t m_collation = kServerCollation; // as the last ENVCHANGE 7 said
+    // Room for a batch's ALL_HEADERS beyond the text itself.
+    static constexpr std::size_t kHeadersAllowance = 65536;
+    std::size_t m_maxBatchBytes = 65536 * packet::DefaultSize;
     bool m_loggedIn = false;
     bool m_broken = false;
 

@@ -6,11 +6,14 @@ namespace qts {
 
 const char *const kUsage =
     "usage: quorvane-testserver [--port N] [--data DIR] [--login NAME:PASSWORD]... [--demo] [--browser-port N]\n"
+    "       quorvane-testserver --help | --version\n"
     "  --port N          TCP port on 127.0.0.1 (0, the default, picks a free one)\n"
     "  --data DIR        folder of the database files (default: a temporary folder removed at exit)\n"
     "  --login N:P       an accepted SQL login (repeatable)\n"
     "  --demo            create the demo database Shop when it is missing\n"
-    "  --browser-port N  answer SQL Server Browser requests on this UDP port of 127.0.0.1\n";
+    "  --browser-port N  answer SQL Server Browser requests on this UDP port of 127.0.0.1\n"
+    "  --help            show this text and exit\n"
+    "  --version         show the version and exit\n";
 
 namespace {
 
@@ -39,6 +42,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         };
         if (a == "--demo") {
             o.demo = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--port" || a == "--browser-port") {
             const std::string *v = value();
             if (!v)

@@ -17,6 +17,8 @@ struct Options {
     Logins logins;
     bool demo = false;
     std::optional<std::uint16_t> browserPort;
+    bool help = false;
+    bool version = false;
 };
 
 // Nothing (and error set) when the arguments are wrong.

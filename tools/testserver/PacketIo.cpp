@@ -55,13 +55,18 @@ bool MessageReader::feed(const std::uint8_t *data, std::size_t n)
             m_current = TdsMessage{};
             m_current.type = type;
         }
-        m_current.payload.insert(m_current.payload.end(), h + packet::HeaderSize, h + length);
+        const std::size_t bytes = length - packet::HeaderSize;
+        if (m_current.payload.size() + bytes > m_maxMessage) {
+            if (!m_dropOverflow) {
+                m_failed = true;
+                return false;
+            }
+            m_current.tooLong = true;
+        }
+        if (!m_current.tooLong)
+            m_current.payload.insert(m_current.payload.end(), h + packet::HeaderSize, h + length);
         m_current.status = status;
         at += length;
-        if (m_current.payload.size() > m_maxMessage) {
-            m_failed = true;
-            return false;
-        }
         if (status & packet::StatusEom) {
             m_ready.push_back(std::move(m_current));
             m_current = TdsMessage{};

@@ -4,12 +4,14 @@
 // packet id, window) and a payload; a message is the payloads of packets up
 // to the one with EOM.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace qts {
@@ -44,12 +46,20 @@ public:
     virtual std::size_t receive(std::uint8_t *buffer, std::size_t n, bool wait) = 0;
     // Sends all bytes; false when the peer has gone.
     virtual bool send(const std::uint8_t *data, std::size_t n) = 0;
+    // Waits at most timeout until bytes, or the end of the stream, can be
+    // read; false when the time ran out first.
+    virtual bool waitReadable(std::chrono::milliseconds timeout)
+    {
+        std::this_thread::sleep_for(timeout);
+        return false;
+    }
 };
 
 struct TdsMessage {
     std::uint8_t type = 0;
     std::uint8_t status = 0;  // status of the last packet
     std::vector<std::uint8_t> payload;
+    bool tooLong = false;     // beyond the limit: the payload was cut, the rest dropped
 };
 
 // Reassembles messages from a byte stream. Rejects a stream that is not TDS
@@ -59,6 +69,13 @@ public:
     // The limit keeps a hostile client from filling the memory; real batches
     // with large image literals stay well below it.
     explicit MessageReader(std::size_t maxMessage = 64u << 20) : m_maxMessage(maxMessage) {}
+    // From now on a message beyond maxMessage bytes is read to its end and
+    // delivered marked tooLong (its payload cut) instead of failing the stream.
+    void setLimit(std::size_t maxMessage)
+    {
+        m_maxMessage = maxMessage;
+        m_dropOverflow = true;
+    }
 
     // Adds received bytes; false when the stream is malformed.
     bool feed(const std::uint8_t *data, std::size_t n);
@@ -70,6 +87,7 @@ public:
 
 private:
     std::size_t m_maxMessage;
+    bool m_dropOverflow = false;
     std::vector<std::uint8_t> m_pending;  // bytes of an incomplete packet
     TdsMessage m_current;
     bool m_inMessage = false;

@@ -28,6 +28,16 @@ public:
             return 0;
         }
     }
+    bool waitReadable(std::chrono::milliseconds timeout) override
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        for (;;) {
+            const int r = ::poll(&p, 1, int(timeout.count()));
+            if (r < 0 && errno == EINTR)
+                continue;
+            return r != 0;
+        }
+    }
     bool send(const std::uint8_t *data, std::size_t n) override
     {
         while (n > 0) {

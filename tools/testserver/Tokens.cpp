@@ -113,13 +113,13 @@ void writeSmallDateTime(PacketWriter &w, const Value &v)
 
 thread_local std::string t_text;
 
-// Text of a char-like value in its wire form (CP1251 or UTF-16LE).
-const std::string &wireText(const Value &v, bool unicode)
+// Text of a char-like value in its wire form (its collation's code page, or UTF-16LE).
+const std::string &wireText(const Value &v, bool unicode, std::uint8_t collation)
 {
     if (unicode)
         utf8ToUtf16le(v.bytes, t_text);
     else
-        utf8ToCp1251(v.bytes, t_text);
+        utf8ToCodePage(v.bytes, collationInfo(collation).codePage, t_text);
     return t_text;
 }
 
@@ -201,12 +201,12 @@ void writeEnvChange(PacketWriter &w, std::uint8_t type, std::string_view newValu
     writeWithLength(w, token::EnvChange, b);
 }
 
-void writeCollationChange(PacketWriter &w)
+void writeCollationChange(PacketWriter &w, std::uint8_t collation)
 {
     Scratch b;
     b.u8(envchange::Collation);
     b.u8(5);
-    b.raw(std::string_view(reinterpret_cast<const char *>(kCollation), 5));
+    b.raw(std::string_view(reinterpret_cast<const char *>(collationInfo(collation).tds), 5));
     b.u8(0);
     writeWithLength(w, token::EnvChange, b);
 }
@@ -258,7 +258,7 @@ void RowEncoder::writeMetadata(PacketWriter &w) const
             break;
         case XType::Char: case XType::VarChar: case XType::NChar: case XType::NVarChar:
             w.u16(std::uint16_t(c.length));
-            w.bytes(kCollation, 5);
+            w.bytes(collationInfo(c.collation).tds, 5);
             break;
         case XType::Binary: case XType::VarBinary:
             w.u16(std::uint16_t(c.length));
@@ -269,7 +269,7 @@ void RowEncoder::writeMetadata(PacketWriter &w) const
         case XType::Text: case XType::NText: case XType::Image: {
             w.u32(c.type == XType::NText ? 0x7FFFFFFE : 0x7FFFFFFF);
             if (c.type != XType::Image)
-                w.bytes(kCollation, 5);
+                w.bytes(collationInfo(c.collation).tds, 5);
             const std::string name = utf8ToUtf16le(c.tableName);
             if (m_tds >= 72) {
                 w.u8(name.empty() ? 0 : 1);
@@ -369,7 +369,7 @@ void RowEncoder::writeValue(PacketWriter &w, const ColumnInfo &c, const Value &v
     case XType::Char: case XType::VarChar: case XType::NChar: case XType::NVarChar: {
         if (isNull) { w.u16(0xFFFF); return; }
         const bool unicode = c.type == XType::NChar || c.type == XType::NVarChar;
-        const std::string &t = wireText(v, unicode);
+        const std::string &t = wireText(v, unicode, c.collation);
         const std::size_t max = std::size_t(c.length);
         std::size_t len = std::min(t.size(), max);
         if (unicode)
@@ -406,7 +406,7 @@ void RowEncoder::writeValue(PacketWriter &w, const ColumnInfo &c, const Value &v
             w.u32(std::uint32_t(v.bytes.size()));
             w.bytes(v.bytes.data(), v.bytes.size());
         } else {
-            const std::string &t = wireText(v, c.type == XType::NText);
+            const std::string &t = wireText(v, c.type == XType::NText, c.collation);
             w.u32(std::uint32_t(t.size()));
             w.bytes(t.data(), t.size());
         }
@@ -433,6 +433,7 @@ void writeVariant(PacketWriter &w, const Value &v)
     std::uint8_t base = 0;
     std::string props;
     std::size_t valueLength = 0;
+    std::size_t maxLength = 0;
     const XType t = v.variantType;
     std::string text;
     switch (t) {
@@ -450,7 +451,7 @@ void writeVariant(PacketWriter &w, const Value &v)
     case XType::UniqueIdentifier: base = 0x24; valueLength = 16; break;
     case XType::Decimal: case XType::Numeric: {
         base = t == XType::Decimal ? 0x6A : 0x6C;
-        const std::uint8_t precision = 38;
+        const std::uint8_t precision = v.variantPrecision != 0 ? v.variantPrecision : 38;
         props.push_back(char(precision));
         props.push_back(char(v.scale));
         valueLength = decimalWireLength(precision);
@@ -459,20 +460,25 @@ void writeVariant(PacketWriter &w, const Value &v)
     case XType::Binary: case XType::VarBinary: case XType::Timestamp:
         base = t == XType::VarBinary ? 0xA5 : 0xAD;
         valueLength = std::min<std::size_t>(v.bytes.size(), 8000);
-        props.push_back(char(valueLength & 0xFF));
-        props.push_back(char(valueLength >> 8));
+        maxLength = v.variantLength > 0 ? std::size_t(v.variantLength) : valueLength;
+        props.push_back(char(maxLength & 0xFF));
+        props.push_back(char(maxLength >> 8));
         break;
     default: {
         // Character types; text, ntext and image cannot be variants.
         const bool unicode = t == XType::NChar || t == XType::NVarChar || t == XType::NText;
         base = t == XType::Char ? 0xAF : t == XType::NChar ? 0xEF : unicode ? 0xE7 : 0xA7;
-        text = unicode ? utf8ToUtf16le(v.bytes) : utf8ToCp1251(v.bytes);
+        if (unicode)
+            text = utf8ToUtf16le(v.bytes);
+        else
+            utf8ToCodePage(v.bytes, collationInfo(v.variantCollation).codePage, text);
         if (text.size() > 8000)
-            text.resize(unicode ? 8000 : 8000);
+            text.resize(8000);
         valueLength = text.size();
-        props.append(reinterpret_cast<const char *>(kCollation), 5);
-        props.push_back(char(valueLength & 0xFF));
-        props.push_back(char(valueLength >> 8));
+        maxLength = v.variantLength > 0 ? std::size_t(v.variantLength) : valueLength;
+        props.append(reinterpret_cast<const char *>(collationInfo(v.variantCollation).tds), 5);
+        props.push_back(char(maxLength & 0xFF));
+        props.push_back(char(maxLength >> 8));
         break;
     }
     }

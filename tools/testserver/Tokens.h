@@ -40,8 +40,6 @@ constexpr std::uint8_t PacketSize = 4;
 constexpr std::uint8_t Collation = 7;
 } // namespace envchange
 
-// Cyrillic_General_CI_AS: LCID 0x0419, IgnoreCase|IgnoreKana|IgnoreWidth, sort id 0.
-inline constexpr std::uint8_t kCollation[5] = {0x19, 0x04, 0xD0, 0x00, 0x00};
 inline constexpr const char *kServerName = "QUORVANE";
 
 void writeDone(PacketWriter &w, int tds, std::uint8_t tokenType, std::uint16_t status,
@@ -49,7 +47,8 @@ void writeDone(PacketWriter &w, int tds, std::uint8_t tokenType, std::uint16_t s
 // INFO for severity <= 10, ERROR above.
 void writeMessage(PacketWriter &w, int tds, const Message &m);
 void writeEnvChange(PacketWriter &w, std::uint8_t type, std::string_view newValue, std::string_view oldValue);
-void writeCollationChange(PacketWriter &w);
+// ENVCHANGE type 7: the current database's collation.
+void writeCollationChange(PacketWriter &w, std::uint8_t collation);
 // tdsWire: the version word as the LOGINACK carries it (big-endian on the wire).
 void writeLoginAck(PacketWriter &w, std::uint32_t tdsWire);
 

@@ -2,6 +2,7 @@
 
 #include "Browser.h"
 #include "Options.h"
+#include "ProgramInfo.h"
 #include "Server.h"
 #include "engine/EngineApi.h"
 
@@ -32,6 +33,14 @@ int main(int argc, char **argv)
     if (!options) {
         std::cerr << "quorvane-testserver: " << error << "\n" << qts::kUsage;
         return 2;
+    }
+    if (options->help) {
+        std::cout << qts::kUsage;
+        return 0;
+    }
+    if (options->version) {
+        std::cout << "quorvane-testserver " QUORVANE_VERSION "\n";
+        return 0;
     }
     if (options->logins.passwords.empty())
         std::cerr << "quorvane-testserver: no --login given, every login will be refused\n";

@@ -33,7 +33,13 @@ struct Expr {
         Between,   // args[0] BETWEEN args[1] AND args[2]; negated
         Exists,    // subquery; negated
         Star,      // COUNT(*)'s argument
+        Collate,   // args[0] COLLATE name (the collation in type.collation)
     };
+    // How a character expression came by its collation (SQL Server's
+    // collation precedence): a literal, variable or function result takes
+    // the database's (Default), a column its own (Implicit), COLLATE the one
+    // it names (Explicit); None: two columns' collations clashed.
+    enum class Derivation : std::uint8_t { None, Default, Implicit, Explicit };
     Kind kind = Kind::Literal;
     TypedValue value;
     std::vector<std::string> parts;
@@ -50,6 +56,9 @@ struct Expr {
     int column = -1;
     TypeInfo type;
     bool aggregate = false; // COUNT/MAX/MIN/SUM/AVG
+    Derivation derivation = Derivation::Default;
+    std::uint8_t collateTo = kServerCollation;       // Collate: the collation named
+    std::uint8_t compareCollation = kLiteralCollation; // comparisons: the collation they use
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
@@ -66,6 +75,7 @@ struct TableRef {
 struct ColumnDef {
     std::string name;
     TypeSpec type;
+    int collation = -1; // COLLATE name; -1: the database's
     int nullable = -1; // -1 unspecified, 0 NOT NULL, 1 NULL
     bool identity = false;
     std::int64_t seed = 1;
@@ -129,15 +139,19 @@ struct DeleteStmt {
     bool truncate = false; // TRUNCATE TABLE: also resets the identity
 };
 
-struct CreateDatabaseStmt { std::string name; };
+struct CreateDatabaseStmt {
+    std::string name;
+    int collation = -1; // COLLATE name; -1: the server's
+};
 struct DropDatabaseStmt { std::vector<std::string> names; };
 struct DropTableStmt { std::vector<TableRef> tables; };
 struct UseStmt { std::string name; };
 struct DeclareTableStmt { CreateTableStmt def; };
 struct SetOptionStmt {
-    std::string option;   // NOCOUNT, IDENTITY_INSERT, ... (upper case)
+    std::string option;   // NOCOUNT, IDENTITY_INSERT, TEXTSIZE, ... (upper case)
     bool on = true;
     TableRef table;       // IDENTITY_INSERT
+    std::int64_t number = 0; // TEXTSIZE
 };
 struct PrintStmt { ExprPtr expr; };
 struct ExecStmt {
@@ -152,12 +166,26 @@ struct CheckIdentStmt {
     ExprPtr newValue;
     bool noInfoMessages = false;
 };
+struct WaitForStmt {
+    bool delay = true;     // DELAY: how long; TIME: until when (local time of day)
+    std::uint32_t ticks = 0; // 1/300 s since midnight, or the length of the delay
+};
+struct Statement;
+// IF condition statement [ELSE statement]; BEGIN ... END.
+struct IfStmt {
+    ExprPtr condition;
+    std::shared_ptr<Statement> then;
+    std::shared_ptr<Statement> otherwise; // may be null
+};
+struct BlockStmt {
+    std::vector<std::shared_ptr<Statement>> statements;
+};
 struct NoOpStmt { std::string what; }; // transactions and the like
 
 struct Statement {
     std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt, DropTableStmt,
                  CreateDatabaseStmt, DropDatabaseStmt, UseStmt, DeclareTableStmt, SetOptionStmt,
-                 PrintStmt, ExecStmt, CheckIdentStmt, NoOpStmt>
+                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, IfStmt, BlockStmt, NoOpStmt>
         body;
     int line = 1;
 };

@@ -107,8 +107,10 @@ Value dv(std::int32_t days, std::uint32_t ticks)
     return x;
 }
 
-const char kCollation[] = "Cyrillic_General_CI_AS";
-const char kTdsCollation[] = "\x19\x04\xD0\x00\x00";
+Value collationName(const TypeInfo &t)
+{
+    return isStringType(t.type) ? tv(collationInfo(t.collation).name) : Value{};
+}
 
 bool lengthType(XType t)
 {
@@ -224,14 +226,17 @@ std::vector<Row> systemRows(const TableMeta &view, EngineImpl &engine, const Dat
                     fixedOffset += c.type.length;
                 Value prec = iv(lengthType(x) ? (isUnicodeType(x) ? c.type.length / 2 : c.type.length) : c.type.precision);
                 Value scale = (isExactNumeric(x) || isIntegerType(x) || isDateType(x)) ? iv(c.type.scale) : Value{};
-                Value collationId = text ? iv(53256) : Value{};
+                const CollationInfo &ci = collationInfo(c.type.collation);
+                // SQL Server 2000's collationid: the TDS bytes before the sort id, little-endian.
+                Value collationId = text ? iv(std::int32_t(ci.tds[0] | ci.tds[1] << 8 | ci.tds[2] << 16 | std::uint32_t(ci.tds[3]) << 24)) : Value{};
                 rows.push_back({tv(c.name), iv(t->id), iv(int(x)), iv(0), iv(xusertype(x)), iv(c.type.length),
                                 iv(lengthType(x) ? 0 : c.type.precision), iv(lengthType(x) ? 0 : c.type.scale),
                                 iv(std::int64_t(i + 1)), iv(offset), iv(0), iv(0), iv(c.identity ? 1 : 0), iv(0), iv(0),
                                 iv(0), iv(std::int64_t(i + 1)), Value{}, iv(offset), collationId, iv(0),
                                 iv(columnStatus(c)), iv(int(x)), iv(usertype(x)), Value{}, prec, scale,
                                 iv(c.computed ? 1 : 0), iv(0), iv(c.nullable ? 1 : 0),
-                                text ? tv(kCollation) : Value{}, text ? bv(std::string(kTdsCollation, 5)) : Value{}});
+                                collationName(c.type),
+                                text ? bv(std::string(reinterpret_cast<const char *>(ci.tds), 5)) : Value{}});
             }
         }
         return rows;
@@ -286,7 +291,7 @@ std::vector<Row> helpColumnsRows(const TableMeta &t)
             c.defaultText.empty() ? none : tv("(" + c.defaultText + ")"),
             iv(c.computed ? 1 : 0), c.computed ? tv(c.computedText) : none, iv(0), iv(0),
             padType ? iv(1) : none, none, none, none, none,
-            isStringType(x) ? tv(kCollation) : none, none, iv(isLobType(x) ? 0 : 1), iv(-1),
+            collationName(c.type), none, iv(isLobType(x) ? 0 : 1), iv(-1),
         });
     }
     return rows;

@@ -109,16 +109,7 @@ bool intRange(XType t, std::int64_t v)
 
 TypeInfo baseType(const TypedValue &in)
 {
-    if (in.t.type != XType::SqlVariant)
-        return in.t;
-    TypeInfo t = typeFromName(typeName(in.v.variantType), -1, -1);
-    if (in.v.kind == Value::Kind::Decimal) {
-        t.scale = in.v.scale;
-        t.precision = std::uint8_t(std::max(digitCount(in.v.unscaled), int(in.v.scale)));
-    } else if (in.v.kind == Value::Kind::Text || in.v.kind == Value::Kind::Bytes) {
-        t.length = std::int32_t(in.v.bytes.size());
-    }
-    return t;
+    return in.t.type == XType::SqlVariant ? variantBaseType(in.v) : in.t;
 }
 
 std::string guidToText(const std::string &b)
@@ -245,7 +236,7 @@ std::string valueToText(const TypedValue &tv)
     case Value::Kind::Bytes:
         if (t.type == XType::UniqueIdentifier)
             return guidToText(v.bytes);
-        return decodeCp1251(v.bytes);
+        return decodeCodePage(v.bytes, collationInfo(kServerCollation).codePage);
     }
     return "";
 }
@@ -265,8 +256,16 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
     if (target == XType::SqlVariant) {
         if (isLobType(source) || source == XType::Timestamp)
             fail(206, 16, "Operand type clash: " + typeName(source) + " is incompatible with sql_variant", true);
+        // The value keeps its type: precision and scale, length, collation.
         out.v = v;
         out.v.variantType = source;
+        out.v.variantPrecision = in.t.precision;
+        out.v.variantLength = in.t.length;
+        out.v.variantCollation = isStringType(source) ? in.t.collation : kServerCollation;
+        if (out.v.variantCollation == kLiteralCollation)
+            out.v.variantCollation = kServerCollation;
+        if (v.kind == Value::Kind::Decimal)
+            out.v.scale = in.t.scale;
         return out;
     }
     if (target == XType::Timestamp)
@@ -473,7 +472,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
                     u += utf8Encode(c);
                 }
                 return u;
-            }() : decodeCp1251(v.bytes);
+            }() : decodeCodePage(v.bytes, collationInfo(to.collation).codePage);
         else if (v.kind == Value::Kind::DateTime && style >= 0) {
             int y, m, d;
             civilFromDays(v.days, y, m, d);
@@ -491,7 +490,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
         } else
             out.v.bytes = valueToText(in);
         if (!isUnicodeType(target))
-            out.v.bytes = toCodePage(out.v.bytes);
+            out.v.bytes = toCodePage(out.v.bytes, collationInfo(to.collation).codePage);
         fitString(out, to, forColumn);
         return out;
     }
@@ -533,7 +532,7 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
                     k += n;
                 }
             } else {
-                out.v.bytes = encodeCp1251(v.bytes);
+                out.v.bytes = encodeCodePage(v.bytes, collationInfo(in.t.collation).codePage);
             }
             break;
         case Value::Kind::Int: {
@@ -549,126 +548,6 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
         return out;
     }
     fail(206, 16, "Operand type clash: " + sourceTypeName + " is incompatible with " + typeName(target), true);
-}
-
-std::optional<int> compareValues(const TypedValue &aRaw, const TypedValue &bRaw)
-{
-    if (aRaw.v.isNull() || bRaw.v.isNull())
-        return std::nullopt;
-    TypedValue a = aRaw, b = bRaw;
-    a.t = baseType(aRaw);
-    b.t = baseType(bRaw);
-    a.v.variantType = b.v.variantType = XType::SqlVariant;
-    const XType ta = a.t.type, tb = b.t.type;
-    if (ta != tb || a.v.kind != b.v.kind) {
-        const bool bothText = a.v.kind == Value::Kind::Text && b.v.kind == Value::Kind::Text;
-        const bool bothExact = (a.v.kind == Value::Kind::Int || a.v.kind == Value::Kind::Decimal) &&
-                               (b.v.kind == Value::Kind::Int || b.v.kind == Value::Kind::Decimal);
-        if (!bothText && !bothExact) {
-            if (typePrecedence(ta) >= typePrecedence(tb))
-                b = convertValue(b, a.t);
-            else
-                a = convertValue(a, b.t);
-        }
-    }
-    const auto sign = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
-    if ((a.v.kind == Value::Kind::Int || a.v.kind == Value::Kind::Decimal) &&
-        (b.v.kind == Value::Kind::Int || b.v.kind == Value::Kind::Decimal)) {
-        const int sa = a.v.kind == Value::Kind::Int ? 0 : a.v.scale, sb = b.v.kind == Value::Kind::Int ? 0 : b.v.scale;
-        const __int128 ua = a.v.kind == Value::Kind::Int ? __int128(a.v.i) : a.v.unscaled;
-        const __int128 ub = b.v.kind == Value::Kind::Int ? __int128(b.v.i) : b.v.unscaled;
-        const int s = std::max(sa, sb);
-        return sign(ua * pow10i(s - sa), ub * pow10i(s - sb));
-    }
-    switch (a.v.kind) {
-    case Value::Kind::Float: return sign(a.v.f, b.v.f);
-    case Value::Kind::DateTime:
-        if (a.v.days != b.v.days)
-            return sign(a.v.days, b.v.days);
-        return sign(a.v.ticks, b.v.ticks);
-    case Value::Kind::Text: {
-        std::string x = foldCase(a.v.bytes), y = foldCase(b.v.bytes);
-        while (!x.empty() && x.back() == ' ') x.pop_back();
-        while (!y.empty() && y.back() == ' ') y.pop_back();
-        const int c = x.compare(y);
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    case Value::Kind::Bytes: {
-        std::string x, y;
-        appendKey(x, a);
-        appendKey(y, b);
-        const int c = x.compare(y);
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    default: return 0;
-    }
-}
-
-void appendKey(std::string &out, const TypedValue &tv)
-{
-    const Value &v = tv.v;
-    if (v.isNull()) {
-        out += '\0';
-        return;
-    }
-    out += '\1';
-    const auto be = [&out](std::uint64_t u, int bytes) {
-        for (int k = bytes - 1; k >= 0; --k)
-            out += char((u >> (8 * k)) & 0xFF);
-    };
-    const auto escaped = [&out](std::string_view s) {
-        for (char c : s) {
-            if (c == '\0' || c == '\1') {
-                out += '\1';
-                out += char(c + 1);
-            } else {
-                out += c;
-            }
-        }
-        out += '\0';
-    };
-    switch (v.kind) {
-    case Value::Kind::Int: be(std::uint64_t(v.i) ^ 0x8000000000000000ULL, 8); break;
-    case Value::Kind::Float: {
-        std::uint64_t u;
-        const double d = v.f == 0 ? 0.0 : v.f;
-        std::memcpy(&u, &d, 8);
-        u = (u & 0x8000000000000000ULL) ? ~u : (u | 0x8000000000000000ULL);
-        be(u, 8);
-        break;
-    }
-    case Value::Kind::Decimal: {
-        const unsigned __int128 u = (unsigned __int128)v.unscaled ^ ((unsigned __int128)1 << 127);
-        be(std::uint64_t(u >> 64), 8);
-        be(std::uint64_t(u), 8);
-        break;
-    }
-    case Value::Kind::DateTime:
-        be(std::uint32_t(v.days) ^ 0x80000000u, 4);
-        be(v.ticks, 4);
-        break;
-    case Value::Kind::Text: {
-        std::string f = foldCase(v.bytes);
-        while (!f.empty() && f.back() == ' ')
-            f.pop_back();
-        escaped(f);
-        break;
-    }
-    case Value::Kind::Bytes:
-        if (tv.t.type == XType::UniqueIdentifier && v.bytes.size() == 16) {
-            // SQL Server orders GUIDs by their last six bytes first.
-            static const int order[16] = {10, 11, 12, 13, 14, 15, 8, 9, 6, 7, 4, 5, 0, 1, 2, 3};
-            for (int k : order)
-                out += v.bytes[std::size_t(k)];
-        } else {
-            std::string_view s = v.bytes;
-            while (!s.empty() && s.back() == '\0')
-                s.remove_suffix(1);
-            escaped(s);
-        }
-        break;
-    case Value::Kind::Null: break;
-    }
 }
 
 } // namespace qts

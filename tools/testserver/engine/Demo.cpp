@@ -71,7 +71,7 @@ constexpr int kSalesRows = 100000;
 
 void createDemoDatabase(EngineImpl &engine)
 {
-    auto db = engine.createDatabase("Shop");
+    auto db = engine.createDatabase("Shop", kServerCollation);
     auto session = engine.openSession("sa", "Shop");
     DemoSink sink;
     engine.executeBatch(*session, kDemoScript, sink);

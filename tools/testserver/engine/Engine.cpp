@@ -86,6 +86,8 @@ std::shared_ptr<Database> EngineImpl::openDatabase(const std::string &name, std:
     db->path = (fs::path(dataDir_) / file).string();
     Sql sql(db->path);
     initDatabaseFile(sql);
+    const int collation = findCollation(metaValue(sql, "collation"));
+    db->collation = std::uint8_t(collation < 0 ? kServerCollation : collation);
     loadCatalog(sql, *db);
     return db;
 }
@@ -107,7 +109,7 @@ std::vector<std::shared_ptr<Database>> EngineImpl::allDatabases() const
     return out;
 }
 
-std::shared_ptr<Database> EngineImpl::createDatabase(const std::string &name)
+std::shared_ptr<Database> EngineImpl::createDatabase(const std::string &name, std::uint8_t collation)
 {
     std::lock_guard lock(mutex_);
     if (databases_.count(foldCase(name)))
@@ -121,6 +123,11 @@ std::shared_ptr<Database> EngineImpl::createDatabase(const std::string &name)
     std::int32_t days;
     std::uint32_t ticks;
     currentDateTime(days, ticks);
+    {
+        Sql sql((fs::path(dataDir_) / file).string());
+        initDatabaseFile(sql);
+        setMetaValue(sql, "collation", collationInfo(collation).name);
+    }
     auto db = openDatabase(name, dbid, file);
     db->crDays = days;
     db->crTicks = ticks;

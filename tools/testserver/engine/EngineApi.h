@@ -10,9 +10,13 @@
 // sessions share (the database files, the catalogue); a Session is never used
 // by two threads at once.
 
+#include "Collation.h"
+
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qts {
@@ -49,8 +53,13 @@ struct Value {
     std::uint32_t ticks = 0;
     std::string bytes;
     // A sql_variant value keeps the type it was given as (Int, Decimal,
-    // DateTime, Text, Float, Bytes); variantType says which SQL type that is.
+    // DateTime, Text, Float, Bytes); variantType says which SQL type that
+    // is, with its precision (decimal), declared length in bytes (character
+    // and binary types) and collation (character types).
     XType variantType = XType::SqlVariant;
+    std::uint8_t variantPrecision = 0;
+    std::int32_t variantLength = 0;
+    std::uint8_t variantCollation = kServerCollation;
 
     [[nodiscard]] bool isNull() const { return kind == Kind::Null; }
 };
@@ -66,6 +75,7 @@ struct ColumnInfo {
     bool identity = false;
     bool computed = false;
     std::string tableName;     // for text/ntext/image TableName; may be empty
+    std::uint8_t collation = kServerCollation; // of char, varchar, text and the n-types
 };
 
 // An INFO (severity <= 10) or ERROR (severity > 10) token.
@@ -94,6 +104,14 @@ public:
     // engine stops the statement at once and ends the batch, reporting
     // nothing further.
     virtual bool row(const std::vector<Value> &values) = 0;
+    // The batch waits (WAITFOR) for this long. Returns false when the client
+    // cancelled meanwhile (ATTENTION, or it went away): the engine then ends
+    // the batch at once, reporting nothing further.
+    virtual bool pause(std::chrono::milliseconds wait)
+    {
+        std::this_thread::sleep_for(wait);
+        return true;
+    }
     virtual void statementEnd(const StatementEnd &end) = 0;
     virtual void message(const Message &message) = 0;
     // USE switched the session's database (ENVCHANGE type 1).
@@ -109,6 +127,8 @@ class Session {
 public:
     virtual ~Session() = default;
     [[nodiscard]] virtual std::string database() const = 0;
+    // The current database's default collation (ENVCHANGE type 7).
+    [[nodiscard]] virtual std::uint8_t collation() const { return kServerCollation; }
 };
 
 class Engine {

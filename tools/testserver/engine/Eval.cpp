@@ -88,10 +88,10 @@ TypeInfo typeFromSpec(const TypeSpec &spec, bool inCast)
     return typeFromName(spec.name, a1, spec.arg2);
 }
 
-TypeInfo comparisonType(const TypeInfo &a, const TypeInfo &b)
+TypeInfo comparisonType(const TypeInfo &a, const TypeInfo &b, std::uint8_t collation)
 {
     if (isStringType(a.type) && isStringType(b.type))
-        return TypeInfo{XType::NVarChar, 8000, 0, 0};
+        return TypeInfo{XType::NVarChar, 8000, 0, 0, collation};
     const bool ea = isIntegerType(a.type) || isExactNumeric(a.type), eb = isIntegerType(b.type) || isExactNumeric(b.type);
     if (ea && eb) {
         if (isIntegerType(a.type) && isIntegerType(b.type))
@@ -104,6 +104,13 @@ TypeInfo comparisonType(const TypeInfo &a, const TypeInfo &b)
     if (t.type == XType::Binary || t.type == XType::VarBinary)
         t = TypeInfo{XType::VarBinary, 8000, 0, 0};
     return t;
+}
+
+void comparable(const Expr &a, const Expr &b)
+{
+    // IS NULL and LIKE are all that text, ntext and image allow.
+    if (isLobType(a.type.type) || isLobType(b.type.type))
+        fail(306, 16, "The text, ntext, and image data types cannot be compared or sorted, except when using IS NULL or LIKE operator.", true);
 }
 
 bool containsAggregate(const Expr &e)
@@ -132,7 +139,9 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
 {
     switch (e.kind) {
     case Expr::Kind::Literal:
+        resolveLiteral(e.value, host.defaultCollation());
         e.type = e.value.t;
+        e.derivation = Expr::Derivation::Default;
         return;
     case Expr::Kind::Column: {
         const std::string &col = e.parts.back();
@@ -165,10 +174,12 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
         e.scope = foundScope;
         e.column = foundCol;
         e.type = scopes[std::size_t(foundScope)].meta->columns[std::size_t(foundCol)].type;
+        e.derivation = Expr::Derivation::Implicit;
         return;
     }
     case Expr::Kind::SysVar:
         e.type = host.sysVar(e.name).t;
+        e.type.collation = host.defaultCollation();
         return;
     case Expr::Kind::Star:
         e.type = TypeInfo{XType::Int, 4, 10, 0};
@@ -186,7 +197,17 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
     for (auto &a : e.args)
         bindExpr(*a, scopes, host, allowAggregates && !aggregate);
     e.aggregate = aggregate;
+    if (aggregate && !e.args.empty() && isLobType(e.args[0]->type.type))
+        fail(279, 16, "The text, ntext, and image data types are invalid in this subquery or aggregate expression.", true);
+    const std::uint8_t databaseCollation = host.defaultCollation();
     switch (e.kind) {
+    case Expr::Kind::Collate:
+        if (!isStringType(e.args[0]->type.type))
+            fail(447, 16, "Expression type " + typeName(e.args[0]->type.type) + " is invalid for COLLATE clause.", true);
+        e.type = e.args[0]->type;
+        e.type.collation = e.collateTo;
+        e.derivation = Expr::Derivation::Explicit;
+        return;
     case Expr::Kind::Func: {
         const std::string &n = e.name;
         const auto argType = [&](std::size_t i) { return i < e.args.size() ? e.args[i]->type : TypeInfo{XType::Int, 4, 10, 0}; };
@@ -215,31 +236,66 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
         else if (n == "newid") e.type = TypeInfo{XType::UniqueIdentifier, 16, 0, 0};
         else if (n == "scope_identity" || n == "ident_current") e.type = decimalOf(38, 0);
         else if (n == "space" || n == "replicate") e.type = TypeInfo{XType::VarChar, 8000, 0, 0};
+        else if (n == "sql_variant_property" || n == "databasepropertyex" || n == "serverproperty") e.type = TypeInfo{XType::SqlVariant, 8016, 0, 0};
         else e.type = TypeInfo{XType::NVarChar, 256, 0, 0};
+        // Functions of a character argument keep its collation; the others
+        // (and conversions) give the database's.
+        std::vector<const Expr *> from;
+        if (n == "isnull" || n == "coalesce") {
+            for (const auto &a : e.args)
+                from.push_back(a.get());
+        } else if (!e.args.empty() && n != "convert" && e.type.type != XType::Int &&
+                   (n == "max" || n == "min" || n == "upper" || n == "lower" || n == "ltrim" || n == "rtrim" ||
+                    n == "substring" || n == "replace" || n == "left" || n == "right")) {
+            from.push_back(e.args[0].get());
+        }
+        e.type.collation = databaseCollation;
+        e.derivation = Expr::Derivation::Default;
+        deriveCollation(e, from, databaseCollation);
         return;
     }
     case Expr::Kind::Unary:
         e.type = e.op == "NOT" ? TypeInfo{XType::Bit, 1, 1, 0} : e.args[0]->type;
         return;
     case Expr::Kind::Binary: {
-        static const char *const logical[] = {"=", "<>", "<", ">", "<=", ">=", "AND", "OR"};
-        for (const char *op : logical)
+        if (e.op == "AND" || e.op == "OR") {
+            e.type = TypeInfo{XType::Bit, 1, 1, 0};
+            return;
+        }
+        static const char *const comparisons[] = {"=", "<>", "<", ">", "<=", ">="};
+        for (const char *op : comparisons)
             if (e.op == op) {
                 e.type = TypeInfo{XType::Bit, 1, 1, 0};
+                comparable(*e.args[0], *e.args[1]);
+                e.compareCollation = comparisonCollation(*e.args[0], *e.args[1], comparisonName(e.op));
                 return;
             }
         e.type = arithmeticType(e.op, e.args[0]->type, e.args[1]->type);
+        e.type.collation = databaseCollation;
+        deriveCollation(e, {e.args[0].get(), e.args[1].get()}, databaseCollation);
         return;
     }
+    case Expr::Kind::InList: case Expr::Kind::Between:
+        for (std::size_t i = 1; i < e.args.size(); ++i) {
+            comparable(*e.args[0], *e.args[i]);
+            e.compareCollation = comparisonCollation(*e.args[0], *e.args[i], e.kind == Expr::Kind::InList ? "equal to" : "greater than or equal to");
+        }
+        e.type = TypeInfo{XType::Bit, 1, 1, 0};
+        return;
+    case Expr::Kind::Like:
+        e.compareCollation = comparisonCollation(*e.args[0], *e.args[1], "like");
+        e.type = TypeInfo{XType::Bit, 1, 1, 0};
+        return;
     default:
         e.type = TypeInfo{XType::Bit, 1, 1, 0};
         return;
     }
 }
 
-bool likeMatch(std::string_view text, std::string_view pattern)
+bool likeMatch(std::string_view text, std::string_view pattern, bool caseSensitive)
 {
-    const std::string t = foldCase(text), p = foldCase(pattern);
+    const std::string t = caseSensitive ? std::string(text) : foldCase(text);
+    const std::string p = caseSensitive ? std::string(pattern) : foldCase(pattern);
     // Byte-wise match is enough for the ASCII wildcards; multi-byte characters match themselves.
     std::function<bool(std::size_t, std::size_t)> m = [&](std::size_t ti, std::size_t pi) -> bool {
         while (pi < p.size()) {
@@ -312,7 +368,7 @@ std::optional<bool> evalCondition(const Expr &e, const std::vector<const Row *> 
         }
         const std::string &op = e.op;
         if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
-            const auto c = compareValues(evalExpr(*e.args[0], rows, host), evalExpr(*e.args[1], rows, host));
+            const auto c = compareValues(evalExpr(*e.args[0], rows, host), evalExpr(*e.args[1], rows, host), e.compareCollation);
             if (!c) return std::nullopt;
             if (op == "=") return *c == 0;
             if (op == "<>") return *c != 0;
@@ -338,7 +394,7 @@ std::optional<bool> evalCondition(const Expr &e, const std::vector<const Row *> 
         const TypedValue v = evalExpr(*e.args[0], rows, host);
         bool unknown = false;
         for (std::size_t i = 1; i < e.args.size(); ++i) {
-            const auto c = compareValues(v, evalExpr(*e.args[i], rows, host));
+            const auto c = compareValues(v, evalExpr(*e.args[i], rows, host), e.compareCollation);
             if (!c) unknown = true;
             else if (*c == 0) return !e.negated;
         }
@@ -348,13 +404,13 @@ std::optional<bool> evalCondition(const Expr &e, const std::vector<const Row *> 
     case Expr::Kind::Like: {
         const TypedValue a = evalExpr(*e.args[0], rows, host), b = evalExpr(*e.args[1], rows, host);
         if (a.v.isNull() || b.v.isNull()) return std::nullopt;
-        const bool m = likeMatch(valueToText(a), valueToText(b));
+        const bool m = likeMatch(valueToText(a), valueToText(b), collationInfo(e.compareCollation).caseSensitive);
         return e.negated ? !m : m;
     }
     case Expr::Kind::Between: {
         const TypedValue v = evalExpr(*e.args[0], rows, host);
-        const auto lo = compareValues(v, evalExpr(*e.args[1], rows, host));
-        const auto hi = compareValues(v, evalExpr(*e.args[2], rows, host));
+        const auto lo = compareValues(v, evalExpr(*e.args[1], rows, host), e.compareCollation);
+        const auto hi = compareValues(v, evalExpr(*e.args[2], rows, host), e.compareCollation);
         if (!lo || !hi) return std::nullopt;
         const bool in = *lo >= 0 && *hi <= 0;
         return e.negated ? !in : in;

@@ -28,6 +28,8 @@ public:
     // Binds an EXISTS subquery, with scopes the enclosing ones.
     virtual void bindExists(Expr &e, const std::vector<Scope> &outer) = 0;
     virtual bool exists(const Expr &e, const std::vector<const Row *> &rows) = 0;
+    // The current database's collation: literals and conversions take it.
+    virtual std::uint8_t defaultCollation() = 0;
 };
 
 // Resolves columns (207, 107, 209) and types every node. scopes[0] is the innermost.
@@ -39,11 +41,22 @@ TypedValue evalExpr(const Expr &e, const std::vector<const Row *> &rows, EvalHos
 std::optional<bool> evalCondition(const Expr &e, const std::vector<const Row *> &rows, EvalHost &host);
 
 TypeInfo typeFromSpec(const TypeSpec &spec, bool inCast);
-// The type both sides of a comparison are brought to, for hashing.
-TypeInfo comparisonType(const TypeInfo &a, const TypeInfo &b);
 
-// LIKE with % _ [set]; case-insensitive.
-bool likeMatch(std::string_view text, std::string_view pattern);
+// Collation precedence (EvalCollation.cpp). deriveCollation gives a
+// character expression the collation its character operands combine to;
+// comparisonCollation is the one a comparison of a and b uses (446 when
+// they clash); comparisonName words an operator as error 446 does.
+void deriveCollation(Expr &e, const std::vector<const Expr *> &from, std::uint8_t databaseDefault);
+std::uint8_t comparisonCollation(const Expr &a, const Expr &b, const char *operation);
+const char *comparisonName(const std::string &op);
+// The type both sides of a comparison are brought to, for hashing
+// (character values: under the comparison's collation).
+TypeInfo comparisonType(const TypeInfo &a, const TypeInfo &b, std::uint8_t collation);
+// 306 when either side is text, ntext or image.
+void comparable(const Expr &a, const Expr &b);
+
+// LIKE with % _ [set]; case-insensitive unless the collation is not.
+bool likeMatch(std::string_view text, std::string_view pattern, bool caseSensitive = false);
 
 // The scopes (by index) that an expression's columns refer to; false when it holds a subquery.
 bool scopesOf(const Expr &e, std::vector<int> &out);

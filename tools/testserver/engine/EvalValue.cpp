@@ -29,7 +29,7 @@ TypedValue arithmetic(const std::string &op, const TypedValue &a, const TypedVal
         out.v.kind = Value::Kind::Text;
         out.v.bytes = convertValue(a, rt).v.bytes + convertValue(b, rt).v.bytes;
         if (!isUnicodeType(rt.type))
-            out.v.bytes = toCodePage(out.v.bytes);
+            out.v.bytes = toCodePage(out.v.bytes, collationInfo(rt.collation).codePage);
         return out;
     }
     if (isDateType(rt.type)) {
@@ -205,12 +205,17 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
             fail(174, 15, "The " + n + " function requires " + std::to_string(i + 1) + " argument(s).", true);
         return args[i];
     };
+    if (n == "sql_variant_property") {
+        if (args.size() != 2)
+            fail(174, 15, "The sql_variant_property function requires 2 argument(s).", true);
+        return variantProperty(args[0], valueToText(args[1]));
+    }
     if (n == "char" || n == "nchar") {
         const TypedValue c = convertValue(arg(0), TypeInfo{XType::Int, 4, 10, 0});
         if (c.v.isNull() || c.v.i < 0 || c.v.i > (n == "char" ? 255 : 65535))
             return nul;
         if (n == "char")
-            return text(decodeCp1251(std::string(1, char(c.v.i))), e.type);
+            return text(decodeCodePage(std::string(1, char(c.v.i)), collationInfo(e.type.collation).codePage), e.type);
         return text(utf8Encode(char32_t(c.v.i)), e.type);
     }
     if (n == "len") {
@@ -302,7 +307,7 @@ TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHos
         const std::u32string s = codePoints(valueToText(arg(0)));
         if (s.empty()) return nul;
         if (n == "ascii") {
-            const std::string b = encodeCp1251(fromCodePoints(s.substr(0, 1)));
+            const std::string b = encodeCodePage(fromCodePoints(s.substr(0, 1)), collationInfo(arg(0).t.collation).codePage);
             return intValue(static_cast<unsigned char>(b[0]));
         }
         return intValue(std::int64_t(s[0]));
@@ -325,6 +330,13 @@ TypedValue evalExpr(const Expr &e, const std::vector<const Row *> &rows, EvalHos
     }
     case Expr::Kind::SysVar:
         return host.sysVar(e.name);
+    case Expr::Kind::Collate: {
+        TypedValue v = evalExpr(*e.args[0], rows, host);
+        v.t = e.type;
+        if (v.v.kind == Value::Kind::Text && !isUnicodeType(v.t.type))
+            v.v.bytes = toCodePage(v.v.bytes, collationInfo(v.t.collation).codePage);
+        return v;
+    }
     case Expr::Kind::Func:
         return function(e, rows, host);
     case Expr::Kind::Unary: {

@@ -11,7 +11,10 @@ namespace qts {
 
 class EngineImpl;
 
+// A table variable (lives for its batch) or a #temporary table (lives for
+// its session, seen by no other): rows in memory.
 struct TableVar {
+    bool temp = false;
     std::shared_ptr<TableMeta> meta;
     std::vector<Row> rows;
     std::unordered_map<std::string, std::size_t> keys; // primary key bytes
@@ -24,6 +27,7 @@ public:
     SessionImpl(EngineImpl &engine, std::string login, std::shared_ptr<Database> db, int spid);
     ~SessionImpl() override;
     [[nodiscard]] std::string database() const override { return db->name; }
+    [[nodiscard]] std::uint8_t collation() const override { return db->collation; }
 
     Sql &conn(const std::shared_ptr<Database> &d);
     void switchTo(std::shared_ptr<Database> d);
@@ -33,6 +37,9 @@ public:
     std::shared_ptr<Database> db;
     int spid;
     bool nocount = false;
+    // Bytes of a text, ntext or image value a result carries (SET TEXTSIZE).
+    static constexpr std::int32_t kDefaultTextSize = 4096;
+    std::int32_t textsize = kDefaultTextSize;
     struct IdentityInsert {
         std::shared_ptr<Database> db;
         std::int32_t tableId = 0;
@@ -42,6 +49,8 @@ public:
     std::int64_t rowcount = 0;
     std::int32_t lastError = 0;
     std::map<std::string, TableVar> vars; // by folded name; live for one batch
+    std::map<std::string, TableVar> temps; // #tables by folded name
+    std::int32_t nextTempId = -2;          // table variables are all -1
 
 private:
     std::map<std::int32_t, std::pair<std::shared_ptr<Database>, std::unique_ptr<Sql>>> conns_;
@@ -55,7 +64,7 @@ public:
 
     std::shared_ptr<Database> findDatabase(std::string_view name) const;
     std::vector<std::shared_ptr<Database>> allDatabases() const;
-    std::shared_ptr<Database> createDatabase(const std::string &name);
+    std::shared_ptr<Database> createDatabase(const std::string &name, std::uint8_t collation);
     void dropDatabase(const std::shared_ptr<Database> &db);
     const std::string &dataDir() const { return dataDir_; }
 

@@ -11,13 +11,17 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
     std::shared_ptr<Database> db;
     auto meta = std::make_shared<TableMeta>();
     meta->name = st.table.name;
-    if (!variable) {
+    const bool temp = !variable && isTempName(st.table.name);
+    if (temp) {
+        if (s_.temps.count(foldCase(st.table.name)))
+            fail(2714, 16, "There is already an object named '" + st.table.name + "' in the database.");
+    } else if (!variable) {
         db = databaseFor(st.table);
         if (db->findTable(st.table.name) || systemView(st.table.name, true))
             fail(2714, 16, "There is already an object named '" + st.table.name + "' in the database.");
     }
-    if (st.table.name.size() > 128)
-        fail(103, 15, "The identifier that starts with '" + st.table.name.substr(0, 128) + "' is too long. Maximum length is 128.", true);
+    // Temporary tables take tempdb's collation (the server's), not the current database's.
+    const std::uint8_t collation = temp ? kServerCollation : variable ? s_.db->collation : db->collation;
     int identities = 0;
     for (auto &cd : st.columns) {
         if (meta->findColumn(cd.name) >= 0)
@@ -32,6 +36,11 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
             continue;
         }
         c.type = typeFromName(cd.type.name, cd.type.arg1, cd.type.arg2);
+        // Character columns take the database's collation unless they name one.
+        if (isStringType(c.type.type))
+            c.type.collation = cd.collation >= 0 ? std::uint8_t(cd.collation) : collation;
+        else if (cd.collation >= 0)
+            fail(447, 16, "Expression type " + typeName(c.type.type) + " is invalid for COLLATE clause.", true);
         c.identity = cd.identity;
         c.seed = cd.seed;
         c.increment = cd.increment;
@@ -91,13 +100,16 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
             c.nullable = true;
         }
     currentDateTime(meta->crDays, meta->crTicks);
-    if (variable) {
-        meta->id = -1;
+    if (variable || temp) {
+        meta->id = variable ? -1 : s_.nextTempId--;
         if (meta->pkName == "-")
-            meta->pkName = "PK__" + st.table.name.substr(1) + "__" + std::to_string(s_.vars.size() + 1);
+            meta->pkName = "PK__" + st.table.name.substr(1) + "__" + std::to_string((variable ? s_.vars.size() : s_.temps.size()) + 1);
         TableVar v;
         v.meta = meta;
-        s_.vars[foldCase(st.table.name)] = std::move(v);
+        v.temp = temp;
+        (variable ? s_.vars : s_.temps)[foldCase(st.table.name)] = std::move(v);
+        if (temp)
+            done(false, 0, 0);
         return; // a declaration sends no DONE
     }
     Sql &conn = s_.conn(db);
@@ -126,6 +138,15 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
 void Executor::dropTable(DropTableStmt &st)
 {
     for (const TableRef &ref : st.tables) {
+        if (isTempName(ref.name)) {
+            const auto it = s_.temps.find(foldCase(ref.name));
+            if (it == s_.temps.end())
+                fail(3701, 11, "Cannot drop the table '" + ref.name + "', because it does not exist in the system catalog.");
+            if (!s_.identityInsert.db && s_.identityInsert.tableId == it->second.meta->id)
+                s_.identityInsert = {};
+            s_.temps.erase(it);
+            continue;
+        }
         auto db = databaseFor(ref);
         auto meta = db->findTable(ref.name);
         if (!meta)
@@ -150,7 +171,7 @@ void Executor::createDatabase(CreateDatabaseStmt &st)
 {
     if (engine_.findDatabase(st.name))
         fail(1801, 16, "Database '" + st.name + "' already exists.");
-    engine_.createDatabase(st.name);
+    engine_.createDatabase(st.name, std::uint8_t(st.collation < 0 ? kServerCollation : st.collation));
     info(1802, "The CREATE DATABASE process is allocating 0.63 MB on disk '" + st.name + "'.", 0);
     info(1802, "The CREATE DATABASE process is allocating 0.49 MB on disk '" + st.name + "_log'.", 0);
     done(false, 0, 0);
@@ -190,16 +211,18 @@ void Executor::setOption(SetOptionStmt &st)
 {
     if (st.option == "NOCOUNT") {
         s_.nocount = st.on;
+    } else if (st.option == "TEXTSIZE") {
+        s_.textsize = st.number == 0 ? SessionImpl::kDefaultTextSize : std::int32_t(st.number);
     } else if (st.option == "IDENTITY_INSERT") {
         Target t = resolve(st.table);
-        if (t.var || t.system)
+        if ((t.var && !t.var->temp) || t.system)
             fail(8105, 16, "'" + t.meta->name + "' is not a user table. Cannot perform SET operation.");
         if (t.meta->identityColumn() < 0)
             fail(8106, 16, "Table '" + t.meta->name + "' does not have the identity property. Cannot perform SET operation.");
         auto &ii = s_.identityInsert;
         if (st.on) {
             if (ii.tableId != 0 && !(ii.db == t.db && ii.tableId == t.meta->id))
-                fail(8107, 16, "IDENTITY_INSERT is already ON for table '" + ii.db->name + ".dbo." + ii.tableName + "'. Cannot perform SET operation for table '" + t.meta->name + "'.");
+                fail(8107, 16, "IDENTITY_INSERT is already ON for table '" + (ii.db ? ii.db->name : std::string("tempdb")) + ".dbo." + ii.tableName + "'. Cannot perform SET operation for table '" + t.meta->name + "'.");
             ii.db = t.db;
             ii.tableId = t.meta->id;
             ii.tableName = t.meta->name;

@@ -78,7 +78,7 @@ std::int64_t identityOf(const Value &v)
 std::string Executor::qualifiedName(const Target &t) const
 {
     if (t.var)
-        return t.meta->name;
+        return t.var->temp ? "tempdb.dbo." + t.meta->name : t.meta->name;
     return t.db->name + ".dbo." + t.meta->name;
 }
 
@@ -102,7 +102,7 @@ void Executor::insert(InsertStmt &st)
         fail(259, 16, "Ad hoc updates to system catalogs are not enabled. The system administrator must reconfigure SQL Server to allow this.");
     const TableMeta &meta = *t.meta;
     const int idc = meta.identityColumn();
-    const bool identityOn = !t.var && s_.identityInsert.tableId == meta.id && s_.identityInsert.db == t.db;
+    const bool identityOn = (!t.var || t.var->temp) && s_.identityInsert.tableId == meta.id && s_.identityInsert.db == t.db;
     std::vector<int> cols;
     if (st.columnList) {
         for (const std::string &name : st.columns) {

@@ -18,6 +18,7 @@ ColumnInfo columnInfo(const std::string &name, const TypeInfo &t, bool nullable)
     c.precision = t.precision;
     c.scale = t.scale;
     c.nullable = nullable;
+    c.collation = t.collation;
     return c;
 }
 
@@ -118,8 +119,25 @@ void Executor::select(SelectStmt &st)
             bindExpr(*o.expr, scopes, *this);
             k.expr = o.expr.get();
         }
+        if (isLobType(k.expr ? k.expr->type.type : infos[std::size_t(k.out)].type))
+            fail(306, 16, "The text, ntext, and image data types cannot be compared or sorted, except when using IS NULL or LIKE operator.", true);
         keys.push_back(k);
     }
+
+    if (st.distinct)
+        for (const ColumnInfo &ci : infos)
+            if (isLobType(ci.type))
+                fail(8163, 16, "The text, ntext, or image data type cannot be selected as DISTINCT.", true);
+    // text, ntext and image values leave cut to the session's TEXTSIZE.
+    std::vector<std::size_t> lobs;
+    for (std::size_t i = 0; i < infos.size(); ++i)
+        if (isLobType(infos[i].type))
+            lobs.push_back(i);
+    const auto send = [&](Row &row) {
+        for (std::size_t i : lobs)
+            cutToTextSize(row[i], infos[i].type, s_.textsize);
+        sendRow(row);
+    };
 
     sink_.beginResult(infos);
     std::uint64_t count = 0;
@@ -214,7 +232,7 @@ void Executor::select(SelectStmt &st)
                 out[i] = convertValue(a.acc, outs[i].expr->type).v;
             }
         }
-        sendRow(out);
+        send(out);
         done(true, 1, 0xC1);
         return;
     }
@@ -224,7 +242,7 @@ void Executor::select(SelectStmt &st)
     const auto emit = [&](const Row *row) -> bool {
         project(row);
         if (streaming) {
-            sendRow(out);
+            send(out);
             ++count;
             return st.top < 0 || std::int64_t(count) < st.top;
         }
@@ -279,7 +297,7 @@ void Executor::select(SelectStmt &st)
                 if (!seen.insert(key).second)
                     continue;
             }
-            sendRow(row);
+            send(row);
             ++count;
         }
     }

@@ -18,15 +18,25 @@ std::string timestampBytes(std::uint64_t n)
     return b;
 }
 
+// SQL Server binds the target of UPDATE/DELETE ... FROM to the FROM's table
+// when it names that table's alias (whatever table the same name denotes
+// elsewhere), or, when the FROM table has no alias, the same table.
+bool targetIsFromTable(const TableRef &target, const TableRef &from)
+{
+    if (from.empty())
+        return false;
+    if (!from.alias.empty())
+        return !target.variable && target.database.empty() && iequals(target.name, from.alias);
+    return target.variable == from.variable && iequals(target.name, from.name) && iequals(target.database, from.database);
+}
+
 } // namespace
 
 void Executor::update(UpdateStmt &st)
 {
     std::optional<Target> from;
     Target target;
-    const bool aliasTarget = !st.from.empty() && !st.from.alias.empty() && iequals(st.table.name, st.from.alias) &&
-                             !st.table.variable && st.table.database.empty();
-    if (aliasTarget) {
+    if (targetIsFromTable(st.table, st.from)) {
         target = resolve(st.from);
     } else {
         target = resolve(st.table);
@@ -79,11 +89,12 @@ void Executor::update(UpdateStmt &st)
         return c && *c;
     };
     std::vector<const Expr *> inner, outer, residual;
-    if (from && splitEquiJoin(st.where.get(), inner, outer, residual)) {
+    std::vector<std::uint8_t> collations;
+    if (from && splitEquiJoin(st.where.get(), inner, outer, residual, collations)) {
         // Hash join: the joined rows by key, probed once per target row.
         std::vector<TypeInfo> types;
         for (std::size_t k = 0; k < inner.size(); ++k)
-            types.push_back(comparisonType(inner[k]->type, outer[k]->type));
+            types.push_back(comparisonType(inner[k]->type, outer[k]->type, collations[k]));
         const auto keyOf = [&](const std::vector<const Expr *> &exprs, std::string &key) {
             for (std::size_t k = 0; k < exprs.size(); ++k) {
                 const TypedValue v = evalExpr(*exprs[k], rows, *this);
@@ -222,13 +233,18 @@ void Executor::update(UpdateStmt &st)
 
 void Executor::remove(DeleteStmt &st)
 {
-    Target target = resolve(st.table);
+    std::optional<Target> from;
+    Target target;
+    if (targetIsFromTable(st.table, st.from)) {
+        target = resolve(st.from);
+    } else {
+        target = resolve(st.table);
+        if (!st.from.empty())
+            from = resolve(st.from);
+    }
     if (target.system)
         fail(259, 16, "Ad hoc updates to system catalogs are not enabled. The system administrator must reconfigure SQL Server to allow this.");
     const TableMeta &meta = *target.meta;
-    std::optional<Target> from;
-    if (!st.from.empty())
-        from = resolve(st.from);
     std::vector<Scope> scopes;
     if (from)
         scopes.push_back(scopeOf(*from));

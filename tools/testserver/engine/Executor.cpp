@@ -9,6 +9,7 @@ namespace qts {
 namespace {
 
 struct Cancelled {};
+struct Aborted {}; // an error ended the batch; it has been reported
 
 const char kVersion[] =
     "Microsoft SQL Server  2000 - 8.00.194 (Intel X86) \n\tAug  6 2000 00:57:48 \n\t"
@@ -27,7 +28,7 @@ void flattenAnd(const Expr *e, std::vector<const Expr *> &out)
 } // namespace
 
 bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vector<const Expr *> &outer,
-                   std::vector<const Expr *> &residual)
+                   std::vector<const Expr *> &residual, std::vector<std::uint8_t> &collations)
 {
     if (!where)
         return false;
@@ -46,11 +47,13 @@ bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vec
             if (lok && rok && onlyInner(ls) && noInner(rs)) {
                 inner.push_back(c->args[0].get());
                 outer.push_back(c->args[1].get());
+                collations.push_back(c->compareCollation);
                 continue;
             }
             if (lok && rok && onlyInner(rs) && noInner(ls)) {
                 inner.push_back(c->args[1].get());
                 outer.push_back(c->args[0].get());
+                collations.push_back(c->compareCollation);
                 continue;
             }
         }
@@ -66,19 +69,43 @@ void Executor::run(ParsedBatch &batch)
         ~VarsGuard() { s.vars.clear(); }
     } guard{s_};
     for (auto &st : batch.statements) {
-        line_ = st.line;
-        exists_.clear();
         try {
-            statement(st);
-            s_.lastError = 0;
+            execute(st);
         } catch (const Cancelled &) {
             return;
-        } catch (const SqlFailure &f) {
-            error(f);
-            if (f.abortBatch)
-                break;
+        } catch (const Aborted &) {
+            break;
         }
     }
+}
+
+void Executor::execute(Statement &st)
+{
+    line_ = st.line;
+    exists_.clear();
+    try {
+        statement(st);
+        s_.lastError = 0;
+    } catch (const SqlFailure &f) {
+        error(f);
+        if (f.abortBatch)
+            throw Aborted{};
+    }
+}
+
+void Executor::ifElse(IfStmt &st)
+{
+    bindExpr(*st.condition, {}, *this);
+    const auto c = evalCondition(*st.condition, {}, *this);
+    // UNKNOWN takes the ELSE branch, as FALSE does.
+    if (Statement *next = c && *c ? st.then.get() : st.otherwise.get())
+        execute(*next);
+}
+
+void Executor::block(BlockStmt &st)
+{
+    for (auto &inner : st.statements)
+        execute(*inner);
 }
 
 void Executor::statement(Statement &st)
@@ -99,6 +126,9 @@ void Executor::statement(Statement &st)
         else if constexpr (std::is_same_v<T, PrintStmt>) print(body);
         else if constexpr (std::is_same_v<T, ExecStmt>) execProc(body);
         else if constexpr (std::is_same_v<T, CheckIdentStmt>) checkIdent(body);
+        else if constexpr (std::is_same_v<T, WaitForStmt>) waitFor(body);
+        else if constexpr (std::is_same_v<T, IfStmt>) ifElse(body);
+        else if constexpr (std::is_same_v<T, BlockStmt>) block(body);
         else if constexpr (std::is_same_v<T, NoOpStmt>) done(false, 0, 0);
     }, st.body);
 }
@@ -145,11 +175,15 @@ void Executor::error(const SqlFailure &f)
 
 bool Executor::sendRow(const std::vector<Value> &row)
 {
-    if (!sink_.row(row)) {
-        cancelled_ = true;
-        throw Cancelled{};
-    }
+    if (!sink_.row(row))
+        cancelBatch();
     return true;
+}
+
+void Executor::cancelBatch()
+{
+    cancelled_ = true;
+    throw Cancelled{};
 }
 
 std::shared_ptr<Database> Executor::databaseFor(const TableRef &ref)
@@ -170,6 +204,14 @@ Target Executor::resolve(const TableRef &ref)
         auto it = s_.vars.find(foldCase(ref.name));
         if (it == s_.vars.end())
             fail(137, 15, "Must declare the variable '" + ref.name + "'.", true);
+        t.var = &it->second;
+        t.meta = it->second.meta;
+        return t;
+    }
+    if (isTempName(ref.name)) {
+        auto it = s_.temps.find(foldCase(ref.name));
+        if (it == s_.temps.end())
+            fail(208, 16, "Invalid object name '" + ref.name + "'.", true);
         t.var = &it->second;
         t.meta = it->second.meta;
         return t;
@@ -249,6 +291,11 @@ void Executor::scan(Target &t, const std::function<bool(const Row &, std::int64_
     }
 }
 
+std::uint8_t Executor::defaultCollation()
+{
+    return s_.db->collation;
+}
+
 TypedValue Executor::sysVar(const std::string &name)
 {
     const auto i32 = [](std::int64_t v) { return intValue(v, XType::Int); };
@@ -271,7 +318,7 @@ TypedValue Executor::sysVar(const std::string &name)
     if (name == "@@language") return textValue("us_english", true);
     if (name == "@@langid") return intValue(0, XType::SmallInt);
     if (name == "@@max_precision") return intValue(38, XType::TinyInt);
-    if (name == "@@textsize") return i32(2147483647);
+    if (name == "@@textsize") return i32(s_.textsize);
     if (name == "@@datefirst") return intValue(7, XType::TinyInt);
     if (name == "@@options") return i32(5496);
     if (name == "@@lock_timeout") return i32(-1);
@@ -313,6 +360,33 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
         }
         return intValue(d->dbid, XType::SmallInt);
     }
+    if (name == "databasepropertyex" || name == "serverproperty") {
+        TypedValue none;
+        none.t = TypeInfo{XType::SqlVariant, 8016, 0, 0};
+        const bool server = name == "serverproperty";
+        if (args.size() != (server ? 1u : 2u))
+            fail(174, 15, "The " + name + " function requires " + (server ? "1" : "2") + " argument(s).", true);
+        if (args[0].v.isNull() || args.back().v.isNull())
+            return none;
+        const std::string property = valueToText(args.back());
+        const auto sysname = [&](const std::string &s) { return convertValue(textValue(s, true, s_.db->collation), none.t); };
+        if (server) {
+            if (iequals(property, "Collation")) return sysname(collationInfo(kServerCollation).name);
+            if (iequals(property, "ProductVersion")) return sysname("8.00.194");
+            if (iequals(property, "ServerName") || iequals(property, "MachineName")) return sysname("QUORVANE");
+            if (iequals(property, "Edition")) return sysname("Developer Edition");
+            return none;
+        }
+        const auto d = engine_.findDatabase(valueToText(args[0]));
+        if (!d)
+            return none;
+        if (iequals(property, "Collation")) return sysname(collationInfo(d->collation).name);
+        if (iequals(property, "Status")) return sysname("ONLINE");
+        if (iequals(property, "Updateability")) return sysname("READ_WRITE");
+        if (iequals(property, "UserAccess")) return sysname("MULTI_USER");
+        if (iequals(property, "Version")) return convertValue(intValue(539), none.t);
+        return none;
+    }
     if (name == "user_name" || name == "user" || name == "current_user" || name == "session_user")
         return textValue("dbo", true);
     if (name == "suser_sname" || name == "suser_name" || name == "system_user")
@@ -328,15 +402,21 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
         if (args.empty() || args[0].v.isNull())
             return n;
         std::shared_ptr<Database> db;
-        auto meta = findObject(valueToText(args[0]), db);
+        const TableVar *temp = nullptr;
+        auto meta = findObject(valueToText(args[0]), db, &temp);
         if (!meta)
             return n;
         if (name == "object_id")
             return intValue(meta->id);
+        const int idc = meta->identityColumn();
+        if (temp) {
+            if (idc < 0)
+                return n;
+            return decimalValue(temp->identUsed ? temp->identCurrent : meta->columns[std::size_t(idc)].seed, 0, 38);
+        }
         Sql &conn = s_.conn(db);
         Stmt st(conn, "SELECT ident_current, ident_used FROM qts_tables WHERE id=?");
         sqlite3_bind_int(st.get(), 1, meta->id);
-        const int idc = meta->identityColumn();
         if (idc < 0 || !st.step())
             return n;
         if (sqlite3_column_int(st.get(), 1) == 0)
@@ -346,7 +426,7 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
     return std::nullopt;
 }
 
-std::shared_ptr<const TableMeta> Executor::findObject(const std::string &text, std::shared_ptr<Database> &db)
+std::shared_ptr<const TableMeta> Executor::findObject(const std::string &text, std::shared_ptr<Database> &db, const TableVar **temp)
 {
     // 'name', 'owner.name', 'db.owner.name', any part in [brackets]; else the text itself.
     std::vector<Token> toks;
@@ -369,6 +449,15 @@ std::shared_ptr<const TableMeta> Executor::findObject(const std::string &text, s
             } else {
                 ok = false;
             }
+        }
+        if (ok && !parts.empty() && parts.size() <= 3 && isTempName(parts.back())) {
+            // 'tempdb..#name' or '#name': this session's temporary table.
+            const auto it = s_.temps.find(foldCase(parts.back()));
+            if (!temp || it == s_.temps.end() || (parts.size() == 3 && !iequals(parts[0], "tempdb")))
+                return nullptr;
+            *temp = &it->second;
+            db = nullptr;
+            return it->second.meta;
         }
         if (ok && !parts.empty() && parts.size() <= 3) {
             std::shared_ptr<Database> d = s_.db;
@@ -404,10 +493,11 @@ void Executor::bindExists(Expr &e, const std::vector<Scope> &outer)
             bindExpr(*item.expr, p.scopes, *this);
     if (p.sub->where) {
         bindExpr(*p.sub->where, p.scopes, *this);
-        if (splitEquiJoin(p.sub->where.get(), p.innerKeys, p.outerKeys, p.residual)) {
+        std::vector<std::uint8_t> collations;
+        if (splitEquiJoin(p.sub->where.get(), p.innerKeys, p.outerKeys, p.residual, collations)) {
             p.hashed = true;
             for (std::size_t k = 0; k < p.innerKeys.size(); ++k)
-                p.keyTypes.push_back(comparisonType(p.innerKeys[k]->type, p.outerKeys[k]->type));
+                p.keyTypes.push_back(comparisonType(p.innerKeys[k]->type, p.outerKeys[k]->type, collations[k]));
         }
     }
     exists_[&e] = std::move(p);

@@ -18,9 +18,15 @@ public:
     std::optional<TypedValue> sessionFunction(const std::string &name, const std::vector<TypedValue> &args) override;
     void bindExists(Expr &e, const std::vector<Scope> &outer) override;
     bool exists(const Expr &e, const std::vector<const Row *> &rows) override;
+    std::uint8_t defaultCollation() override;
 
 private:
+    // One statement under SQL Server's abort rules (throws Aborted when the
+    // batch ends there).
+    void execute(Statement &st);
     void statement(Statement &st);
+    void ifElse(IfStmt &st);
+    void block(BlockStmt &st);
     void select(SelectStmt &st);
     void insert(InsertStmt &st);
     void update(UpdateStmt &st);
@@ -34,12 +40,15 @@ private:
     void print(PrintStmt &st);
     void execProc(ExecStmt &st);
     void checkIdent(CheckIdentStmt &st);
+    void waitFor(const WaitForStmt &st);
     void helpColumns(const std::string &tableName);
 
     // Names.
     Target resolve(const TableRef &ref);
     std::shared_ptr<Database> databaseFor(const TableRef &ref);
-    std::shared_ptr<const TableMeta> findObject(const std::string &text, std::shared_ptr<Database> &db);
+    // A table named by a string; temp: where a #table may be found (OBJECT_ID).
+    std::shared_ptr<const TableMeta> findObject(const std::string &text, std::shared_ptr<Database> &db,
+                                                const TableVar **temp = nullptr);
     Scope scopeOf(const Target &t) const;
     // Visits every row (and its rowid) until f returns false.
     void scan(Target &t, const std::function<bool(const Row &, std::int64_t)> &f);
@@ -58,6 +67,8 @@ private:
     void info(std::int32_t number, const std::string &text, std::uint8_t severity = 10);
     void error(const SqlFailure &f);
     bool sendRow(const std::vector<Value> &row);
+    // The client cancelled: the batch ends here, reporting nothing more.
+    [[noreturn]] void cancelBatch();
 
     EngineImpl &engine_;
     SessionImpl &s_;
@@ -81,7 +92,7 @@ private:
 
 // Splits a WHERE into equalities between scope 0 and the other scopes, and the rest.
 bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vector<const Expr *> &outer,
-                   std::vector<const Expr *> &residual);
+                   std::vector<const Expr *> &residual, std::vector<std::uint8_t> &collations);
 
 // Catalogue views of a database: nullptr when the name is none of them.
 std::shared_ptr<const TableMeta> systemView(std::string_view name, bool master);

@@ -1,5 +1,7 @@
 #include "Lexer.h"
 
+#include "Types.h"
+
 #include <cctype>
 
 namespace qts {
@@ -17,10 +19,20 @@ int hexDigit(char c)
     return -1;
 }
 
+constexpr std::size_t kMaxName = 128;
+
 } // namespace
 
 bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
 {
+    // Names over 128 characters are refused before anything runs.
+    const auto tooLong = [&](const Token &t) {
+        // SQL Server's names are nvarchar(128): UTF-16 units count.
+        if (utf16Units(t.text) <= kMaxName)
+            return false;
+        error = {103, "The identifier that starts with '" + utf16Prefix(t.text, kMaxName) + "' is too long. Maximum length is 128.", t.line};
+        return true;
+    };
     std::size_t i = 0;
     int line = 1;
     const auto countLines = [&](std::size_t from, std::size_t to) {
@@ -100,8 +112,17 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
         if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
             std::size_t k = i + 2;
             std::string hex;
-            while (k < s.size() && hexDigit(s[k]) >= 0)
-                hex += s[k++];
+            for (;;) {
+                while (k < s.size() && hexDigit(s[k]) >= 0)
+                    hex += s[k++];
+                // A backslash right before a line break continues the constant.
+                if (k + 1 < s.size() && s[k] == '\\' && (s[k + 1] == '\n' || (s[k + 1] == '\r' && k + 2 < s.size() && s[k + 2] == '\n'))) {
+                    k += s[k + 1] == '\r' ? 3 : 2;
+                    ++line;
+                    continue;
+                }
+                break;
+            }
             if (hex.size() % 2)
                 hex.insert(0, "0");
             std::string bytes;
@@ -160,6 +181,8 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
             t.quoted = true;
             t.text = std::move(name);
             i = k;
+            if (tooLong(t))
+                return false;
             out.push_back(std::move(t));
             continue;
         }
@@ -172,6 +195,8 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
             t.kind = sys ? Token::Kind::SysVariable : Token::Kind::Variable;
             t.text = std::string(s.substr(i, k - i));
             i = k;
+            if (tooLong(t))
+                return false;
             out.push_back(std::move(t));
             continue;
         }
@@ -182,6 +207,8 @@ bool tokenize(std::string_view s, std::vector<Token> &out, LexError &error)
             t.kind = Token::Kind::Ident;
             t.text = std::string(s.substr(i, k - i));
             i = k;
+            if (tooLong(t))
+                return false;
             out.push_back(std::move(t));
             continue;
         }

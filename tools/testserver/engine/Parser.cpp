@@ -34,7 +34,7 @@ const char *const kReserved[] = {
 
 const char *const kStatementStarts[] = {
     "SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "USE", "DECLARE", "SET", "PRINT", "EXEC",
-    "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "SAVE", "TRUNCATE",
+    "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "ELSE", "END", "SAVE", "TRUNCATE", "WAITFOR",
 };
 
 } // namespace
@@ -119,6 +119,16 @@ std::string Parser::identifier()
     if (!isIdentifierStart())
         syntaxError();
     return toks_[i_++].text;
+}
+
+int Parser::collationName()
+{
+    const Token t = cur();
+    const std::string name = identifier();
+    const int id = findCollation(name);
+    if (id < 0)
+        throw ParseFailure{448, "Invalid collation '" + name + "'.", t.line};
+    return id;
 }
 
 bool Parser::startsStatement() const
@@ -256,10 +266,17 @@ Statement Parser::statement()
     } else if (acceptWord("CREATE")) {
         if (acceptWord("DATABASE")) {
             CreateDatabaseStmt cd{identifier()};
+            if (acceptWord("COLLATE"))
+                cd.collation = collationName();
             st.body = std::move(cd);
         } else if (acceptWord("TABLE")) {
             CreateTableStmt ct;
+            const Token nameToken = cur();
             ct.table = tableName(false);
+            // A #name leaves room for the suffix that makes it unique in tempdb.
+            if (isTempName(ct.table.name) && utf16Units(ct.table.name) > 116)
+                throw ParseFailure{193, "The object or column name starting with '" + utf16Prefix(ct.table.name, 116) +
+                                            "' is too long. The maximum length is 116 characters.", nameToken.line};
             createTable(ct, false);
             st.body = std::move(ct);
         } else {
@@ -317,6 +334,15 @@ Statement Parser::statement()
             if (acceptWord("ON")) so.on = true;
             else if (acceptWord("OFF")) so.on = false;
             else syntaxError();
+        } else if (so.option == "TEXTSIZE") {
+            const bool negative = acceptSym("-");
+            if (cur().kind != Token::Kind::Number || cur().text.find_first_not_of("0123456789") != std::string::npos ||
+                cur().text.size() > 10)
+                syntaxError();
+            so.number = std::strtoll(cur().text.c_str(), nullptr, 10) * (negative ? -1 : 1);
+            if (so.number > 2147483647 || so.number < -1)
+                throw ParseFailure{102, "Incorrect syntax near '" + cur().text + "'.", cur().line};
+            ++i_;
         } else {
             // Other options are accepted as they stand: up to the next statement.
             while (!atEnd() && !isSym(";") && !startsStatement())
@@ -373,12 +399,38 @@ Statement Parser::statement()
             ci.noInfoMessages = true;
         }
         st.body = std::move(ci);
-    } else if (acceptWord("BEGIN")) {
-        if (!acceptWord("TRAN") && !acceptWord("TRANSACTION"))
+    } else if (acceptWord("WAITFOR")) {
+        WaitForStmt w;
+        if (acceptWord("TIME"))
+            w.delay = false;
+        else
+            expectWord("DELAY");
+        if (cur().kind != Token::Kind::String && cur().kind != Token::Kind::NString)
             syntaxError();
-        if (isIdentifierStart() && !startsStatement())
-            ++i_;
-        st.body = NoOpStmt{"BEGIN TRANSACTION"};
+        // hh:mm[:ss[.mmm]]: a time of day, or a delay of less than a day.
+        std::int32_t days = 0;
+        if (!parseDateTime(cur().text, -1, days, w.ticks) || days != 0)
+            throw ParseFailure{148, "Incorrect time syntax in time string '" + cur().text + "' used with WAITFOR.", cur().line};
+        ++i_;
+        st.body = w;
+    } else if (acceptWord("BEGIN")) {
+        if (acceptWord("TRAN") || acceptWord("TRANSACTION")) {
+            if (isIdentifierStart() && !startsStatement())
+                ++i_;
+            st.body = NoOpStmt{"BEGIN TRANSACTION"};
+        } else {
+            BlockStmt block;
+            while (!acceptWord("END")) {
+                if (acceptSym(";"))
+                    continue;
+                if (atEnd())
+                    syntaxError();
+                block.statements.push_back(std::make_shared<Statement>(statement()));
+            }
+            if (block.statements.empty())
+                syntaxErrorAt(toks_[i_ - 1]);
+            st.body = std::move(block);
+        }
     } else if (acceptWord("COMMIT") || acceptWord("ROLLBACK") || acceptWord("SAVE")) {
         if (acceptWord("TRAN") || acceptWord("TRANSACTION") || acceptWord("WORK")) {
             if (isIdentifierStart() && !startsStatement())
@@ -386,141 +438,21 @@ Statement Parser::statement()
         }
         st.body = NoOpStmt{"TRANSACTION"};
     } else if (acceptWord("IF")) {
-        // Only the drivers' IF @@TRANCOUNT > 0 COMMIT|ROLLBACK: no transaction is ever open here.
-        if (cur().kind != Token::Kind::SysVariable || !iequals(cur().text, "@@TRANCOUNT"))
+        IfStmt branch;
+        branch.condition = expr();
+        if (atEnd())
             syntaxError();
-        ++i_;
-        expectSym(">");
-        if (cur().kind != Token::Kind::Number)
-            syntaxError();
-        ++i_;
-        if (!acceptWord("COMMIT") && !acceptWord("ROLLBACK"))
-            syntaxError();
-        if (acceptWord("TRAN") || acceptWord("TRANSACTION") || acceptWord("WORK")) {
-            if (isIdentifierStart() && !startsStatement())
-                ++i_;
+        branch.then = std::make_shared<Statement>(statement());
+        if (acceptWord("ELSE")) {
+            if (atEnd())
+                syntaxError();
+            branch.otherwise = std::make_shared<Statement>(statement());
         }
-        st.body = NoOpStmt{"IF"};
+        st.body = std::move(branch);
     } else {
         syntaxError();
     }
     return st;
-}
-
-void Parser::createTable(CreateTableStmt &ct, bool variable)
-{
-    (void)variable;
-    expectSym("(");
-    do {
-        if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("CHECK")) {
-            std::string name;
-            if (acceptWord("CONSTRAINT"))
-                name = identifier();
-            if (acceptWord("PRIMARY")) {
-                expectWord("KEY");
-                if (!acceptWord("CLUSTERED"))
-                    acceptWord("NONCLUSTERED");
-                if (!ct.primaryKey.empty() || std::any_of(ct.columns.begin(), ct.columns.end(), [](const ColumnDef &c) { return c.primaryKey; }))
-                    throw ParseFailure{8110, "Cannot add multiple PRIMARY KEY constraints to table '" + ct.table.name + "'.", cur().line};
-                expectSym("(");
-                do {
-                    ct.primaryKey.push_back(identifier());
-                    if (!acceptWord("ASC"))
-                        acceptWord("DESC");
-                } while (acceptSym(","));
-                expectSym(")");
-                ct.constraintName = name;
-            } else if (acceptWord("UNIQUE")) {
-                if (!acceptWord("CLUSTERED"))
-                    acceptWord("NONCLUSTERED");
-                expectSym("(");
-                do {
-                    identifier();
-                    if (!acceptWord("ASC"))
-                        acceptWord("DESC");
-                } while (acceptSym(","));
-                expectSym(")");
-            } else if (acceptWord("CHECK")) {
-                expectSym("(");
-                expr();
-                expectSym(")");
-            } else {
-                syntaxError();
-            }
-            continue;
-        }
-        ct.columns.push_back(columnDef());
-    } while (acceptSym(","));
-    expectSym(")");
-}
-
-ColumnDef Parser::columnDef()
-{
-    ColumnDef c;
-    c.name = identifier();
-    if (acceptWord("AS")) {
-        const std::size_t start = cur().pos;
-        c.computed = expr();
-        const std::size_t end = cur().pos;
-        std::string text(sql_.substr(start, end - start));
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\r' || text.back() == '\t'))
-            text.pop_back();
-        c.computedText = text;
-        return c;
-    }
-    c.type = typeSpec();
-    for (;;) {
-        if (acceptWord("COLLATE")) {
-            identifier();
-        } else if (acceptWord("IDENTITY")) {
-            c.identity = true;
-            if (acceptSym("(")) {
-                const auto num = [&]() -> std::int64_t {
-                    const bool neg = acceptSym("-");
-                    if (!neg)
-                        acceptSym("+");
-                    if (cur().kind != Token::Kind::Number)
-                        syntaxError();
-                    const std::int64_t v = std::strtoll(cur().text.c_str(), nullptr, 10);
-                    ++i_;
-                    return neg ? -v : v;
-                };
-                c.seed = num();
-                expectSym(",");
-                c.increment = num();
-                expectSym(")");
-            }
-        } else if (acceptWord("NOT")) {
-            expectWord("NULL");
-            c.nullable = 0;
-        } else if (acceptWord("NULL")) {
-            c.nullable = 1;
-        } else if (acceptWord("CONSTRAINT")) {
-            c.constraintName = identifier();
-        } else if (acceptWord("PRIMARY")) {
-            expectWord("KEY");
-            if (!acceptWord("CLUSTERED"))
-                acceptWord("NONCLUSTERED");
-            c.primaryKey = true;
-        } else if (acceptWord("UNIQUE")) {
-            if (!acceptWord("CLUSTERED"))
-                acceptWord("NONCLUSTERED");
-        } else if (acceptWord("ROWGUIDCOL")) {
-        } else if (acceptWord("DEFAULT")) {
-            const std::size_t start = cur().pos;
-            c.defaultValue = std::shared_ptr<Expr>(expr());
-            c.defaultText = std::string(sql_.substr(start, cur().pos - start));
-            while (!c.defaultText.empty() && std::isspace(static_cast<unsigned char>(c.defaultText.back())))
-                c.defaultText.pop_back();
-        } else if (acceptWord("CHECK")) {
-            expectSym("(");
-            expr();
-            expectSym(")");
-        } else {
-            break;
-        }
-    }
-    return c;
 }
 
 ParseResult parseBatch(std::string_view sql)
@@ -542,7 +474,10 @@ ParseResult parseBatch(std::string_view sql)
     } catch (const ParseFailure &f) {
         r.ok = false;
         r.error.number = f.number;
-        r.error.severity = std::uint8_t(f.number == 102 || f.number == 156 || f.number == 105 || f.number == 113 ? 15 : 16);
+        // Syntax-level refusals are severity 15, the rest 16.
+        static const int kSyntax[] = {102, 103, 105, 113, 123, 134, 137, 148, 156, 193};
+        r.error.severity = f.severity != 0 ? f.severity
+                         : std::uint8_t(std::find(std::begin(kSyntax), std::end(kSyntax), f.number) != std::end(kSyntax) ? 15 : 16);
         r.error.text = f.text;
         r.error.line = f.line;
     } catch (const SqlFailure &f) {

@@ -14,6 +14,7 @@ struct ParseFailure {
     int number = 102;
     std::string text;
     int line = 1;
+    std::uint8_t severity = 0; // 0: the number's usual one
 };
 
 class Parser {
@@ -45,6 +46,7 @@ private:
     std::string identifier();          // a name (bracketed, quoted or regular, not reserved)
     bool isIdentifierStart() const;    // a name can start here
     TableRef tableName(bool allowVariable);
+    int collationName();               // a collation this server knows (448 otherwise)
     void optionalAlias(TableRef &t);
     bool startsStatement() const;
 

@@ -226,7 +226,17 @@ ExprPtr Parser::unary()
         e->args.push_back(unary());
         return e;
     }
-    return primary();
+    auto e = primary();
+    while (isWord("COLLATE")) {
+        auto c = std::make_unique<Expr>();
+        c->kind = Expr::Kind::Collate;
+        c->pos = cur().pos;
+        ++i_;
+        c->collateTo = std::uint8_t(collationName());
+        c->args.push_back(std::move(e));
+        e = std::move(c);
+    }
+    return e;
 }
 
 ExprPtr Parser::primary()
@@ -240,11 +250,11 @@ ExprPtr Parser::primary()
         ++i_;
         return e;
     case Token::Kind::String:
-        e->value = textValue(t.text, false);
+        e->value = literalText(t.text, false);
         ++i_;
         return e;
     case Token::Kind::NString:
-        e->value = textValue(t.text, true);
+        e->value = literalText(t.text, true);
         ++i_;
         return e;
     case Token::Kind::Binary:

@@ -136,7 +136,9 @@ void initDatabaseFile(Sql &sql)
              " pk_name TEXT, pk_id INTEGER, ident_current INTEGER, ident_used INTEGER DEFAULT 0)");
     sql.exec("CREATE TABLE IF NOT EXISTS qts_columns(table_id INTEGER, colid INTEGER, name TEXT, xtype INTEGER,"
              " length INTEGER, prec INTEGER, scale INTEGER, nullable INTEGER, is_identity INTEGER, seed INTEGER,"
-             " incr INTEGER, computed TEXT, dflt TEXT, pk_ordinal INTEGER, PRIMARY KEY(table_id, colid))");
+             " incr INTEGER, computed TEXT, dflt TEXT, pk_ordinal INTEGER, collation TEXT, PRIMARY KEY(table_id, colid))");
+    // Files written before columns had collations: theirs is the server's.
+    sqlite3_exec(sql.handle(), "ALTER TABLE qts_columns ADD COLUMN collation TEXT", nullptr, nullptr, nullptr);
 }
 
 std::string metaValue(Sql &sql, const char *key)
@@ -185,6 +187,8 @@ public:
     std::optional<TypedValue> sessionFunction(const std::string &, const std::vector<TypedValue> &) override { return std::nullopt; }
     void bindExists(Expr &, const std::vector<Scope> &) override { fail(1046, 15, "Subqueries are not allowed in this context. Only scalar expressions are allowed.", true); }
     bool exists(const Expr &, const std::vector<const Row *> &) override { return false; }
+    std::uint8_t defaultCollation() override { return collation; }
+    std::uint8_t collation = kServerCollation;
 };
 
 } // namespace
@@ -202,8 +206,8 @@ void loadCatalog(Sql &sql, Database &db)
         if (const auto *pk = sqlite3_column_text(tables.get(), 3))
             t->pkName = reinterpret_cast<const char *>(pk);
         t->pkId = sqlite3_column_int(tables.get(), 4);
-        Stmt cols(sql, "SELECT name, xtype, length, prec, scale, nullable, is_identity, seed, incr, computed, dflt, pk_ordinal"
-                       " FROM qts_columns WHERE table_id=? ORDER BY colid");
+        Stmt cols(sql, "SELECT name, xtype, length, prec, scale, nullable, is_identity, seed, incr, computed, dflt, pk_ordinal,"
+                       " collation FROM qts_columns WHERE table_id=? ORDER BY colid");
         sqlite3_bind_int(cols.get(), 1, t->id);
         while (cols.step()) {
             ColumnMeta c;
@@ -227,9 +231,12 @@ void loadCatalog(Sql &sql, Database &db)
                 c.defaultExpr = parseStoredExpr(c.defaultText);
             }
             c.pkOrdinal = sqlite3_column_int(s, 11);
+            if (const auto *cn = sqlite3_column_text(s, 12))
+                c.type.collation = std::uint8_t(std::max(0, findCollation(reinterpret_cast<const char *>(cn))));
             t->columns.push_back(std::move(c));
         }
         StoredExprHost host;
+        host.collation = db.collation;
         const std::vector<Scope> scopes{Scope{t.get(), t->name, "", 0}};
         for (auto &c : t->columns) {
             try {
@@ -262,7 +269,7 @@ void storeTableDefinition(Sql &sql, const TableMeta &t)
     }
     std::string create = "CREATE TABLE " + t.sqlName() + "(";
     bool first = true;
-    Stmt col(sql, "INSERT INTO qts_columns VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    Stmt col(sql, "INSERT INTO qts_columns VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const ColumnMeta &c = t.columns[i];
         sqlite3_stmt *s = col.get();
@@ -282,6 +289,8 @@ void storeTableDefinition(Sql &sql, const TableMeta &t)
         if (!c.defaultText.empty())
             sqlite3_bind_text(s, 13, c.defaultText.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(s, 14, c.pkOrdinal);
+        if (isStringType(c.type.type))
+            sqlite3_bind_text(s, 15, collationInfo(c.type.collation).name, -1, SQLITE_STATIC);
         col.step();
         col.reset();
         if (c.computed)
@@ -304,6 +313,11 @@ void dropTableDefinition(Sql &sql, std::int32_t id)
     sql.exec("DELETE FROM qts_tables WHERE id=" + std::to_string(id));
 }
 
+namespace {
+// First byte of a stored sql_variant with its attributes (no type code is 0xFE).
+constexpr unsigned char kVariantMarker = 0xFE;
+} // namespace
+
 void bindValue(sqlite3_stmt *st, int index, const Value &v, const TypeInfo &t)
 {
     switch (v.kind) {
@@ -314,10 +328,16 @@ void bindValue(sqlite3_stmt *st, int index, const Value &v, const TypeInfo &t)
         break;
     }
     if (t.type == XType::SqlVariant) {
-        // Tag byte (the base type), kind byte, then the value.
+        // A marker, the base type, the kind of value, its precision and
+        // collation, its declared length (4 bytes), then the value. (Files
+        // of earlier versions lack the marker and the attributes.)
         std::string blob;
+        blob += char(kVariantMarker);
         blob += char(v.variantType);
         blob += char(v.kind);
+        blob += char(v.variantPrecision);
+        blob += char(v.variantCollation);
+        blob.append(reinterpret_cast<const char *>(&v.variantLength), 4);
         switch (v.kind) {
         case Value::Kind::Int: blob.append(reinterpret_cast<const char *>(&v.i), 8); break;
         case Value::Kind::Float: blob.append(reinterpret_cast<const char *>(&v.f), 8); break;
@@ -363,25 +383,40 @@ void readValue(sqlite3_stmt *st, int index, const TypeInfo &t, Value &out)
     const XType x = t.type;
     if (x == XType::SqlVariant) {
         const auto *p = static_cast<const char *>(sqlite3_column_blob(st, index));
-        const int n = sqlite3_column_bytes(st, index);
-        if (n < 2) {
+        const auto n = std::size_t(sqlite3_column_bytes(st, index));
+        out.variantPrecision = 0;
+        out.variantLength = 0;
+        out.variantCollation = kServerCollation;
+        // With the attributes: marker, type, kind, precision, collation,
+        // length (4), value; files of earlier versions: type, kind, value.
+        const bool attributes = n >= 9 && static_cast<unsigned char>(p[0]) == kVariantMarker;
+        if (!attributes && n < 2) {
             out.kind = Value::Kind::Null;
             return;
         }
+        const std::size_t at = attributes ? 8 : 2;
+        if (attributes) {
+            out.variantPrecision = std::uint8_t(p[3]);
+            out.variantCollation = std::uint8_t(p[4]);
+            std::memcpy(&out.variantLength, p + 5, 4);
+            ++p;
+        }
+        const std::size_t size = n - at - (attributes ? 1 : 0);
         out.variantType = XType(static_cast<unsigned char>(p[0]));
         out.kind = Value::Kind(p[1]);
+        const char *v = p + at;
         switch (out.kind) {
-        case Value::Kind::Int: std::memcpy(&out.i, p + 2, 8); break;
-        case Value::Kind::Float: std::memcpy(&out.f, p + 2, 8); break;
+        case Value::Kind::Int: std::memcpy(&out.i, v, 8); break;
+        case Value::Kind::Float: std::memcpy(&out.f, v, 8); break;
         case Value::Kind::Decimal:
-            out.scale = std::uint8_t(p[2]);
-            std::memcpy(&out.unscaled, p + 3, 16);
+            out.scale = std::uint8_t(v[0]);
+            std::memcpy(&out.unscaled, v + 1, 16);
             break;
         case Value::Kind::DateTime:
-            std::memcpy(&out.days, p + 2, 4);
-            std::memcpy(&out.ticks, p + 6, 4);
+            std::memcpy(&out.days, v, 4);
+            std::memcpy(&out.ticks, v + 4, 4);
             break;
-        default: out.bytes.assign(p + 2, std::size_t(n - 2)); break;
+        default: out.bytes.assign(v, size); break;
         }
         return;
     }

@@ -62,6 +62,7 @@ public:
     std::uint32_t crTicks = 0;
     std::atomic<bool> dropped{false};
     std::atomic<int> users{0}; // sessions whose current database this is
+    std::uint8_t collation = kServerCollation; // the default of its character columns
 
     [[nodiscard]] std::shared_ptr<const TableMeta> findTable(std::string_view name) const;
     [[nodiscard]] std::vector<std::shared_ptr<const TableMeta>> allTables() const;

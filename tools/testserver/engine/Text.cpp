@@ -1,5 +1,6 @@
-// Text helpers: UTF-8, code page 1251 (Cyrillic_General) and case folding.
+// Text helpers: UTF-8, the 8-bit code pages of the collations, case folding.
 
+#include "CodePages.h"
 #include "Types.h"
 
 #include <cstring>
@@ -7,26 +8,6 @@
 namespace qts {
 
 namespace {
-
-// Code page 1251, bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F; 0x98 is unassigned.
-const char16_t kCp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-};
-
-int cp1251Byte(char32_t c)
-{
-    if (c < 0x80)
-        return int(c);
-    if (c >= 0x410 && c <= 0x44F)
-        return int(c - 0x410 + 0xC0);
-    for (int i = 0; i < 64; ++i)
-        if (kCp1251High[i] == c && c != 0)
-            return 0x80 + i;
-    return -1;
-}
 
 // Decodes one code point; malformed bytes decode as U+FFFD, one byte each.
 char32_t nextCodePoint(std::string_view s, std::size_t &i)
@@ -146,16 +127,57 @@ std::size_t utf16Units(std::string_view s)
     return n;
 }
 
-bool fitsCodePage(std::string_view s)
+std::string utf16Prefix(std::string_view s, std::size_t n)
+{
+    std::size_t i = 0, units = 0;
+    while (i < s.size()) {
+        std::size_t next = i;
+        const std::size_t u = nextCodePoint(s, next) >= 0x10000 ? 2 : 1;
+        if (units + u > n)
+            break;
+        units += u;
+        i = next;
+    }
+    return std::string(s.substr(0, i));
+}
+
+void cutToTextSize(Value &v, XType type, std::int32_t maxBytes)
+{
+    if (v.isNull() || maxBytes < 0)
+        return;
+    std::string &s = v.bytes;
+    const auto limit = std::size_t(maxBytes);
+    if (type == XType::Image) {
+        if (s.size() > limit)
+            s.resize(limit);
+        return;
+    }
+    // text holds single-byte characters of its code page; ntext UTF-16 units.
+    const std::size_t budget = type == XType::NText ? limit / 2 : limit;
+    std::size_t i = 0, used = 0;
+    while (i < s.size()) {
+        std::size_t next = i;
+        const std::size_t units = type == XType::NText && nextCodePoint(s, next) >= 0x10000 ? 2 : 1;
+        if (type != XType::NText)
+            nextCodePoint(s, next);
+        if (used + units > budget)
+            break;
+        used += units;
+        i = next;
+    }
+    s.resize(i);
+}
+
+bool fitsCodePage(std::string_view s, std::uint16_t cp)
 {
     std::size_t i = 0;
     while (i < s.size())
-        if (cp1251Byte(nextCodePoint(s, i)) < 0)
+        if (codepage::fromUnicode(cp, nextCodePoint(s, i)) < 0)
             return false;
     return true;
 }
 
-std::string toCodePage(std::string_view s)
+std::string toCodePage(std::string_view s, std::uint16_t cp)
 {
     std::string out;
     out.reserve(s.size());
@@ -163,7 +185,7 @@ std::string toCodePage(std::string_view s)
     while (i < s.size()) {
         const std::size_t start = i;
         const char32_t c = nextCodePoint(s, i);
-        if (cp1251Byte(c) < 0)
+        if (codepage::fromUnicode(cp, c) < 0)
             out += '?';
         else
             out.append(s.substr(start, i - start));
@@ -171,31 +193,24 @@ std::string toCodePage(std::string_view s)
     return out;
 }
 
-std::string decodeCp1251(std::string_view bytes)
+std::string decodeCodePage(std::string_view bytes, std::uint16_t cp)
 {
     std::string out;
     out.reserve(bytes.size());
     for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80)
-            out += char(b);
-        else if (b >= 0xC0)
-            out += utf8Encode(0x410 + (b - 0xC0));
-        else if (kCp1251High[b - 0x80] != 0)
-            out += utf8Encode(kCp1251High[b - 0x80]);
-        else
-            out += '?';
+        const char32_t c = codepage::toUnicode(cp, static_cast<unsigned char>(ch));
+        out += c == 0 && ch != 0 ? std::string("?") : utf8Encode(c);
     }
     return out;
 }
 
-std::string encodeCp1251(std::string_view s)
+std::string encodeCodePage(std::string_view s, std::uint16_t cp)
 {
     std::string out;
     out.reserve(s.size());
     std::size_t i = 0;
     while (i < s.size()) {
-        const int b = cp1251Byte(nextCodePoint(s, i));
+        const int b = codepage::fromUnicode(cp, nextCodePoint(s, i));
         out += b < 0 ? '?' : char(b);
     }
     return out;

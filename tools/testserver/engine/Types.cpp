@@ -236,20 +236,33 @@ TypedValue intValue(std::int64_t v, XType t)
     return tv;
 }
 
-TypedValue textValue(std::string utf8, bool unicode)
+TypedValue textValue(std::string utf8, bool unicode, std::uint8_t collation)
+{
+    TypedValue tv = literalText(std::move(utf8), unicode);
+    resolveLiteral(tv, collation);
+    return tv;
+}
+
+TypedValue literalText(std::string utf8, bool unicode)
 {
     TypedValue tv;
     tv.v.kind = Value::Kind::Text;
-    if (unicode) {
-        const auto n = std::int32_t(utf16Units(utf8));
-        tv.t = TypeInfo{XType::NVarChar, std::max<std::int32_t>(2, 2 * n), 0, 0};
-    } else {
-        utf8 = toCodePage(utf8);
-        const auto n = std::int32_t(utf8Length(utf8));
-        tv.t = TypeInfo{XType::VarChar, std::max<std::int32_t>(1, n), 0, 0};
-    }
+    tv.t = TypeInfo{unicode ? XType::NVarChar : XType::VarChar, 0, 0, 0, kLiteralCollation};
     tv.v.bytes = std::move(utf8);
     return tv;
+}
+
+void resolveLiteral(TypedValue &tv, std::uint8_t collation)
+{
+    if (tv.t.collation != kLiteralCollation || tv.v.kind != Value::Kind::Text)
+        return;
+    tv.t.collation = collation;
+    if (isUnicodeType(tv.t.type)) {
+        tv.t.length = std::max<std::int32_t>(2, 2 * std::int32_t(utf16Units(tv.v.bytes)));
+    } else {
+        tv.v.bytes = toCodePage(tv.v.bytes, collationInfo(collation).codePage);
+        tv.t.length = std::max<std::int32_t>(1, std::int32_t(utf8Length(tv.v.bytes)));
+    }
 }
 
 TypedValue bytesValue(std::string bytes)

@@ -29,6 +29,7 @@ struct TypeInfo {
     std::int32_t length = 4; // bytes; nchar/nvarchar: 2 x characters
     std::uint8_t precision = 10;
     std::uint8_t scale = 0;
+    std::uint8_t collation = kServerCollation; // character types only
 
     [[nodiscard]] bool operator==(const TypeInfo &) const = default;
 };
@@ -59,7 +60,12 @@ int typePrecedence(XType t);  // higher wins
 // Literal constructors.
 TypedValue nullValue();
 TypedValue intValue(std::int64_t v, XType t = XType::Int);
-TypedValue textValue(std::string utf8, bool unicode);
+// A character value; a non-Unicode one in the code page of its collation.
+TypedValue textValue(std::string utf8, bool unicode, std::uint8_t collation = kServerCollation);
+// A literal as written: its collation (and a non-N one's code page) is the
+// database's, settled when its statement is bound (resolveLiteral).
+TypedValue literalText(std::string utf8, bool unicode);
+void resolveLiteral(TypedValue &v, std::uint8_t collation);
 TypedValue bytesValue(std::string bytes);
 TypedValue decimalValue(__int128 unscaled, std::uint8_t scale, std::uint8_t precision);
 TypedValue floatValue(double d);
@@ -71,15 +77,27 @@ TypedValue numberLiteral(std::string_view text);
 // forColumn: the target is a column (8152 on truncation); else strings are cut silently.
 TypedValue convertValue(const TypedValue &in, const TypeInfo &to, int style = -1, bool forColumn = false);
 
+// sql_variant (Variant.cpp): the type a value keeps, and SQL_VARIANT_PROPERTY.
+TypeInfo variantBaseType(const Value &v);
+TypedValue variantProperty(const TypedValue &value, std::string_view property);
+
 // The value as text (CONVERT(varchar, x)): used by PRINT, concatenation and messages.
 std::string valueToText(const TypedValue &tv);
 
-// Three-way compare under SQL Server's rules (CI collation, trailing blanks
-// ignored, binary zero-padded). nullopt when either side is NULL.
-std::optional<int> compareValues(const TypedValue &a, const TypedValue &b);
+// Three-way compare under SQL Server's rules (character values by the
+// collation, default: a's; trailing blanks ignored; binary zero-padded).
+// nullopt when either side is NULL.
+std::optional<int> compareValues(const TypedValue &a, const TypedValue &b, std::uint8_t collation = kLiteralCollation);
 
-// Bytes whose memcmp order and equality follow compareValues for values of one type.
+// Character strings compared under a collation (trailing blanks ignored).
+int compareText(std::string_view x, std::string_view y, std::uint8_t collation);
+
+// Bytes whose memcmp order and equality follow compareValues for values of
+// one type (character values: by the type's collation).
 void appendKey(std::string &out, const TypedValue &tv);
+
+// A #temporary table's name.
+inline bool isTempName(std::string_view name) { return !name.empty() && name[0] == '#'; }
 
 // Text helpers.
 std::string toLowerAscii(std::string_view s);
@@ -87,12 +105,18 @@ bool iequals(std::string_view a, std::string_view b);
 std::string foldCase(std::string_view utf8); // CI comparison form
 std::size_t utf8Length(std::string_view s);
 std::size_t utf16Units(std::string_view s);
+// The longest start of s that fits in n UTF-16 units.
+std::string utf16Prefix(std::string_view s, std::size_t n);
+// A text, ntext or image value as a result carries it under SET TEXTSIZE:
+// at most maxBytes bytes (text: one byte per character; ntext: two per
+// UTF-16 unit, a pair that would be split is left out; -1: no limit).
+void cutToTextSize(Value &v, XType type, std::int32_t maxBytes);
 std::string utf8Encode(char32_t c);
-// Characters outside code page 1251 become '?'.
-std::string toCodePage(std::string_view utf8);
-bool fitsCodePage(std::string_view utf8);
-std::string decodeCp1251(std::string_view bytes);
-std::string encodeCp1251(std::string_view utf8);
+// 8-bit code pages (1251, 1252): characters outside the page become '?'.
+std::string toCodePage(std::string_view utf8, std::uint16_t cp);
+bool fitsCodePage(std::string_view utf8, std::uint16_t cp);
+std::string decodeCodePage(std::string_view bytes, std::uint16_t cp);
+std::string encodeCodePage(std::string_view utf8, std::uint16_t cp);
 
 // Decimal helpers.
 std::string int128ToString(__int128 v);
