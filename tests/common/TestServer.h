@@ -28,6 +28,8 @@ public:
     [[nodiscard]] QString dataSource() const;
     [[nodiscard]] QString dataDir() const { return m_dataDir.path(); }
     [[nodiscard]] QString errorText() const { return m_error; }
+    // The server process (to stop and continue it: a stalled server).
+    [[nodiscard]] qint64 processId() const { return m_process ? m_process->processId() : 0; }
 
     static constexpr const char *login = "sa";
     static constexpr const char *password = "secret";

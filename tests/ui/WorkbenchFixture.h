@@ -20,18 +20,21 @@ class QWidget;
 class WorkbenchFixture
 {
 public:
-    WorkbenchFixture();
+    // AppData: the settings root; empty, a temporary folder of its own. A
+    // second fixture on the same root starts as the program does again.
+    explicit WorkbenchFixture(const QString &AppData = QString());
     ~WorkbenchFixture();
 
     TMainForm &Form() { return *m_form; }
     TMainFormUi &Ui() { return *m_ui; }
     QString SettingsFile() const;
-    QString AppData() const { return m_appData.path(); }
+    QString AppData() const { return m_appDataPath; }
     // Tears the singletons down as main() does (the settings are written).
     void TearDown();
 
 private:
     QTemporaryDir m_appData;
+    QString m_appDataPath;
     std::unique_ptr<TMainForm> m_form;
     std::unique_ptr<TMainFormUi> m_ui;
     bool m_tornDown = false;
