@@ -61,10 +61,12 @@ void quietly(F &&step) noexcept
 
 } // namespace
 
-EQueryTimeout::EQueryTimeout(int Seconds)
-    : EDataAccessError(QStringLiteral("Сервер не ответил за %1 с. Время ожидания задаёт параметр QueryTimeout "
-                                      "раздела [Connection] файла настроек.")
-                           .arg(Seconds))
+EQueryTimeout::EQueryTimeout(int Seconds, TWait Wait)
+    : EDataAccessError(Wait == TWait::Login
+                           ? QStringLiteral("Сервер не ответил на подключение за %1 с.").arg(Seconds)
+                           : QStringLiteral("Сервер не ответил за %1 с. Время ожидания задаёт параметр QueryTimeout "
+                                            "раздела [Connection] файла настроек.")
+                                 .arg(Seconds))
 {
 }
 
@@ -120,7 +122,13 @@ void TDataAccessFacade::OpenConnection()
         return;
     const QString text = BuildConnectionText(m_catalog);
     auto connection = std::make_unique<odbc::Connection>();
-    connection->open(text, m_loginTimeout);
+    try {
+        connection->open(text, m_loginTimeout);
+    } catch (const EOdbcError &error) {
+        if (error.HasSqlState(QStringLiteral("HYT00")))
+            throw EQueryTimeout(m_loginTimeout, EQueryTimeout::TWait::Login);
+        throw;
+    }
     m_connection = std::move(connection);
     ++m_openCount;
 }

@@ -38,11 +38,13 @@ class Statement;
 class Cursor;
 } // namespace odbc
 
-// A catalogue read that the server did not answer in time.
+// A catalogue read (or an opening of the connection) that the server did
+// not answer in time.
 class EQueryTimeout : public EDataAccessError
 {
 public:
-    explicit EQueryTimeout(int Seconds);
+    enum class TWait { Query, Login };
+    explicit EQueryTimeout(int Seconds, TWait Wait = TWait::Query);
 };
 
 // The connection while a worker runs a script on it. The worker opens it

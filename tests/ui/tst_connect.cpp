@@ -8,14 +8,19 @@
 #include "MainForm.h"
 #include "Model.h"
 #include "ScriptManager.h"
+#include "SimpleSettingsManager.h"
 #include "TestServer.h"
+#include "UiErrors.h"
 #include "View.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QTableView>
+#include <QElapsedTimer>
 #include <QtTest>
+
+#include <signal.h>
 
 class TestConnect : public QObject
 {
@@ -253,6 +258,48 @@ private slots:
 
         combo->setCurrentIndex(combo->findText(QStringLiteral("master")));
         QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("master"));
+    }
+
+    // A server that stops answering (SIGSTOP) fails the catalogue reads and
+    // the database switch with a Russian message after the time-outs, the
+    // window waiting no longer; once it answers again, so does the workbench.
+    void stalledServerIsReportedNotWaitedFor()
+    {
+        WorkbenchFixture fixture;
+        QVERIFY(logIn(fixture));
+        QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
+        combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("QueryTimeout"), QStringLiteral("1"));
+        DataAccessFacade()->SetLoginTimeout(2);
+        QStringList errors;
+        const TErrorDisplay previous = SetErrorDisplay([&errors](const QString &Message) { errors << Message; });
+        const qint64 pid = m_server.processId();
+        struct Resume
+        {
+            qint64 Pid;
+            TErrorDisplay Display;
+            ~Resume()
+            {
+                ::kill(pid_t(Pid), SIGCONT);
+                SetErrorDisplay(Display);
+            }
+        } resume{pid, previous};
+        QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
+
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY_THROWS_EXCEPTION(EQueryTimeout, ScriptCreationController().LoadTables());
+        combo->setCurrentIndex(combo->findText(QStringLiteral("master")));
+        qInfo("two reads gave up after %lld ms", timer.elapsed());
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.at(0), QStringLiteral("Сервер не ответил на подключение за 2 с."));
+
+        ::kill(pid_t(pid), SIGCONT);
+        combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
+        ScriptCreationController().LoadTables();
+        QVERIFY(ScriptCreatorModel()->Tables());
     }
 
     void serverLabelActsAsALink()
