@@ -149,6 +149,33 @@ private slots:
         QCOMPARE(server, QStringLiteral("(local)"));
     }
 
+    // A server name typed into the box ("127.0.0.1,PORT") is in no list the
+    // program finds; the next start offers it again, chosen.
+    void typedServerIsPreselectedAfterARestart()
+    {
+        QTemporaryDir appData;
+        QString settingsFile;
+        {
+            WorkbenchFixture first(appData.path());
+            QString shown;
+            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                         QString::fromLatin1(TestServer::password), nullptr, &shown)});
+            first.Form().show();
+            QVERIFY(login.Done());
+            QCOMPARE(shown, QStringLiteral("(local)"));
+            settingsFile = first.SettingsFile();
+            first.TearDown();
+        }
+        QCOMPARE(Setting(settingsFile, QStringLiteral("TypedServerName")), m_server.dataSource());
+        WorkbenchFixture second(appData.path());
+        QString user, server;
+        ModalScript answers({CancelLogin(&user, &server)});
+        second.Form().show();
+        QVERIFY(answers.Done());
+        QCOMPARE(user, QStringLiteral("sa"));
+        QCOMPARE(server, m_server.dataSource());
+    }
+
     void databaseComboSwitchesTheConnectionAndFillingDoesNotCallBack()
     {
         WorkbenchFixture fixture;
