@@ -32,7 +32,11 @@ QString THistoryManager::Get(int Index) const
 
 void THistoryManager::LoadFromFile(const QString &Path)
 {
-    if (QFileInfo(Path).isFile()) {
+    const QFileInfo file(Path);
+    // Something else in the file's place cannot be read either.
+    if (file.exists() && !file.isFile())
+        throw ETextFileError(QStringLiteral("Cannot read \"%1\": not a file").arg(Path));
+    if (file.isFile()) {
         TTextFileContent content = ReadTextFile(Path, CodePage);
         m_files = std::move(content.Lines);
         m_format = content.Format;

@@ -35,7 +35,8 @@ public:
     // Replaces the entries with the file's lines when the file exists
     // (neither trimmed nor de-duplicated: the next Add does that), then
     // raises OnChange in every case. Throws ETextFileError when the file
-    // exists but cannot be read; the entries stay as they were. The file's
+    // exists but cannot be read (or is not a file); the entries stay as
+    // they were, and OnChange is not raised. The file's
     // encoding is found as TextFile.h says, 8-bit text in CodePage.
     void LoadFromFile(const QString &Path);
     // Writes every entry, one per line, replacing the file, in the encoding

@@ -43,7 +43,8 @@ QByteArray MarkOf(TTextFormat::TKind Kind)
 bool IsValidUtf8(const QByteArray &Bytes)
 {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    (void)decoder.decode(Bytes);
+    // decode() converts only when its result becomes a QString.
+    const QString text = decoder.decode(Bytes);
     return !decoder.hasError();
 }
 
