@@ -110,6 +110,21 @@ private slots:
         QVERIFY2(form.StatusBar1->currentMessage().startsWith(QStringLiteral("Скрипт ещё выполняется")),
                  qPrintable(form.StatusBar1->currentMessage()));
         QVERIFY(LogLines(form).isEmpty()); // the running script's log is left alone
+
+        // The commands that need the connection wait for the script too:
+        // no login dialog, no wizard, no error box.
+        int wizards = 0;
+        form.OnCreateOneTableScript = [&wizards] { ++wizards; };
+        form.StatusBar1->clearMessage();
+        {
+            ModalScript none({});
+            form.ConnectToServerAction->trigger();
+            form.CreateOneTableScriptAction->trigger();
+            // A dialog would be modal inside trigger(), and refused there.
+            QVERIFY(none.Done());
+        }
+        QCOMPARE(wizards, 0);
+        QVERIFY(form.StatusBar1->currentMessage().startsWith(QStringLiteral("Скрипт ещё выполняется")));
         form.StopAction->trigger();
         QVERIFY(WaitForExecution());
     }
