@@ -199,7 +199,10 @@ TScriptResult RunBatch(odbc::Connection &connection, const QString &text, int ma
         if (!result.Cancelled)
             rc = statement.moreResults(false);
     }
-    // Drops whatever a stop left unread, so the session is free again.
+    // No stop request may reach the statement from now on; then whatever a
+    // stop left unread is dropped, so the session is free again.
+    if (cancel)
+        cancel->Detach();
     statement.closeCursor();
     return result;
 }

@@ -74,6 +74,7 @@ public:
     [[nodiscard]] bool Cancelled() const { return m_cancelled.load(); }
 
     void Attach(void *Statement);
+    // Waits for an attention under way; calling it again does no harm.
     void Detach();
 
 private:

@@ -214,7 +214,7 @@ bool TScriptMemo::ReplaceNext(const TSearchOptions &Options, const QString &Repl
     if (isReadOnly())
         return false;
     if (SelectionMatches(Options))
-        replaceSelectedText(Replacement);
+        QuickEdit([&] { replaceSelectedText(Replacement); });
     return FindNext(Options);
 }
 
@@ -223,15 +223,18 @@ int TScriptMemo::ReplaceAll(const TSearchOptions &Options, const QString &Replac
     if (Options.Text.isEmpty() || isReadOnly())
         return 0;
     int count = 0;
-    beginUndoAction();
-    // Search forward from the start, without wrapping, so each match is
-    // visited once even when the replacement contains the searched text.
-    bool found = findFirst(Options.Text, false, Options.MatchCase, Options.WholeWord, false, true, 0, 0, false);
-    while (found) {
-        replace(Replacement);
-        ++count;
-        found = findNext();
-    }
-    endUndoAction();
+    // Every replacement is an edit: keep each as cheap as a typed key.
+    QuickEdit([&] {
+        beginUndoAction();
+        // Search forward from the start, without wrapping, so each match is
+        // visited once even when the replacement contains the searched text.
+        bool found = findFirst(Options.Text, false, Options.MatchCase, Options.WholeWord, false, true, 0, 0, false);
+        while (found) {
+            replace(Replacement);
+            ++count;
+            found = findNext();
+        }
+        endUndoAction();
+    });
     return count;
 }

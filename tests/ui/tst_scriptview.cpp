@@ -155,6 +155,22 @@ private slots:
         }
     }
 
+    // Find and replace edits the text many times over; the script follows.
+    void replacingFollowsEveryReplacement()
+    {
+        ScriptManager()->AddScriptFromText(QStringLiteral("a\r\nba\r\nc"));
+        TSearchOptions options;
+        options.Text = QStringLiteral("a");
+        QCOMPARE(Memo()->ReplaceAll(options, QStringLiteral("x\r\ny")), 2);
+        QCOMPARE(ScriptManager()->Current()->Lines, QStringList({"x", "y", "bx", "y", "c"}));
+        Memo()->setCursorPosition(0, 0);
+        options.Text = QStringLiteral("y");
+        QVERIFY(Memo()->FindNext(options));
+        QVERIFY(Memo()->ReplaceNext(options, QString()));
+        QCOMPARE(ScriptManager()->Current()->Lines, QStringList({"x", "", "bx", "y", "c"}));
+        QCOMPARE(ScriptManager()->Current()->Lines, Expected(Memo()));
+    }
+
     // Switching scripts replaces the editor's text; the script that was
     // shown keeps its own lines, the new one is not touched.
     void switchingScriptsTouchesNoLines()
