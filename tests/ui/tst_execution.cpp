@@ -213,6 +213,10 @@ private slots:
             << QStringList{"Неверное число повторений в строке 2: «GO 0».", "Пакет 1 (строка 1): не выполнен", "y",
                            "Пакет 2 (строка 3): Ничего не изменилось",
                            "Итого: пакетов выполнено 2 из 2, с ошибками 1, строк изменено 0."};
+        QTest::newRow("nothing to run") << QStringLiteral("-- only a comment\r\n\r\n")
+                                        << QStringList{"Ничего не изменилось"};
+        QTest::newRow("only GO lines") << QStringLiteral("GO\r\nGO 2")
+                                       << QStringList{"Итого: пакетов выполнено 0 из 0, с ошибками 0, строк изменено 0."};
         QTest::newRow("one batch, no GO") << QStringLiteral("PRINT 'one'\r\nSELECT * FROM nowhere")
                                           << QStringList{"one", "Ошибка 208, пакет со строки 1: Invalid object name 'nowhere'.",
                                                          "Ошибка"};
