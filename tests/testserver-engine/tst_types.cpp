@@ -97,6 +97,14 @@ private slots:
         QTest::newRow("money over") << "money" << "922337203685477.5808" << 8115;
         QTest::newRow("smallmoney over") << "smallmoney" << "214748.3648" << 8115;
         QTest::newRow("real over") << "real" << "3.5E+38" << 8115;
+        // More digits than 128 bits hold once scaled: an error, never a wrapped value.
+        const QString ones37 = "'-" + QString(37, '1') + "'";
+        QTest::newRow("37-digit text to decimal") << "decimal(10,3)" << ones37 << 8115;
+        QTest::newRow("37-digit text to money") << "money" << ones37 << 236;
+        QTest::newRow("37-digit text to smallmoney") << "smallmoney" << ones37 << 294;
+        QTest::newRow("38 digits rescaled") << "decimal(38,2)" << QString(38, '9') << 8115;
+        QTest::newRow("int rescaled past 128 bits") << "decimal(38,30)" << "2147483647" << 8115;
+        QTest::newRow("bigint rescaled past 128 bits") << "decimal(38,20)" << "CAST(9223372036854775807 AS bigint)" << 8115;
         QTest::newRow("datetime before 1753") << "datetime" << "'1752-12-31'" << 242;
         QTest::newRow("no such day") << "datetime" << "'2004-02-30'" << 242;
         QTest::newRow("not a date") << "datetime" << "'soon'" << 241;
@@ -118,6 +126,19 @@ private slots:
         const Recorded r = f.run("INSERT INTO v VALUES(" + literal + ")");
         QCOMPARE(r.firstError(), number);
         QCOMPARE(f.query("SELECT COUNT(*) FROM v"), QStringList({"0"}));
+    }
+
+    void hugeDecimalsCompareAndAdd()
+    {
+        // Values whose common scale does not fit in 128 bits.
+        EngineFixture f;
+        QCOMPARE(f.run("CREATE TABLE h (a decimal(38,0), b decimal(38,37))\nINSERT INTO h VALUES(" + QString(38, '9') + ", 9." +
+                       QString(37, '9') + ")").errors(), QStringList());
+        QCOMPARE(f.query("SELECT COUNT(*) FROM h WHERE a > b AND b < a AND NOT (a = b)"), QStringList({"1"}));
+        QCOMPARE(f.query("SELECT COUNT(*) FROM h WHERE -a < b AND b > -a"), QStringList({"1"}));
+        QCOMPARE(f.run("SELECT a + b FROM h").firstError(), 8115);
+        QCOMPARE(f.run("SELECT a + a FROM h").firstError(), 8115);
+        QCOMPARE(f.run("SELECT b / 0.0000000000000000000000000000000000001 FROM h").firstError(), 8115);
     }
 
     void columnMetadata()

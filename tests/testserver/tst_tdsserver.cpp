@@ -268,7 +268,7 @@ void TdsServerTest::clientGoneEndsItsWait()
     Client admin(m_server->port());
     QVERIFY(admin.login());
     QList<int> errors;
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    for (int attempt = 0; attempt < 400; ++attempt) {
         errors = admin.run("DROP DATABASE Waiting").errors;
         if (errors.isEmpty())
             break;

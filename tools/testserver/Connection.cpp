@@ -329,10 +329,8 @@ bool Connection::pause(std::chrono::milliseconds wait)
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return true;
-        if (m_transport.waitReadable(left) && !receiveMore(false)) {
-            // Readable but nothing came: the client has gone.
-            m_broken = true;
-        }
+        if (m_transport.waitReadable(left) && !receiveMore(false) && m_transport.closed())
+            m_broken = true; // the client has gone
     }
 }
 

@@ -53,6 +53,8 @@ public:
         std::this_thread::sleep_for(timeout);
         return false;
     }
+    // The peer has closed its end (or the connection failed).
+    [[nodiscard]] virtual bool closed() const { return false; }
 };
 
 struct TdsMessage {

@@ -25,9 +25,12 @@ public:
                 return std::size_t(r);
             if (r < 0 && errno == EINTR)
                 continue;
+            if (r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+                m_closed = true;
             return 0;
         }
     }
+    bool closed() const override { return m_closed; }
     bool waitReadable(std::chrono::milliseconds timeout) override
     {
         pollfd p{m_fd, POLLIN, 0};
@@ -55,6 +58,7 @@ public:
 
 private:
     int m_fd;
+    bool m_closed = false;
 };
 
 } // namespace

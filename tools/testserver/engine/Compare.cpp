@@ -61,7 +61,15 @@ std::optional<int> compareValues(const TypedValue &aRaw, const TypedValue &bRaw,
         const __int128 ua = a.v.kind == Value::Kind::Int ? __int128(a.v.i) : a.v.unscaled;
         const __int128 ub = b.v.kind == Value::Kind::Int ? __int128(b.v.i) : b.v.unscaled;
         const int s = std::max(sa, sb);
-        return sign(ua * pow10i(s - sa), ub * pow10i(s - sb));
+        __int128 xa, xb;
+        if (mulPow10(ua, s - sa, xa) && mulPow10(ub, s - sb, xb))
+            return sign(xa, xb);
+        // Too many digits at the common scale: integer parts first, then
+        // the fractions (each below 10^38 at that scale).
+        const __int128 ia = ua / pow10i(sa), ib = ub / pow10i(sb);
+        if (ia != ib)
+            return sign(ia, ib);
+        return sign((ua % pow10i(sa)) * pow10i(s - sa), (ub % pow10i(sb)) * pow10i(s - sb));
     }
     switch (a.v.kind) {
     case Value::Kind::Float: return sign(a.v.f, b.v.f);

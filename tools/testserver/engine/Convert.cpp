@@ -40,6 +40,16 @@ const char *sourceName(const TypeInfo &t)
     failTerminated(8115, 16, "Arithmetic overflow error converting " + std::string(sourceName(from)) + " to data type " + target + ".");
 }
 
+// A character string whose number does not fit the exact numeric type.
+[[noreturn]] void textOverflow(const std::string &sourceTypeName, const TypeInfo &to)
+{
+    if (to.type == XType::Money)
+        failTerminated(236, 16, "The conversion from char data type to money resulted in a money overflow error.");
+    if (to.type == XType::SmallMoney)
+        failTerminated(294, 16, "The conversion from char data type to smallmoney data type resulted in a smallmoney overflow error.");
+    failTerminated(8115, 16, "Arithmetic overflow error converting " + sourceTypeName + " to data type numeric.");
+}
+
 std::string trimSpaces(std::string_view s)
 {
     std::size_t b = 0, e = s.size();
@@ -82,6 +92,18 @@ bool parseDecimalText(const std::string &s, __int128 &unscaled, int &scale, bool
         return false;
     unscaled = neg ? -v : v;
     scale = sc;
+    return true;
+}
+
+__int128 rescale(__int128 v, int from, int to);
+
+// v (at scale `from`) at scale `to`, rounded half away from zero; false
+// when it grows beyond 128 bits (and so beyond any precision).
+bool rescale(__int128 v, int from, int to, __int128 &out)
+{
+    if (to >= from)
+        return mulPow10(v, to - from, out);
+    out = rescale(v, from, to);
     return true;
 }
 
@@ -333,8 +355,14 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
         const int scale = to.scale;
         __int128 u = 0;
         switch (v.kind) {
-        case Value::Kind::Int: u = __int128(v.i) * pow10i(scale); break;
-        case Value::Kind::Decimal: u = rescale(v.unscaled, v.scale, scale); break;
+        case Value::Kind::Int:
+            if (!mulPow10(v.i, scale, u))
+                overflow(in.t, to);
+            break;
+        case Value::Kind::Decimal:
+            if (!rescale(v.unscaled, v.scale, scale, u))
+                overflow(in.t, to);
+            break;
         case Value::Kind::Float: {
             if (!std::isfinite(v.f) || std::fabs(v.f) >= 1e38)
                 overflow(in.t, to);
@@ -357,7 +385,8 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
                     fail(235, 16, "Cannot convert a char value to money. The char value has incorrect syntax.", true);
                 fail(8114, 16, "Error converting data type " + sourceTypeName + " to numeric.", true);
             }
-            u = rescale(u, sc, scale);
+            if (!rescale(u, sc, scale, u))
+                textOverflow(sourceTypeName, to);
             break;
         }
         case Value::Kind::DateTime:
@@ -372,6 +401,8 @@ TypedValue convertValue(const TypedValue &inRaw, const TypeInfo &to, int style, 
             ok = u >= -2147483648LL && u <= 2147483647LL;
         else
             ok = (u < 0 ? -u : u) < pow10i(to.precision);
+        if (!ok && sourceText)
+            textOverflow(sourceTypeName, to);
         if (!ok)
             overflow(in.t, to);
         out.v.kind = Value::Kind::Decimal;

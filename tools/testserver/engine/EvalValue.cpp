@@ -92,10 +92,11 @@ TypedValue arithmetic(const std::string &op, const TypedValue &a, const TypedVal
     if (op == "+" || op == "-" || op == "%") {
         scale = std::max(s1, s2);
         __int128 x, y;
-        if (!mulOk(da.v.unscaled, pow10i(scale - s1), x) || !mulOk(db.v.unscaled, pow10i(scale - s2), y))
+        if (!mulPow10(da.v.unscaled, scale - s1, x) || !mulPow10(db.v.unscaled, scale - s2, y))
             arithOverflow(rt);
         if (op == "%") { if (y == 0) divideByZero(); r = x % y; }
-        else r = op == "+" ? x + y : x - y;
+        else if (op == "+" ? __builtin_add_overflow(x, y, &r) : __builtin_sub_overflow(x, y, &r))
+            arithOverflow(rt);
     } else if (op == "*") {
         scale = s1 + s2;
         if (!mulOk(da.v.unscaled, db.v.unscaled, r))
@@ -105,7 +106,7 @@ TypedValue arithmetic(const std::string &op, const TypedValue &a, const TypedVal
             divideByZero();
         scale = rs;
         __int128 x;
-        if (!mulOk(da.v.unscaled, pow10i(rs + s2 - s1 >= 0 ? rs + s2 - s1 : 0), x))
+        if (!mulPow10(da.v.unscaled, rs + s2 - s1 >= 0 ? rs + s2 - s1 : 0, x))
             arithOverflow(rt);
         r = x / db.v.unscaled;
     } else {

@@ -306,6 +306,15 @@ __int128 pow10i(int n)
     return r;
 }
 
+bool mulPow10(__int128 v, int n, __int128 &out)
+{
+    if (n < 0 || n > 38) {
+        out = 0;
+        return v == 0;
+    }
+    return !__builtin_mul_overflow(v, pow10i(n), &out);
+}
+
 int digitCount(__int128 v)
 {
     if (v < 0)

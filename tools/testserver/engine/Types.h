@@ -121,7 +121,9 @@ std::string encodeCodePage(std::string_view utf8, std::uint16_t cp);
 // Decimal helpers.
 std::string int128ToString(__int128 v);
 std::string decimalToString(__int128 unscaled, int scale);
-__int128 pow10i(int n);
+__int128 pow10i(int n); // 0 <= n <= 38
+// v * 10^n; false when it does not fit in 128 bits.
+bool mulPow10(__int128 v, int n, __int128 &out);
 int digitCount(__int128 v);
 
 // Date helpers: days since 1900-01-01 and 1/300 s ticks.
