@@ -138,15 +138,26 @@ void TScriptRoutinesController::StartExecution(TScriptBatches Batches)
     TLentConnection lent = DataAccessFacade()->LendConnection();
     if (!m_runner)
         m_runner = std::make_unique<TScriptRunner>();
+    m_runner->OnBatchStarted = [this](int Number, const TScriptBatch &Batch) { BatchStarted(Number, Batch); };
     m_runner->OnBatchDone = [this](const TBatchReport &Report) { BatchDone(Report); };
     m_runner->OnFinished = [this](const TRunSummary &Summary, TLentConnection Lent) {
         ExecutionFinished(Summary, std::move(Lent));
     };
     m_separated = Batches.Separated;
+    m_batchCount = int(Batches.Batches.size());
+    m_executingBatch = 0;
     m_lastRows.reset();
     m_runner->Start(std::move(Batches), std::move(lent));
     RequireWorkbenchUi().ExecutionStateChanged(true);
     RequireWorkbenchUi().ShowStatus(QStringLiteral("Скрипт выполняется…"));
+}
+
+void TScriptRoutinesController::BatchStarted(int Number, const TScriptBatch &Batch)
+{
+    m_executingBatch = Number;
+    if (m_separated && !m_runner->StopRequested())
+        RequireWorkbenchUi().ShowStatus(
+            QStringLiteral("Выполняется пакет %1 из %2 (%3)…").arg(Number).arg(m_batchCount).arg(LinesText(Batch)));
 }
 
 void TScriptRoutinesController::BatchDone(const TBatchReport &Report)
@@ -205,6 +216,7 @@ void TScriptRoutinesController::ExecutionFinished(const TRunSummary &Summary, TL
     IScriptResultView &view = ui.ScriptResultView();
     DataAccessFacade()->TakeBackConnection(std::move(Lent));
     m_executing = nullptr;
+    m_executingBatch = 0;
     ui.ExecutionStateChanged(false);
     ui.ShowStatus(QString());
     try {

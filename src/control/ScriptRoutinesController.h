@@ -12,6 +12,7 @@ class TScriptRunner;
 struct TBatchReport;
 struct TRunSummary;
 struct TLentConnection;
+struct TScriptBatch;
 struct TScriptBatches;
 
 // The main window's script commands: new, open (from a dialog or the
@@ -60,6 +61,9 @@ public:
     [[nodiscard]] bool IsExecuting() const;
     // The script that runs; null when none does.
     [[nodiscard]] const TScript *ExecutingScript() const { return m_executing; }
+    // The batch of the running script that went to the server last (1 for
+    // the first); 0 before the first.
+    [[nodiscard]] int ExecutingBatch() const { return m_executingBatch; }
     // Before Script (or, for null, the window) closes while a run of it
     // goes on: asks, stops and waits for the run to end. False when the
     // user lets it run on.
@@ -85,12 +89,15 @@ private:
 
     // The execution's side of the log (ScriptExecution.cpp).
     void StartExecution(TScriptBatches Batches);
+    void BatchStarted(int Number, const TScriptBatch &Batch);
     void BatchDone(const TBatchReport &Report);
     void ExecutionFinished(const TRunSummary &Summary, TLentConnection Lent);
 
     std::unique_ptr<TScriptRunner> m_runner;
     const TScript *m_executing = nullptr;
     bool m_separated = false;
+    int m_batchCount = 0;
+    int m_executingBatch = 0;
     std::unique_ptr<TBatchReport> m_lastRows;
     // The history file could not be read: it is not written over either.
     bool m_historyUnreadable = false;

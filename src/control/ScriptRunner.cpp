@@ -53,9 +53,9 @@ void AddRun(TBatchReport &Report, TScriptResult Run)
 }
 
 // The worker's whole run; the returned summary goes to the GUI thread.
-template <typename PostReport>
+template <typename PostStart, typename PostReport>
 TRunSummary RunBatches(const TScriptBatches &Batches, TLentConnection &Lent, int MaxRows, TStatementCancel &Cancel,
-                       PostReport &&Post)
+                       PostStart &&Started, PostReport &&Post)
 {
     TRunSummary summary;
     summary.Batches = int(Batches.Batches.size());
@@ -76,6 +76,8 @@ TRunSummary RunBatches(const TScriptBatches &Batches, TLentConnection &Lent, int
             report.Batch = Batches.Batches.at(i);
             report.Batch.Text.clear();
             ++summary.BatchesRun;
+            // From here a stop request ends this batch (RunBatch looks first).
+            Started(report.Number, report.Batch);
             const QString &text = Batches.Batches.at(i).Text;
             if (report.Batch.Error.isEmpty())
                 for (qint64 run = 0; run < report.Batch.Count && !report.Stopped; ++run)
@@ -138,12 +140,20 @@ bool TScriptRunner::Start(TScriptBatches Batches, TLentConnection Lent, int MaxR
     // inside calls the mailbox delivers, which die with the receiver.
     std::thread([mailbox = m_mailbox, cancel = m_cancel, batches = std::move(Batches), lent = std::move(Lent),
                  MaxRows, this]() mutable {
-        TRunSummary summary = RunBatches(batches, lent, MaxRows, *cancel, [&](TBatchReport Report) {
-            mailbox->Post([this, report = std::move(Report)] {
-                if (OnBatchDone)
-                    OnBatchDone(report);
+        TRunSummary summary = RunBatches(
+            batches, lent, MaxRows, *cancel,
+            [&](int Number, TScriptBatch Batch) {
+                mailbox->Post([this, Number, batch = std::move(Batch)] {
+                    if (OnBatchStarted)
+                        OnBatchStarted(Number, batch);
+                });
+            },
+            [&](TBatchReport Report) {
+                mailbox->Post([this, report = std::move(Report)] {
+                    if (OnBatchDone)
+                        OnBatchDone(report);
+                });
             });
-        });
         mailbox->Post([this, summary = std::move(summary), lent = std::move(lent)]() mutable {
             m_running = false;
             m_cancel.reset();

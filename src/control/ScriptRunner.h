@@ -55,6 +55,9 @@ public:
     TScriptRunner(const TScriptRunner &) = delete;
     TScriptRunner &operator=(const TScriptRunner &) = delete;
 
+    // A batch (Number counts from 1) is going to the server; a stop
+    // requested from now on ends it.
+    std::function<void(int Number, const TScriptBatch &Batch)> OnBatchStarted;
     std::function<void(const TBatchReport &Report)> OnBatchDone;
     // The last report; Lent is what the facade takes back.
     std::function<void(const TRunSummary &Summary, TLentConnection Lent)> OnFinished;

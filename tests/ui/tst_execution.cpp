@@ -80,6 +80,7 @@ private slots:
         QVERIFY(form.StopAction->isEnabled());
         QVERIFY(!form.DataBasesComboBoxEx->isEnabled());
         QTRY_VERIFY(ticks >= 10);
+        QTRY_COMPARE(ScriptRoutinesController().ExecutingBatch(), 1);
         QVERIFY(ScriptIsExecuting());
 
         QElapsedTimer stopping;
@@ -253,7 +254,9 @@ private slots:
         WorkbenchFixture fixture;
         Connect(fixture);
         Start(fixture, QStringLiteral("PRINT 'one'\r\nGO\r\n") + longBatch + QStringLiteral("\r\nGO 20\r\nPRINT 'never'"));
-        QTRY_VERIFY(LogTexts(fixture.Form()).contains(QStringLiteral("Пакет 1 (строка 1): Ничего не изменилось")));
+        QTRY_COMPARE(ScriptRoutinesController().ExecutingBatch(), 2);
+        QVERIFY2(fixture.Form().StatusBar1->currentMessage() == QStringLiteral("Выполняется пакет 2 из 3 (строка 3)…"),
+                 qPrintable(fixture.Form().StatusBar1->currentMessage()));
         fixture.Form().StopAction->trigger();
         QVERIFY(WaitForExecution());
         const QStringList texts = LogTexts(fixture.Form());
