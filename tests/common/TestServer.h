@@ -28,8 +28,10 @@ public:
     [[nodiscard]] QString dataSource() const;
     [[nodiscard]] QString dataDir() const { return m_dataDir.path(); }
     [[nodiscard]] QString errorText() const { return m_error; }
-    // The server process (to stop and continue it: a stalled server).
-    [[nodiscard]] qint64 processId() const { return m_process ? m_process->processId() : 0; }
+    // A stalled server: stops the process (SIGSTOP) and returns once it is
+    // seen stopped; resume() lets it go on. False when it could not be stopped.
+    [[nodiscard]] bool suspend();
+    void resume();
 
     static constexpr const char *login = "sa";
     static constexpr const char *password = "secret";

@@ -12,8 +12,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include <signal.h>
-
 #include <thread>
 
 class TestScriptExec : public QObject
@@ -170,15 +168,13 @@ private Q_SLOTS:
     void stalledServerTimesOut()
     {
         QVERIFY(!run(QStringLiteral("SELECT 1")).HasErrors()); // the connection is open
-        const qint64 pid = m_server.processId();
-        QVERIFY(pid > 0);
         m_facade.SetQueryTimeout(1);
         struct Resume
         {
-            qint64 Pid;
-            ~Resume() { ::kill(pid_t(Pid), SIGCONT); }
-        } resume{pid};
-        QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
+            TestServer &Server;
+            ~Resume() { Server.resume(); }
+        } resume{m_server};
+        QVERIFY(m_server.suspend());
         QElapsedTimer timer;
         timer.start();
         QString message;
@@ -190,7 +186,7 @@ private Q_SLOTS:
         qInfo("the read gave up after %lld ms", timer.elapsed());
         QVERIFY2(message.startsWith(QStringLiteral("Сервер не ответил за 1 с.")), qPrintable(message));
         QVERIFY(timer.elapsed() < 20000);
-        ::kill(pid_t(pid), SIGCONT);
+        m_server.resume();
         m_facade.SetQueryTimeout(-1);
         QVERIFY_THROWS_NO_EXCEPTION((void)m_facade.GetTables(nullptr)); // on a fresh connection
         QVERIFY(!run(QStringLiteral("SELECT 1")).HasErrors());

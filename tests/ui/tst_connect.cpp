@@ -20,8 +20,6 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
-#include <signal.h>
-
 class TestConnect : public QObject
 {
     Q_OBJECT
@@ -300,18 +298,17 @@ private slots:
         DataAccessFacade()->SetLoginTimeout(2);
         QStringList errors;
         const TErrorDisplay previous = SetErrorDisplay([&errors](const QString &Message) { errors << Message; });
-        const qint64 pid = m_server.processId();
         struct Resume
         {
-            qint64 Pid;
+            TestServer &Server;
             TErrorDisplay Display;
             ~Resume()
             {
-                ::kill(pid_t(Pid), SIGCONT);
+                Server.resume();
                 SetErrorDisplay(Display);
             }
-        } resume{pid, previous};
-        QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
+        } resume{m_server, previous};
+        QVERIFY(m_server.suspend());
 
         QElapsedTimer timer;
         timer.start();
@@ -321,7 +318,7 @@ private slots:
         QCOMPARE(errors.size(), 1);
         QCOMPARE(errors.at(0), QStringLiteral("Сервер не ответил на подключение за 2 с."));
 
-        ::kill(pid_t(pid), SIGCONT);
+        m_server.resume();
         combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
         QCOMPARE(errors.size(), 1);
         QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
