@@ -19,6 +19,22 @@ namespace {
 
 const QString defaultDriver = QStringLiteral("FreeTDS");
 
+int configuredQueryTimeout()
+{
+#ifdef QUORVANE_HAVE_SETTINGS
+    bool ok = false;
+    const int seconds = SettingsManager()
+                            ->GetSetting(QStringLiteral("Connection"), QStringLiteral("QueryTimeout"),
+                                         QString::number(TDataAccessFacade::DefaultQueryTimeout))
+                            ->Value()
+                            .trimmed()
+                            .toInt(&ok);
+    return ok && seconds >= 0 ? seconds : TDataAccessFacade::DefaultQueryTimeout;
+#else
+    return TDataAccessFacade::DefaultQueryTimeout;
+#endif
+}
+
 QString configuredDriver()
 {
 #ifdef QUORVANE_HAVE_SETTINGS
@@ -45,6 +61,15 @@ void quietly(F &&step) noexcept
 
 } // namespace
 
+EQueryTimeout::EQueryTimeout(int Seconds, TWait Wait)
+    : EDataAccessError(Wait == TWait::Login
+                           ? QStringLiteral("Сервер не ответил на подключение за %1 с.").arg(Seconds)
+                           : QStringLiteral("Сервер не ответил за %1 с. Время ожидания задаёт параметр QueryTimeout "
+                                            "раздела [Connection] файла настроек.")
+                                 .arg(Seconds))
+{
+}
+
 TDataAccessFacade::TDataAccessFacade() = default;
 
 TDataAccessFacade::~TDataAccessFacade()
@@ -59,6 +84,7 @@ QString TDataAccessFacade::Driver() const
 
 void TDataAccessFacade::SetDriver(const QString &Driver)
 {
+    RefuseWhileLent();
     CloseConnection();
     m_driverOverride = Driver.trimmed();
 }
@@ -96,7 +122,13 @@ void TDataAccessFacade::OpenConnection()
         return;
     const QString text = BuildConnectionText(m_catalog);
     auto connection = std::make_unique<odbc::Connection>();
-    connection->open(text, m_loginTimeout);
+    try {
+        connection->open(text, m_loginTimeout);
+    } catch (const EOdbcError &error) {
+        if (error.HasSqlState(QStringLiteral("HYT00")))
+            throw EQueryTimeout(m_loginTimeout, EQueryTimeout::TWait::Login);
+        throw;
+    }
     m_connection = std::move(connection);
     ++m_openCount;
 }
@@ -107,8 +139,51 @@ void TDataAccessFacade::CloseConnection() noexcept
     m_connection.reset();
 }
 
+void TDataAccessFacade::RefuseWhileLent() const
+{
+    if (m_lent)
+        throw EDataAccessError(QStringLiteral("Выполняется скрипт: дождитесь его конца или остановите его."));
+}
+
+int TDataAccessFacade::QueryTimeout() const
+{
+    return m_queryTimeoutOverride >= 0 ? m_queryTimeoutOverride : configuredQueryTimeout();
+}
+
+void TDataAccessFacade::ApplyQueryTimeout(odbc::Statement &Statement) const
+{
+    Statement.setQueryTimeout(QueryTimeout());
+}
+
+TLentConnection TDataAccessFacade::LendConnection()
+{
+    RefuseWhileLent();
+    if (m_properties.DataSource.trimmed().isEmpty())
+        throw EDataAccessError(QStringLiteral("Сервер не выбран."));
+    CloseQuery();
+    TLentConnection lent;
+    lent.Connection = std::move(m_connection);
+    lent.ConnectionText = BuildConnectionText(m_catalog);
+    lent.LoginTimeout = m_loginTimeout;
+    lent.Catalog = m_catalog;
+    m_lent = true;
+    return lent;
+}
+
+void TDataAccessFacade::TakeBackConnection(TLentConnection Lent)
+{
+    m_lent = false;
+    m_connection = std::move(Lent.Connection);
+    if (m_connection && !m_connection->isOpen())
+        m_connection.reset();
+    // A script may have moved the session with USE.
+    if (!Lent.Catalog.isEmpty())
+        m_catalog = Lent.Catalog;
+}
+
 void TDataAccessFacade::EnsureOpen()
 {
+    RefuseWhileLent();
     if (Connected())
         return;
     if (m_properties.DataSource.trimmed().isEmpty())
@@ -129,6 +204,7 @@ void TDataAccessFacade::SetServer(const TSQLServer *Server)
 {
     if (!Server)
         return;
+    RefuseWhileLent();
     CloseConnection();
     m_properties.DataSource = Server->Name;
     OpenConnection();
@@ -136,6 +212,7 @@ void TDataAccessFacade::SetServer(const TSQLServer *Server)
 
 void TDataAccessFacade::SetLogin(const QString &Login, const QString &Password)
 {
+    RefuseWhileLent();
     CloseConnection();
     m_properties.UserId = Login;
     m_properties.Password = Password;
@@ -148,6 +225,7 @@ QString TDataAccessFacade::GetDataBaseName() const
 
 void TDataAccessFacade::UseDataBase(const QString &Name)
 {
+    RefuseWhileLent();
     m_rememberedDataBase = GetDataBaseName();
     CloseConnection();
     m_catalog = Name;
@@ -157,6 +235,7 @@ void TDataAccessFacade::UseDataBase(const QString &Name)
 
 void TDataAccessFacade::RestoreDataBase()
 {
+    RefuseWhileLent();
     CloseConnection();
     m_catalog = m_rememberedDataBase;
     OpenConnection();
@@ -180,14 +259,35 @@ bool TDataAccessFacade::OpenQuery()
     CloseQuery();
     EnsureOpen();
     m_statement = std::make_unique<odbc::Statement>(*m_connection);
-    m_statement->execDirect(m_sql.join(QStringLiteral("\r\n")));
-    m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
-    return m_cursor->fetch();
+    ApplyQueryTimeout(*m_statement);
+    try {
+        m_statement->execDirect(m_sql.join(QStringLiteral("\r\n")));
+        m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
+        return m_cursor->fetch();
+    } catch (const EOdbcError &error) {
+        FailOnTimeout(error);
+        throw;
+    }
 }
 
 bool TDataAccessFacade::NextRow()
 {
-    return m_cursor && m_cursor->fetch();
+    try {
+        return m_cursor && m_cursor->fetch();
+    } catch (const EOdbcError &error) {
+        FailOnTimeout(error);
+        throw;
+    }
+}
+
+void TDataAccessFacade::FailOnTimeout(const EOdbcError &Error)
+{
+    if (!Error.HasSqlState(QStringLiteral("HYT00")))
+        return;
+    // The session is in an unknown state after a timeout: the next
+    // operation opens a fresh one.
+    CloseConnection();
+    throw EQueryTimeout(QueryTimeout());
 }
 
 void TDataAccessFacade::CloseQuery() noexcept
@@ -214,6 +314,11 @@ std::unique_ptr<TDataBaseList> TDataAccessFacade::GetDataBases()
                 list->Add(std::make_unique<TDataBase>(m_cursor->asString(name), qint32(m_cursor->asInteger(dbid))));
             } while (NextRow());
         }
+    } catch (const EQueryTimeout &) {
+        // Reopening would wait on the stalled server once more: the next
+        // operation opens the remembered database.
+        m_catalog = m_rememberedDataBase;
+        throw;
     } catch (...) {
         CloseQuery();
         quietly([this] { RestoreDataBase(); });

@@ -231,6 +231,13 @@ bool Statement::fetch()
     return m_stmt.check(SQLFetch(m_stmt.get()), "SQLFetch") != SQL_NO_DATA;
 }
 
+void Statement::setQueryTimeout(int seconds)
+{
+    m_stmt.check(SQLSetStmtAttrW(m_stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
+                                 reinterpret_cast<SQLPOINTER>(SQLULEN(qMax(seconds, 0))), SQL_IS_UINTEGER),
+                 "SQLSetStmtAttr(SQL_ATTR_QUERY_TIMEOUT)");
+}
+
 void Statement::closeCursor() noexcept
 {
     if (m_stmt)

@@ -30,6 +30,10 @@ public:
     [[nodiscard]] QString dataSource() const;
     [[nodiscard]] QString dataDir() const { return m_dataDir.path(); }
     [[nodiscard]] QString errorText() const { return m_error; }
+    // A stalled server: stops the process (SIGSTOP) and returns once it is
+    // seen stopped; resume() lets it go on. False when it could not be stopped.
+    [[nodiscard]] bool suspend();
+    void resume();
 
     static constexpr const char *login = "sa";
     static constexpr const char *password = "secret";
