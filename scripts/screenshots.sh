@@ -29,6 +29,7 @@ SELECT Id, Title, Price, Created
   FROM Goods
  WHERE Price > 1
  ORDER BY Price DESC
+GO
 PRINT 'Done'
 SQL
 export SCRIPT_FILE=$work/query.sql

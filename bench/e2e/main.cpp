@@ -154,7 +154,7 @@ void createData(const QString &dir, std::int64_t rows)
     QDir().mkpath(dir + QStringLiteral("/server"));
 
     EngineImpl engine((dir + QStringLiteral("/server")).toStdString(), false);
-    auto db = engine.createDatabase("Bench");
+    auto db = engine.createDatabase("Bench", qts::kServerCollation);
     {
         auto session = engine.openSession("sa", "Bench");
         ThrowingSink sink;

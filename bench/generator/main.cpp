@@ -138,7 +138,7 @@ std::unique_ptr<TTable> goodsTable()
     struct Spec
     {
         const char *name;
-        quint8 xtype;
+        int xtype;
         int length;
     };
     const Spec specs[] = {{"Id", XType::Int, 4},           {"Code", XType::VarChar, 50},
@@ -175,7 +175,11 @@ int runGenerator(const char *path)
         TScriptFileSink sink(out);
         TScriptBuildControl control;
         control.Now = QDateTime::currentDateTime();
-        BuildScript(*table, rows, nullptr, sink, control);
+        const TGenerationResult result = BuildScript(*table, rows, nullptr, sink, control);
+        if (!result.Complete()) {
+            std::fprintf(stderr, "generation failed: %s\n", result.Reason.toUtf8().constData());
+            return 3;
+        }
         sink.Flush();
         bytes = sink.BytesWritten();
     }

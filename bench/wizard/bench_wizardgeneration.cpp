@@ -84,8 +84,10 @@ int main(int argc, char **argv)
     int reports = 0;
     QEventLoop loop;
     controller->SetOnProgress([&](IWizzardController *, int, const QString &) { ++reports; });
-    controller->SetOnScriptCreated([&](IWizzardController *, std::unique_ptr<TScript> s) {
+    QString failure;
+    controller->SetOnScriptCreated([&](IWizzardController *, std::unique_ptr<TScript> s, const TGenerationResult &result) {
         script = std::move(s);
+        failure = result.Reason;
         loop.quit();
     });
     QElapsedTimer timer;
@@ -94,7 +96,7 @@ int main(int argc, char **argv)
     loop.exec();
     const qint64 generationMs = timer.elapsed();
     if (!script) {
-        std::fprintf(stderr, "no script\n");
+        std::fprintf(stderr, "no script: %s\n", qPrintable(failure));
         return 1;
     }
     const qsizetype items = script->Lines.size();

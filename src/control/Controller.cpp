@@ -18,6 +18,9 @@ namespace {
 const QString connectionSection = QStringLiteral("Connection");
 const QString loginKey = QStringLiteral("Login");
 const QString serverNameKey = QStringLiteral("ServerName");
+// The last server name the user typed (it is in no list the program finds):
+// offered again at the next start, and chosen when it is ServerName.
+const QString typedServerNameKey = QStringLiteral("TypedServerName");
 
 std::unique_ptr<TScriptCreationController> theController;
 
@@ -86,9 +89,14 @@ bool TScriptCreationController::Connect()
     dialog->SetKeepForm(true);
     dialog->SetUserName(SettingsManager()->GetSetting(connectionSection, loginKey, QString())->Value());
     const QString rememberedServer = SettingsManager()->GetSetting(connectionSection, serverNameKey, QString())->Value();
+    const QString typedServer = SettingsManager()->GetSetting(connectionSection, typedServerNameKey, QString())->Value();
 
     LoadServers();
     TSQLServersList *servers = ScriptCreatorModel()->Servers();
+    if (!typedServer.trimmed().isEmpty() && !servers->FindByName(typedServer))
+        servers->Add(std::make_unique<TSQLServer>(typedServer));
+    // Names the user types from now on join the list after these.
+    const int offeredCount = servers->Count();
     if (!rememberedServer.isEmpty())
         if (TSQLServer *server = servers->FindByName(rememberedServer))
             dialog->SetServerIndex(servers->IndexOf(server));
@@ -138,7 +146,10 @@ bool TScriptCreationController::Connect()
 
     ui.ServerNameView().SetServerName(servers->CurrentServer()->Name);
     SettingsManager()->SetSetting(connectionSection, loginKey, dialog->UserName());
-    SettingsManager()->SetSetting(connectionSection, serverNameKey, dialog->ServerNames().value(dialog->ServerIndex()));
+    const QString serverName = dialog->ServerNames().value(dialog->ServerIndex());
+    SettingsManager()->SetSetting(connectionSection, serverNameKey, serverName);
+    if (servers->ItemIndex() >= offeredCount)
+        SettingsManager()->SetSetting(connectionSection, typedServerNameKey, serverName);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "RowSet.h"
 #include "WizzardController.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
@@ -59,17 +60,21 @@ private:
     // The generator's reports, passed on to OnScriptCreated / OnProgress with
     // this controller as sender (ControllerWizard.cpp; the wizard side may
     // adjust their parameter types to the generator's event types).
-    void GeneratorScriptCreated(TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script);
+    void GeneratorScriptCreated(TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script,
+                                const TGenerationResult &Result);
     void GeneratorProgress(TScriptCreatorParser *Sender, int Percent, const QString &Text);
+    // Drops the running generation without waiting: its worker owns the
+    // rows and a snapshot of the table and frees them when it ends.
+    void AbandonGeneration();
 
     TScriptCreatedEvent OnScriptCreated;
-    // The generation started last, until its completion report; it frees
-    // itself, and the QPointer notices (also after a silent read failure).
+    // The generation started last, until its end report; it frees itself
+    // (with the rows it reads), and the QPointer notices.
     QPointer<TScriptCreatorParser> Parser;
     TScriptProgressEvent OnProgress;
-    // The rows the running generation reads; released after its completion
-    // report, or once its worker has ended.
-    std::unique_ptr<TRowSet> RowSet;
+    // Context of reports posted to the GUI thread by this controller; they
+    // go with it.
+    QObject m_context;
 };
 
 // The process-wide instance, created on first use.

@@ -13,16 +13,21 @@
 TScriptCreationController::~TScriptCreationController()
 {
     // A wizard closed during its generation releases us while the worker
-    // may still run: break it off and wait for it, so that no report comes
-    // here afterwards and the row set is freed only once nothing reads it.
+    // may still run, perhaps waiting for a server that does not answer: it
+    // is broken off, its read cancelled, and left to end on its own.
     OnScriptCreated = nullptr;
     OnProgress = nullptr;
-    if (Parser) {
-        Parser->OnScriptCreated = nullptr;
-        Parser->OnProgress = nullptr;
-        Parser->BreakOffAndFree();
-    }
-    RowSet.reset();
+    AbandonGeneration();
+}
+
+void TScriptCreationController::AbandonGeneration()
+{
+    if (!Parser)
+        return;
+    Parser->OnScriptCreated = nullptr;
+    Parser->OnProgress = nullptr;
+    Parser->Abandon();
+    Parser = nullptr;
 }
 
 void TScriptCreationController::LoadColumns(TTable *Table)
@@ -37,29 +42,34 @@ void TScriptCreationController::CreateScript(TTable *Table, std::shared_ptr<IPar
     if (!Table)
         return;
     // One generation at a time: an earlier one still running is dropped.
-    if (Parser) {
-        Parser->OnScriptCreated = nullptr;
-        Parser->OnProgress = nullptr;
-        Parser->BreakOffAndFree();
-    }
-    RowSet.reset();
+    AbandonGeneration();
 
+    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(Table);
+    if (!rows) {
+        // Reported like any other end, after this call has returned.
+        const QString reason = DataAccessFacade()->LastOpenError();
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, reason] {
+                const TScriptCreatedEvent handler = OnScriptCreated;
+                if (handler)
+                    handler(this, nullptr, TGenerationResult::Failed(reason));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     auto *parser = new TScriptCreatorParser;
     Parser = parser;
-    parser->OnScriptCreated = [this](TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script) {
-        GeneratorScriptCreated(Sender, std::move(Script));
+    parser->OnScriptCreated = [this](TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script,
+                                     const TGenerationResult &Result) {
+        GeneratorScriptCreated(Sender, std::move(Script), Result);
     };
     parser->OnProgress = [this](TScriptCreatorParser *Sender, int Percent, const QString &Text) {
         GeneratorProgress(Sender, Percent, Text);
     };
-    try {
-        RowSet = DataAccessFacade()->OpenTableRows(Table);
-    } catch (...) {
-        Parser = nullptr;
-        delete parser;
-        throw;
-    }
-    parser->Start(Table, RowSet.get(), std::move(Settings));
+    // The worker reads its own copy of the table: the model's list may be
+    // replaced while a generation it was left to finish still runs.
+    parser->Start(std::make_unique<TTableSnapshot>(*Table), std::move(rows), std::move(Settings));
 }
 
 void TScriptCreationController::BreakScriptCreation()
@@ -88,16 +98,15 @@ void TScriptCreationController::SetOnProgress(TScriptProgressEvent Handler)
     OnProgress = std::move(Handler);
 }
 
-void TScriptCreationController::GeneratorScriptCreated(TScriptCreatorParser *, std::unique_ptr<TScript> Script)
+void TScriptCreationController::GeneratorScriptCreated(TScriptCreatorParser *, std::unique_ptr<TScript> Script,
+                                                       const TGenerationResult &Result)
 {
-    // The generator ends and frees itself after this report.
+    // The generator ends and frees itself (and the rows) after this report.
     Parser = nullptr;
     // Copy the handler: it may replace itself while it runs.
     const TScriptCreatedEvent handler = OnScriptCreated;
     if (handler)
-        handler(this, std::move(Script));
-    // The worker no longer reads the rows once its completion has run.
-    RowSet.reset();
+        handler(this, std::move(Script), Result);
 }
 
 void TScriptCreationController::GeneratorProgress(TScriptCreatorParser *, int Percent, const QString &Text)

@@ -32,8 +32,15 @@ QString THistoryManager::Get(int Index) const
 
 void THistoryManager::LoadFromFile(const QString &Path)
 {
-    if (QFileInfo(Path).isFile())
-        m_files = ReadTextFileLines(Path);
+    const QFileInfo file(Path);
+    // Something else in the file's place cannot be read either.
+    if (file.exists() && !file.isFile())
+        throw ETextFileError(QStringLiteral("Cannot read \"%1\": not a file").arg(Path));
+    if (file.isFile()) {
+        TTextFileContent content = ReadTextFile(Path, CodePage);
+        m_files = std::move(content.Lines);
+        m_format = content.Format;
+    }
     DoChange();
 }
 
@@ -42,7 +49,13 @@ void THistoryManager::SaveToFile(const QString &Path) const
     const QString folder = QFileInfo(Path).absolutePath();
     if (!QDir().mkpath(folder))
         throw ETextFileError(QStringLiteral("Cannot create the folder \"%1\"").arg(folder));
-    WriteTextFileLines(Path, m_files);
+    try {
+        WriteTextFile(Path, m_files, m_format);
+    } catch (const EUnencodableText &) {
+        // Written at the end of the process, with nobody to ask: a path is
+        // worth more than the file's old encoding.
+        WriteTextFile(Path, m_files, TTextFormat::Utf8());
+    }
 }
 
 void THistoryManager::DoChange()

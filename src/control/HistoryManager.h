@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,11 +35,20 @@ public:
     // Replaces the entries with the file's lines when the file exists
     // (neither trimmed nor de-duplicated: the next Add does that), then
     // raises OnChange in every case. Throws ETextFileError when the file
-    // exists but cannot be read; the entries stay as they were.
+    // exists but cannot be read (or is not a file); the entries stay as
+    // they were, and OnChange is not raised. The file's
+    // encoding is found as TextFile.h says, 8-bit text in CodePage.
     void LoadFromFile(const QString &Path);
-    // Writes every entry, one per line, replacing the file; a missing folder
-    // is created. Throws ETextFileError on failure.
+    // Writes every entry, one per line, replacing the file, in the encoding
+    // it was read in (UTF-8 for a new file, or when a path needs characters
+    // that encoding lacks); a missing folder is created. Throws
+    // ETextFileError on failure.
     void SaveToFile(const QString &Path) const;
+
+    // The code page of a history file that is neither UTF-8 nor marked;
+    // empty: windows-1251.
+    QString CodePage;
+    [[nodiscard]] const TTextFormat &Format() const { return m_format; }
 
     // Raised after Add and after LoadFromFile.
     TChangeEvent OnChange;
@@ -47,6 +58,7 @@ private:
 
     QStringList m_files;
     int m_maxCount = 8;
+    TTextFormat m_format;
 };
 
 inline constexpr const char *HistoryFileTitle = "Histroy.txt";

@@ -10,6 +10,7 @@ void TScriptManager::AddScript(std::unique_ptr<TScript> Script)
     if (open >= 0) {
         m_itemIndex = open;
         m_savedLines.erase(Script.get());
+        m_formats.erase(Script.get());
         Script.reset();
     } else {
         Add(std::move(Script));
@@ -27,8 +28,10 @@ void TScriptManager::AddScriptFromText(const QString &Text)
 
 void TScriptManager::Delete(int Index)
 {
-    if (IsValidIndex(Index))
+    if (IsValidIndex(Index)) {
         m_savedLines.erase(Items(Index));
+        m_formats.erase(Items(Index));
+    }
     TObjectList<TScript>::Delete(Index);
     ++m_itemIndex;
     if (m_itemIndex > Count() - 1)
@@ -67,8 +70,13 @@ void TScriptManager::DoChange()
 
 void TScriptManager::MarkSaved(const TScript *Script)
 {
-    if (Script)
-        m_savedLines[Script] = Script->Lines;
+    if (!Script)
+        return;
+    // A copy of its own: sharing the list with the script would make the
+    // first key press after opening copy all of a large script's lines.
+    QStringList saved = Script->Lines;
+    saved.detach();
+    m_savedLines[Script] = std::move(saved);
 }
 
 bool TScriptManager::IsModified(const TScript *Script) const
@@ -82,6 +90,18 @@ bool TScriptManager::IsModified(const TScript *Script) const
         if (!line.trimmed().isEmpty())
             return true;
     return false;
+}
+
+void TScriptManager::SetTextFormat(const TScript *Script, const TTextFormat &Format)
+{
+    if (Script)
+        m_formats[Script] = Format;
+}
+
+TTextFormat TScriptManager::TextFormat(const TScript *Script) const
+{
+    const auto found = m_formats.find(Script);
+    return found != m_formats.end() ? found->second : TTextFormat::Utf8();
 }
 
 namespace {

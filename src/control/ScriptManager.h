@@ -2,6 +2,7 @@
 
 #include "Domain.h"
 #include "IndexedObjectList.h"
+#include "TextFile.h"
 
 #include <QString>
 
@@ -55,6 +56,11 @@ public:
     // or, never saved, anything but blank lines.
     [[nodiscard]] bool IsModified(const TScript *Script) const;
 
+    // The encoding Script's file was read in, so saving writes it back the
+    // same way; UTF-8 for a script that never came from a file.
+    void SetTextFormat(const TScript *Script, const TTextFormat &Format);
+    [[nodiscard]] TTextFormat TextFormat(const TScript *Script) const;
+
     // Raised by SetItemIndex only.
     TItemIndexChangeEvent OnItemIndexChange;
     // Raised after every change of the list or of its current script.
@@ -63,6 +69,7 @@ public:
 private:
     int m_itemIndex = 0;
     std::unordered_map<const TScript *, QStringList> m_savedLines;
+    std::unordered_map<const TScript *, TTextFormat> m_formats;
 };
 
 // The process-wide documents list, created on first use.

@@ -5,6 +5,8 @@
 #include "ErrorText.h"
 #include "HistoryManager.h"
 #include "ScriptManager.h"
+#include "ScriptRunner.h"
+#include "SimpleSettingsManager.h"
 #include "TextFile.h"
 #include "WorkbenchPorts.h"
 
@@ -39,6 +41,11 @@ void FreeScriptRoutinesController()
     theRoutines.reset();
 }
 
+bool ScriptIsExecuting()
+{
+    return theRoutines && theRoutines->IsExecuting();
+}
+
 TScriptRoutinesController::TScriptRoutinesController()
 {
     IWorkbenchUi &ui = RequireWorkbenchUi();
@@ -47,16 +54,31 @@ TScriptRoutinesController::TScriptRoutinesController()
         if (IWorkbenchUi *current = WorkbenchUi())
             current->HistoryChanged(Files);
     };
-    HistoryManager()->LoadFromFile(HistoryFileName());
+    HistoryManager()->CodePage = CodePage();
+    // An unreadable history is reported here, once; the commands then work
+    // without it.
+    try {
+        HistoryManager()->LoadFromFile(HistoryFileName());
+    } catch (const std::exception &error) {
+        m_historyUnreadable = true;
+        ui.ReportError(QStringLiteral("Не удалось прочитать список недавних файлов:\r\n%1\r\n"
+                                      "Программа работает без него и не записывает его поверх.")
+                           .arg(ErrorText(error)));
+    }
 }
 
 TScriptRoutinesController::~TScriptRoutinesController()
 {
+    // A run still waiting on a stalled server is left to finish alone.
+    m_runner.reset();
     // A history that cannot be written (read-only folder, locked file) is
-    // lost; the process is ending and nobody is left to tell.
-    try {
-        HistoryManager()->SaveToFile(HistoryFileName());
-    } catch (const std::exception &) {
+    // lost; the process is ending and nobody is left to tell. One that could
+    // not be read is not replaced by this session's few entries.
+    if (!m_historyUnreadable) {
+        try {
+            HistoryManager()->SaveToFile(HistoryFileName());
+        } catch (const std::exception &) {
+        }
     }
     HistoryManager()->OnChange = nullptr;
 }
@@ -69,18 +91,29 @@ QString TScriptRoutinesController::ApplicationFolder()
     return folder;
 }
 
+QString TScriptRoutinesController::CodePage()
+{
+    return SettingsManager()
+        ->GetSetting(QStringLiteral("Files"), QStringLiteral("CodePage"), QString::fromLatin1(DefaultCodePage))
+        ->Value()
+        .trimmed();
+}
+
 void TScriptRoutinesController::NewEmptyScript()
 {
     ScriptManager()->AddScript(std::make_unique<TScript>());
 }
 
-std::unique_ptr<TScript> TScriptRoutinesController::LoadScript(const QString &FileName)
+std::unique_ptr<TScript> TScriptRoutinesController::LoadScript(const QString &FileName, TTextFormat *Format)
 {
     if (FileName.isEmpty() || !QFileInfo(FileName).isFile())
         return nullptr;
     auto script = std::make_unique<TScript>();
     script->Name = FilePart(FileName);
-    script->Lines = ReadTextFileLines(FileName);
+    TTextFileContent content = ReadTextFile(FileName, CodePage());
+    script->Lines = std::move(content.Lines);
+    if (Format)
+        *Format = content.Format;
     script->FileName = FileName;
     HistoryManager()->Add(FileName);
     return script;
@@ -88,16 +121,19 @@ std::unique_ptr<TScript> TScriptRoutinesController::LoadScript(const QString &Fi
 
 namespace {
 
-// Adds a script read from its file; a new tab starts out unmodified (a tab
-// already open for that file keeps its own edits).
-void AddLoadedScript(std::unique_ptr<TScript> Script)
+// Adds a script read from its file; a new tab starts out unmodified and
+// remembers the file's encoding (a tab already open for that file keeps its
+// own edits).
+void AddLoadedScript(std::unique_ptr<TScript> Script, const TTextFormat &Format)
 {
     TScriptManager *scripts = ScriptManager();
     const int before = scripts->Count();
     TScript *loaded = Script.get();
     scripts->AddScript(std::move(Script));
-    if (scripts->Count() > before)
+    if (scripts->Count() > before) {
         scripts->MarkSaved(loaded);
+        scripts->SetTextFormat(loaded, Format);
+    }
 }
 
 } // namespace
@@ -107,8 +143,9 @@ void TScriptRoutinesController::OpenScript()
     const QString fileName = RequireWorkbenchUi().AskOpenFileName(FileFilter);
     if (fileName.isEmpty())
         return;
-    if (std::unique_ptr<TScript> script = LoadScript(fileName))
-        AddLoadedScript(std::move(script));
+    TTextFormat format;
+    if (std::unique_ptr<TScript> script = LoadScript(fileName, &format))
+        AddLoadedScript(std::move(script), format);
 }
 
 void TScriptRoutinesController::OpenFromHistory(int Index)
@@ -116,8 +153,9 @@ void TScriptRoutinesController::OpenFromHistory(int Index)
     THistoryManager *history = HistoryManager();
     if (Index < 0 || Index >= history->Count())
         return;
-    if (std::unique_ptr<TScript> script = LoadScript(history->Get(Index)))
-        AddLoadedScript(std::move(script));
+    TTextFormat format;
+    if (std::unique_ptr<TScript> script = LoadScript(history->Get(Index), &format))
+        AddLoadedScript(std::move(script), format);
 }
 
 QString TScriptRoutinesController::AskFileNameFor(const TScript *Script)
@@ -142,20 +180,32 @@ void TScriptRoutinesController::SaveScriptAs()
     const QString fileName = AskFileNameFor(script);
     if (fileName.isEmpty())
         return;
-    SaveScript(script, fileName);
-    ScriptManager()->DoChange();
+    if (SaveScript(script, fileName))
+        ScriptManager()->DoChange();
 }
 
-void TScriptRoutinesController::SaveScript(TScript *Script, const QString &FileName)
+bool TScriptRoutinesController::SaveScript(TScript *Script, const QString &FileName)
 {
     if (!Script)
-        return;
-    WriteTextFileLines(FileName, Script->Lines);
+        return false;
+    TScriptManager *scripts = ScriptManager();
+    TTextFormat format = scripts->TextFormat(Script);
+    try {
+        WriteTextFile(FileName, Script->Lines, format);
+    } catch (const EUnencodableText &error) {
+        // Never a silent '?': the user chooses UTF-8 or keeps the file as it is.
+        if (!RequireWorkbenchUi().AskSaveInUtf8(FileName, error.Format().Name(), error.Characters()))
+            return false;
+        format = TTextFormat::Utf8();
+        WriteTextFile(FileName, Script->Lines, format);
+    }
     Script->Name = FilePart(FileName);
     Script->FileName = FileName;
-    TScriptManager *scripts = ScriptManager();
-    if (scripts->IndexOf(Script) >= 0)
+    if (scripts->IndexOf(Script) >= 0) {
         scripts->MarkSaved(Script);
+        scripts->SetTextFormat(Script, format);
+    }
+    return true;
 }
 
 bool TScriptRoutinesController::QuerySaveScript(TScript *Script)
@@ -175,7 +225,8 @@ bool TScriptRoutinesController::QuerySaveScript(TScript *Script)
     const QString fileName = Script->FileName.isEmpty() ? AskFileNameFor(Script) : Script->FileName;
     if (fileName.isEmpty())
         return false;
-    SaveScript(Script, fileName);
+    if (!SaveScript(Script, fileName))
+        return false;
     scripts->DoChange();
     return true;
 }
@@ -198,7 +249,7 @@ void TScriptRoutinesController::CloseCurrentScript()
 {
     TScriptManager *scripts = ScriptManager();
     TScript *current = scripts->Current();
-    if (!current || !QuerySaveScript(current))
+    if (!current || !QueryStopExecution(current) || !QuerySaveScript(current))
         return;
     scripts->Delete(scripts->IndexOf(current));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GenerationResult.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,9 +12,12 @@ class TTable;
 class IParseSettings;
 class IWizzardController;
 
-// Completion of a generation: Sender is the controller, Script the generated
-// script (null when nothing could be generated). The handler owns the script.
-using TScriptCreatedEvent = std::function<void(IWizzardController *Sender, std::unique_ptr<TScript> Script)>;
+// End of a generation: Sender is the controller; Script the generated script
+// when Result says it is complete, else null, and Result says whether the
+// generation was broken off or failed (with the reason: the server's text
+// when the rows could not be read). The handler owns the script.
+using TScriptCreatedEvent = std::function<void(IWizzardController *Sender, std::unique_ptr<TScript> Script,
+                                               const TGenerationResult &Result)>;
 // One progress report: percent 0..100 and the generator's status text.
 using TScriptProgressEvent = std::function<void(IWizzardController *Sender, int Percent, const QString &Text)>;
 
@@ -28,7 +33,7 @@ public:
     virtual void LoadColumns(TTable *Table) = 0;
     // Starts a generation on a worker thread and returns at once (null table: nothing).
     virtual void CreateScript(TTable *Table, std::shared_ptr<IParseSettings> Settings) = 0;
-    // Asks a running generation to stop; it still reports its completion.
+    // Asks a running generation to stop; it still reports its end (broken off).
     virtual void BreakScriptCreation() = 0;
 
     [[nodiscard]] virtual TScriptCreatedEvent GetOnScriptCreated() const = 0;

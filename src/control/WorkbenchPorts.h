@@ -104,6 +104,20 @@ public:
     virtual TSaveChangesAnswer AskSaveChanges(const QString &ScriptName) = 0;
     // Asked before saving over a file that exists; true: replace it.
     virtual bool AskReplaceFile(const QString &FileName) = 0;
+    // Asked when a script's file encoding cannot hold some of its
+    // characters; true: save it in UTF-8 instead, false: do not save.
+    virtual bool AskSaveInUtf8(const QString &FileName, const QString &Encoding, const QString &Characters) = 0;
+    // Asked before a running script is closed; true: stop it and close.
+    virtual bool AskStopExecution(const QString &ScriptName) = 0;
+
+    // The application's error display (a message box), for errors found
+    // outside a command, e.g. at start-up.
+    virtual void ReportError(const QString &Text) = 0;
+    // A short note in the status bar.
+    virtual void ShowStatus(const QString &Text) = 0;
+    // A script started (true) or ended (false) running: the stop command is
+    // offered exactly while one runs, the database box is locked meanwhile.
+    virtual void ExecutionStateChanged(bool Running) = 0;
 
     // The recent-files menus (paths oldest first).
     virtual void HistoryChanged(const QStringList &Files) = 0;

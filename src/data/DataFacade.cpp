@@ -19,6 +19,22 @@ namespace {
 
 const QString defaultDriver = QStringLiteral("FreeTDS");
 
+int configuredQueryTimeout()
+{
+#ifdef QUORVANE_HAVE_SETTINGS
+    bool ok = false;
+    const int seconds = SettingsManager()
+                            ->GetSetting(QStringLiteral("Connection"), QStringLiteral("QueryTimeout"),
+                                         QString::number(TDataAccessFacade::DefaultQueryTimeout))
+                            ->Value()
+                            .trimmed()
+                            .toInt(&ok);
+    return ok && seconds >= 0 ? seconds : TDataAccessFacade::DefaultQueryTimeout;
+#else
+    return TDataAccessFacade::DefaultQueryTimeout;
+#endif
+}
+
 QString configuredDriver()
 {
 #ifdef QUORVANE_HAVE_SETTINGS
@@ -45,6 +61,15 @@ void quietly(F &&step) noexcept
 
 } // namespace
 
+EQueryTimeout::EQueryTimeout(int Seconds, TWait Wait)
+    : EDataAccessError(Wait == TWait::Login
+                           ? QStringLiteral("Сервер не ответил на подключение за %1 с.").arg(Seconds)
+                           : QStringLiteral("Сервер не ответил за %1 с. Время ожидания задаёт параметр QueryTimeout "
+                                            "раздела [Connection] файла настроек.")
+                                 .arg(Seconds))
+{
+}
+
 TDataAccessFacade::TDataAccessFacade() = default;
 
 TDataAccessFacade::~TDataAccessFacade()
@@ -59,6 +84,7 @@ QString TDataAccessFacade::Driver() const
 
 void TDataAccessFacade::SetDriver(const QString &Driver)
 {
+    RefuseWhileLent();
     CloseConnection();
     m_driverOverride = Driver.trimmed();
 }
@@ -96,7 +122,13 @@ void TDataAccessFacade::OpenConnection()
         return;
     const QString text = BuildConnectionText(m_catalog);
     auto connection = std::make_unique<odbc::Connection>();
-    connection->open(text, m_loginTimeout);
+    try {
+        connection->open(text, m_loginTimeout);
+    } catch (const EOdbcError &error) {
+        if (error.HasSqlState(QStringLiteral("HYT00")))
+            throw EQueryTimeout(m_loginTimeout, EQueryTimeout::TWait::Login);
+        throw;
+    }
     m_connection = std::move(connection);
     ++m_openCount;
 }
@@ -107,8 +139,51 @@ void TDataAccessFacade::CloseConnection() noexcept
     m_connection.reset();
 }
 
+void TDataAccessFacade::RefuseWhileLent() const
+{
+    if (m_lent)
+        throw EDataAccessError(QStringLiteral("Выполняется скрипт: дождитесь его конца или остановите его."));
+}
+
+int TDataAccessFacade::QueryTimeout() const
+{
+    return m_queryTimeoutOverride >= 0 ? m_queryTimeoutOverride : configuredQueryTimeout();
+}
+
+void TDataAccessFacade::ApplyQueryTimeout(odbc::Statement &Statement) const
+{
+    Statement.setQueryTimeout(QueryTimeout());
+}
+
+TLentConnection TDataAccessFacade::LendConnection()
+{
+    RefuseWhileLent();
+    if (m_properties.DataSource.trimmed().isEmpty())
+        throw EDataAccessError(QStringLiteral("Сервер не выбран."));
+    CloseQuery();
+    TLentConnection lent;
+    lent.Connection = std::move(m_connection);
+    lent.ConnectionText = BuildConnectionText(m_catalog);
+    lent.LoginTimeout = m_loginTimeout;
+    lent.Catalog = m_catalog;
+    m_lent = true;
+    return lent;
+}
+
+void TDataAccessFacade::TakeBackConnection(TLentConnection Lent)
+{
+    m_lent = false;
+    m_connection = std::move(Lent.Connection);
+    if (m_connection && !m_connection->isOpen())
+        m_connection.reset();
+    // A script may have moved the session with USE.
+    if (!Lent.Catalog.isEmpty())
+        m_catalog = Lent.Catalog;
+}
+
 void TDataAccessFacade::EnsureOpen()
 {
+    RefuseWhileLent();
     if (Connected())
         return;
     if (m_properties.DataSource.trimmed().isEmpty())
@@ -129,6 +204,7 @@ void TDataAccessFacade::SetServer(const TSQLServer *Server)
 {
     if (!Server)
         return;
+    RefuseWhileLent();
     CloseConnection();
     m_properties.DataSource = Server->Name;
     OpenConnection();
@@ -136,6 +212,7 @@ void TDataAccessFacade::SetServer(const TSQLServer *Server)
 
 void TDataAccessFacade::SetLogin(const QString &Login, const QString &Password)
 {
+    RefuseWhileLent();
     CloseConnection();
     m_properties.UserId = Login;
     m_properties.Password = Password;
@@ -148,6 +225,7 @@ QString TDataAccessFacade::GetDataBaseName() const
 
 void TDataAccessFacade::UseDataBase(const QString &Name)
 {
+    RefuseWhileLent();
     m_rememberedDataBase = GetDataBaseName();
     CloseConnection();
     m_catalog = Name;
@@ -157,6 +235,7 @@ void TDataAccessFacade::UseDataBase(const QString &Name)
 
 void TDataAccessFacade::RestoreDataBase()
 {
+    RefuseWhileLent();
     CloseConnection();
     m_catalog = m_rememberedDataBase;
     OpenConnection();
@@ -180,14 +259,35 @@ bool TDataAccessFacade::OpenQuery()
     CloseQuery();
     EnsureOpen();
     m_statement = std::make_unique<odbc::Statement>(*m_connection);
-    m_statement->execDirect(m_sql.join(QStringLiteral("\r\n")));
-    m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
-    return m_cursor->fetch();
+    ApplyQueryTimeout(*m_statement);
+    try {
+        m_statement->execDirect(m_sql.join(QStringLiteral("\r\n")));
+        m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
+        return m_cursor->fetch();
+    } catch (const EOdbcError &error) {
+        FailOnTimeout(error);
+        throw;
+    }
 }
 
 bool TDataAccessFacade::NextRow()
 {
-    return m_cursor && m_cursor->fetch();
+    try {
+        return m_cursor && m_cursor->fetch();
+    } catch (const EOdbcError &error) {
+        FailOnTimeout(error);
+        throw;
+    }
+}
+
+void TDataAccessFacade::FailOnTimeout(const EOdbcError &Error)
+{
+    if (!Error.HasSqlState(QStringLiteral("HYT00")))
+        return;
+    // The session is in an unknown state after a timeout: the next
+    // operation opens a fresh one.
+    CloseConnection();
+    throw EQueryTimeout(QueryTimeout());
 }
 
 void TDataAccessFacade::CloseQuery() noexcept
@@ -214,6 +314,11 @@ std::unique_ptr<TDataBaseList> TDataAccessFacade::GetDataBases()
                 list->Add(std::make_unique<TDataBase>(m_cursor->asString(name), qint32(m_cursor->asInteger(dbid))));
             } while (NextRow());
         }
+    } catch (const EQueryTimeout &) {
+        // Reopening would wait on the stalled server once more: the next
+        // operation opens the remembered database.
+        m_catalog = m_rememberedDataBase;
+        throw;
     } catch (...) {
         CloseQuery();
         quietly([this] { RestoreDataBase(); });
@@ -280,14 +385,36 @@ std::unique_ptr<QStringList> TDataAccessFacade::GetPrimaryColumnNames(const TTab
     return names;
 }
 
+QString TDataAccessFacade::GetDataBaseCollation(const QString &DataBase)
+{
+    CloseQuery();
+    EnsureOpen();
+    try {
+        odbc::Statement statement(*m_connection);
+        statement.execDirect(QStringLiteral("SELECT DATABASEPROPERTYEX(%1, 'Collation')").arg(QuoteNationalString(DataBase)));
+        odbc::Cursor cursor(statement);
+        QString collation;
+        if (cursor.fieldCount() > 0 && cursor.fetch() && !cursor.isNull(0))
+            collation = cursor.asString(0).trimmed();
+        statement.closeCursor();
+        return collation;
+    } catch (const EOdbcError &) {
+        // A server without DATABASEPROPERTYEX has no collations per column
+        // either (SQL Server 7): there is none to tell.
+        return QString();
+    }
+}
+
 void TDataAccessFacade::LoadColumns(TTable *Table)
 {
     if (!Table)
         return;
     const std::unique_ptr<QStringList> primary = GetPrimaryColumnNames(Table);
+    Table->DataBaseCollation = GetDataBaseCollation(Table->DataBase ? Table->DataBase->Name : m_catalog);
     ClearSql();
     Table->Columns.Clear();
-    AddSql(QStringLiteral("SELECT * FROM syscolumns WHERE %1=%2;").arg(QStringLiteral("id")).arg(Table->Id));
+    // In the table's order: the rows are read by name in this order.
+    AddSql(QStringLiteral("SELECT * FROM syscolumns WHERE %1=%2 ORDER BY colid;").arg(QStringLiteral("id")).arg(Table->Id));
     try {
         if (OpenQuery()) {
             const int xtype = m_cursor->requireField(QStringLiteral("xtype"));
@@ -298,8 +425,11 @@ void TDataAccessFacade::LoadColumns(TTable *Table)
             const int xprec = m_cursor->fieldIndex(QStringLiteral("xprec"));
             const int xscale = m_cursor->fieldIndex(QStringLiteral("xscale"));
             const int computed = m_cursor->fieldIndex(QStringLiteral("iscomputed"));
+            const int nullable = m_cursor->fieldIndex(QStringLiteral("isnullable"));
+            const int collation = m_cursor->fieldIndex(QStringLiteral("collation"));
             do {
-                const quint8 type = quint8(m_cursor->asInteger(xtype));
+                // The code as a whole number: an unknown one stays unknown.
+                const int type = int(m_cursor->asInteger(xtype));
                 const qint32 tableId = qint32(m_cursor->asInteger(id));
                 const qint64 statusValue = m_cursor->asInteger(status);
                 const qint32 lengthValue = qint32(m_cursor->asInteger(length));
@@ -312,6 +442,13 @@ void TDataAccessFacade::LoadColumns(TTable *Table)
                 }
                 if (computed >= 0 && !m_cursor->isNull(computed))
                     column->IsComputed = m_cursor->asInteger(computed) != 0;
+                // status bit 8 says the same on servers without isnullable.
+                if (nullable >= 0 && !m_cursor->isNull(nullable))
+                    column->IsNullable = m_cursor->asInteger(nullable) != 0;
+                else
+                    column->IsNullable = (statusValue & 8) != 0;
+                if (collation >= 0 && !m_cursor->isNull(collation))
+                    column->Collation = m_cursor->asString(collation).trimmed();
                 if (primary)
                     column->IsPrimaryKey = primary->contains(columnName, Qt::CaseInsensitive);
                 Table->Columns.Add(std::move(column));
@@ -325,7 +462,7 @@ void TDataAccessFacade::LoadColumns(TTable *Table)
     CloseQuery();
 }
 
-TColumnClass TDataAccessFacade::GetColumnClass(quint8 XType)
+TColumnClass TDataAccessFacade::GetColumnClass(int XType)
 {
     return ::GetColumnClass(XType);
 }
@@ -338,8 +475,27 @@ std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table)
     try {
         const QString catalog = Table->DataBase ? Table->DataBase->Name : m_catalog;
         const QString name = QuoteName(Table->Name);
+        // The columns the script carries, by name, in the order it declares
+        // them; a variant with what the script needs to know of its base
+        // type. A table whose columns were never read gets all its fields.
+        QStringList select;
+        std::vector<bool> variants;
+        for (const TCustomColumn *column : Table->Columns) {
+            if (!column->IsUsed || !column->IsCarriable())
+                continue;
+            const QString field = QuoteName(column->Name);
+            select << field;
+            const bool variant = column->ColumnType.XType == XType::SqlVariant;
+            variants.push_back(variant);
+            if (variant)
+                for (const char *property : {"BaseType", "Precision", "Scale", "MaxLength", "Collation"})
+                    select << QStringLiteral("SQL_VARIANT_PROPERTY(%1, '%2')").arg(field, QLatin1String(property));
+        }
+        if (select.isEmpty() && !Table->Columns.IsEmpty())
+            throw EDataAccessError(QStringLiteral("Ни один из выбранных столбцов таблицы «%1» нельзя перенести.").arg(Table->Name));
+        const QString fields = select.isEmpty() ? QStringLiteral("*") : select.join(QStringLiteral(", "));
         return std::make_unique<TOdbcRowSet>(OpenExtraConnection(catalog), QStringLiteral("SELECT COUNT(*) FROM %1").arg(name),
-                                             QStringLiteral("SELECT * FROM %1").arg(name));
+                                             QStringLiteral("SELECT %1 FROM %2").arg(fields, name), variants);
     } catch (const EQuorvaneException &error) {
         m_lastOpenError = error.Message();
     } catch (const std::exception &error) {

@@ -12,8 +12,14 @@
 // never tried against the server of an earlier attempt. With no "Data
 // Source" set the connection stays closed.
 //
+// Catalogue reads (the shared statement) wait for the server at most
+// QueryTimeout() seconds; a stalled server then fails them with
+// EQueryTimeout instead of holding the window for ever.
+//
 // Thread rules: GUI thread only. The row sets it hands out have their own
-// connections and may be read on another thread.
+// connections and may be read on another thread. A script runs on a worker:
+// LendConnection gives the connection away for the run, and until
+// TakeBackConnection every operation that needs it refuses.
 
 #include "ConnectionString.h"
 #include "DataErrors.h"
@@ -32,6 +38,26 @@ class Statement;
 class Cursor;
 } // namespace odbc
 
+// A catalogue read (or an opening of the connection) that the server did
+// not answer in time.
+class EQueryTimeout : public EDataAccessError
+{
+public:
+    enum class TWait { Query, Login };
+    explicit EQueryTimeout(int Seconds, TWait Wait = TWait::Query);
+};
+
+// The connection while a worker runs a script on it. The worker opens it
+// when it is not open (with ConnectionText and LoginTimeout), may drop it
+// when it breaks, and leaves the session's database in Catalog.
+struct TLentConnection
+{
+    std::shared_ptr<odbc::Connection> Connection;
+    QString ConnectionText;
+    int LoginTimeout = 0;
+    QString Catalog;
+};
+
 class TDataAccessFacade
 {
 public:
@@ -42,6 +68,7 @@ public:
     static const QString PasswordProperty;        // "Password"
 
     static constexpr int DefaultLoginTimeout = 15;
+    static constexpr int DefaultQueryTimeout = 30;
 
     TDataAccessFacade();
     virtual ~TDataAccessFacade();
@@ -59,11 +86,18 @@ public:
     // New lists owned by the caller; null when the query gave no rows.
     [[nodiscard]] std::unique_ptr<TDataBaseList> GetDataBases();
     [[nodiscard]] std::unique_ptr<TTableList> GetTables(TDataBase *DataBase);
+    // Refills the table's columns from syscolumns in their order, with the
+    // default collation of the table's database (Table->DataBaseCollation).
     void LoadColumns(TTable *Table);
+    // DATABASEPROPERTYEX(name, 'Collation'); empty when the server cannot say.
+    [[nodiscard]] QString GetDataBaseCollation(const QString &DataBase);
     // Virtual so that a test can hand in names that differ in letter case.
     [[nodiscard]] virtual std::unique_ptr<QStringList> GetPrimaryColumnNames(const TTable *Table);
-    [[nodiscard]] static TColumnClass GetColumnClass(quint8 XType);
-    // Null when the table cannot be read; LastOpenError() then says why.
+    [[nodiscard]] static TColumnClass GetColumnClass(int XType);
+    // The rows of the columns the script carries (used and carriable), by
+    // name in the table's order; every field when the table's columns were
+    // never read. Null when the table cannot be read; LastOpenError() then
+    // says why.
     [[nodiscard]] std::unique_ptr<TRowSet> OpenTableRows(const TTable *Table);
     [[nodiscard]] std::unique_ptr<TScriptCommand> MakeScriptCommand(const TScript *Script);
 
@@ -78,6 +112,22 @@ public:
     void SetDriver(const QString &Driver);
     [[nodiscard]] int LoginTimeout() const { return m_loginTimeout; }
     void SetLoginTimeout(int Seconds) { m_loginTimeout = Seconds; }
+
+    // Seconds a catalogue read may wait for the server: the settings'
+    // "Connection"/"QueryTimeout" (30 by default; 0 waits for ever) unless
+    // set here.
+    [[nodiscard]] int QueryTimeout() const;
+    void SetQueryTimeout(int Seconds) { m_queryTimeoutOverride = Seconds; }
+    // Binds a statement to QueryTimeout(), for every reader of the
+    // catalogue or of a table's rows.
+    void ApplyQueryTimeout(odbc::Statement &Statement) const;
+
+    // The worker's side of running a script (see the thread rules above).
+    // Lending twice, or an operation that needs the connection while it is
+    // lent, throws EDataAccessError.
+    [[nodiscard]] TLentConnection LendConnection();
+    void TakeBackConnection(TLentConnection Lent);
+    [[nodiscard]] bool ConnectionLent() const { return m_lent; }
 
     [[nodiscard]] bool Connected() const;
     // How many times the connection was opened; a switch to the database
@@ -102,21 +152,26 @@ private:
     void OpenConnection();
     void CloseConnection() noexcept;
     void EnsureOpen();
+    void RefuseWhileLent() const;
     [[nodiscard]] QString BuildConnectionText(const QString &Catalog) const;
     [[nodiscard]] std::unique_ptr<odbc::Connection> OpenExtraConnection(const QString &Catalog) const;
     bool NextRow();
+    // Throws EQueryTimeout (and drops the connection) when Error is a timeout.
+    void FailOnTimeout(const EOdbcError &Error);
 
     TConnectionProperties m_properties;
     QString m_catalog;
     QString m_rememberedDataBase;
     QString m_driverOverride;
     int m_loginTimeout = DefaultLoginTimeout;
+    int m_queryTimeoutOverride = -1;
+    bool m_lent = false;
     int m_openCount = 0;
     QString m_lastOpenError;
 
     QStringList m_sql;
     // Declared so that the shared statement goes before the connection.
-    std::unique_ptr<odbc::Connection> m_connection;
+    std::shared_ptr<odbc::Connection> m_connection;
     std::unique_ptr<odbc::Statement> m_statement;
     std::unique_ptr<odbc::Cursor> m_cursor;
 };

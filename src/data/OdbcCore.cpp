@@ -164,6 +164,17 @@ void Connection::open(const QString &connectionString, int loginTimeoutSeconds)
                                   &outLength, SQL_DRIVER_NOPROMPT),
                 "SQLDriverConnect");
     m_open = true;
+    try {
+        // The server's session default cuts text, ntext, image and max values
+        // to 4,096 bytes in every result, without a word; the driver does not
+        // raise it. Every connection the program opens reads values whole.
+        Statement statement(*this);
+        statement.execDirect(QStringLiteral("SET TEXTSIZE 2147483647"));
+        statement.closeCursor();
+    } catch (...) {
+        close();
+        throw;
+    }
 }
 
 QString Connection::currentCatalog() const
@@ -218,6 +229,13 @@ SQLLEN Statement::rowCount()
 bool Statement::fetch()
 {
     return m_stmt.check(SQLFetch(m_stmt.get()), "SQLFetch") != SQL_NO_DATA;
+}
+
+void Statement::setQueryTimeout(int seconds)
+{
+    m_stmt.check(SQLSetStmtAttrW(m_stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
+                                 reinterpret_cast<SQLPOINTER>(SQLULEN(qMax(seconds, 0))), SQL_IS_UINTEGER),
+                 "SQLSetStmtAttr(SQL_ATTR_QUERY_TIMEOUT)");
 }
 
 void Statement::closeCursor() noexcept

@@ -82,6 +82,8 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Throws EOdbcError when the driver refuses; the connection stays closed.
+    // An opened connection reads long values whole (SET TEXTSIZE at its
+    // maximum).
     void open(const QString &connectionString, int loginTimeoutSeconds);
     void close() noexcept;
     [[nodiscard]] bool isOpen() const { return m_open; }
@@ -110,6 +112,9 @@ public:
     [[nodiscard]] SQLLEN rowCount();
     // Fetches the next row; false at the end of the result.
     bool fetch();
+    // How long a call may wait for the server (0: for ever); past it the
+    // call fails with SQLSTATE HYT00.
+    void setQueryTimeout(int seconds);
     // Drops what is left of the current results, so the connection is free.
     void closeCursor() noexcept;
     SQLRETURN check(SQLRETURN rc, const char *what) const { return m_stmt.check(rc, what); }

@@ -3,6 +3,7 @@
 #include "LocaleFormat.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace odbc {
 
@@ -110,6 +111,56 @@ QString guidText(const SQLGUID &value)
         text += QStringLiteral("%1").arg(uint(value.Data4[i]), 2, 16, QLatin1Char('0'));
     }
     return text.toUpper();
+}
+
+QString variantText(const QString &baseType, const QString &driverText)
+{
+    const QString type = baseType.trimmed().toLower();
+    const QByteArray text = driverText.trimmed().toLatin1();
+    const char *begin = text.constData();
+    const char *end = begin + text.size();
+    if (type == QLatin1String("float")) {
+        double value = 0;
+        if (std::from_chars(begin, end, value).ec == std::errc())
+            return floatText(value);
+    } else if (type == QLatin1String("real")) {
+        float value = 0;
+        if (std::from_chars(begin, end, value).ec == std::errc())
+            return realText(value);
+    } else if (type == QLatin1String("decimal") || type == QLatin1String("numeric") || type == QLatin1String("money")
+               || type == QLatin1String("smallmoney")) {
+        return exactNumberText(text);
+    } else if (type == QLatin1String("datetime") || type == QLatin1String("smalldatetime")) {
+        // yyyy-mm-dd hh:mm:ss[.fff]
+        SQL_TIMESTAMP_STRUCT value{};
+        int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, consumed = 0;
+        if (std::sscanf(begin, "%d-%d-%d %d:%d:%d%n", &year, &month, &day, &hour, &minute, &second, &consumed) == 6) {
+            value.year = SQLSMALLINT(year);
+            value.month = SQLUSMALLINT(month);
+            value.day = SQLUSMALLINT(day);
+            value.hour = SQLUSMALLINT(hour);
+            value.minute = SQLUSMALLINT(minute);
+            value.second = SQLUSMALLINT(second);
+            if (consumed < text.size() && text.at(consumed) == '.') {
+                QByteArray digits = text.mid(consumed + 1, 3);
+                while (digits.size() < 3)
+                    digits.append('0');
+                value.fraction = SQLUINTEGER(digits.toUInt() * 1000000u);
+            }
+            return timestampText(value);
+        }
+    } else if (type == QLatin1String("binary") || type == QLatin1String("varbinary")) {
+        QString hex = driverText.trimmed().toUpper();
+        if (hex.startsWith(QLatin1String("0X")))
+            hex.remove(0, 2);
+        return hex;
+    } else if (type == QLatin1String("uniqueidentifier")) {
+        return driverText.trimmed().toUpper();
+    } else if (type == QLatin1String("bit") || type == QLatin1String("tinyint") || type == QLatin1String("smallint")
+               || type == QLatin1String("int") || type == QLatin1String("bigint")) {
+        return driverText.trimmed();
+    }
+    return driverText;
 }
 
 Cursor::Cursor(Statement &statement)

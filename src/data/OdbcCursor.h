@@ -21,6 +21,11 @@ namespace odbc {
 [[nodiscard]] QString realText(float value);
 [[nodiscard]] QString timestampText(const SQL_TIMESTAMP_STRUCT &value);
 [[nodiscard]] QString guidText(const SQLGUID &value);
+// A sql_variant value as the driver gives it in text, turned into the text
+// form of a value of its base type ("float", "datetime", ...): the driver
+// writes floats with every digit, dates year first, binaries in lower-case
+// hex. Texts of base types it does not know stay as they are.
+[[nodiscard]] QString variantText(const QString &baseType, const QString &driverText);
 
 class Cursor
 {

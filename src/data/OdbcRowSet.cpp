@@ -1,6 +1,7 @@
 #include "OdbcRowSet.h"
 
-TOdbcRowSet::TOdbcRowSet(std::unique_ptr<odbc::Connection> connection, const QString &countSql, const QString &selectSql)
+TOdbcRowSet::TOdbcRowSet(std::unique_ptr<odbc::Connection> connection, const QString &countSql, const QString &selectSql,
+                         const std::vector<bool> &variantProperties)
     : m_connection(std::move(connection))
 {
     {
@@ -15,6 +16,16 @@ TOdbcRowSet::TOdbcRowSet(std::unique_ptr<odbc::Connection> connection, const QSt
     m_statement = std::make_unique<odbc::Statement>(*m_connection);
     m_statement->execDirect(selectSql);
     m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
+    const int count = m_cursor->fieldCount();
+    for (int column = 0; column < count; ++column) {
+        const size_t shown = m_fields.size();
+        const bool properties = shown < variantProperties.size() && variantProperties[shown];
+        if (properties && column + VariantPropertyCount >= count)
+            throw EDataAccessError(QStringLiteral("Запрос строк таблицы вернул не все поля."));
+        m_fields.push_back({column, properties});
+        if (properties)
+            column += VariantPropertyCount;
+    }
     m_eof = !m_cursor->fetch();
 }
 
@@ -31,4 +42,45 @@ void TOdbcRowSet::Next()
     if (m_eof)
         return;
     m_eof = !m_cursor->fetch();
+}
+
+const TOdbcRowSet::Field &TOdbcRowSet::field(int index) const
+{
+    if (index < 0 || index >= int(m_fields.size()))
+        throw EDataAccessError(QStringLiteral("Нет поля с номером %1.").arg(index));
+    return m_fields[size_t(index)];
+}
+
+QString TOdbcRowSet::AsString(int index) const
+{
+    const Field &f = field(index);
+    if (!f.properties)
+        return m_cursor->asString(f.column);
+    if (m_cursor->isNull(f.column))
+        return {};
+    return odbc::variantText(m_cursor->asString(f.column + 1), m_cursor->asString(f.column));
+}
+
+TVariantBase TOdbcRowSet::VariantBase(int index) const
+{
+    const Field &f = field(index);
+    TVariantBase base;
+    if (!f.properties || m_cursor->isNull(f.column + 1))
+        return base;
+    const auto number = [this](int column) { return m_cursor->isNull(column) ? 0 : int(m_cursor->asInteger(column)); };
+    base.BaseType = m_cursor->asString(f.column + 1).trimmed();
+    base.Precision = number(f.column + 2);
+    base.Scale = number(f.column + 3);
+    base.MaxLength = number(f.column + 4);
+    if (!m_cursor->isNull(f.column + 5))
+        base.Collation = m_cursor->asString(f.column + 5).trimmed();
+    return base;
+}
+
+void TOdbcRowSet::Cancel() noexcept
+{
+    // SQLCancel is the one ODBC call meant for another thread: the read the
+    // reader waits in ends with an error.
+    if (m_statement)
+        SQLCancel(m_statement->get());
 }

@@ -8,37 +8,60 @@
 // rows first (SELECT COUNT(*) on that connection), then streams them with
 // one query, one row in memory at a time.
 //
+// A sql_variant field may be followed in the query by the five
+// SQL_VARIANT_PROPERTY values of it (BaseType, Precision, Scale, MaxLength,
+// Collation, in that order): those fields are not shown as fields of their
+// own, they tell VariantBase, and the variant's text takes the text form
+// of its base type (RowSet.h).
+//
 // Thread rules: made on the GUI thread, then read by one thread at a time
-// (the generator's worker); nothing here locks.
+// (the generator's worker); Cancel may come from any thread meanwhile.
 
 #include "OdbcCursor.h"
 #include "RowSet.h"
 
 #include <memory>
+#include <vector>
 
 class TOdbcRowSet final : public TRowSet
 {
 public:
+    // The number of SQL_VARIANT_PROPERTY fields after a variant field.
+    static constexpr int VariantPropertyCount = 5;
+
     // Runs countSql (one row, one integer) and then selectSql on the
     // connection, which the row set takes over; stands on the first row.
-    // Throws EDataAccessError or EOdbcError.
-    TOdbcRowSet(std::unique_ptr<odbc::Connection> connection, const QString &countSql, const QString &selectSql);
+    // variantProperties[k] says the k-th field shown is followed by its
+    // variant properties (missing entries say no). Throws EDataAccessError
+    // or EOdbcError.
+    TOdbcRowSet(std::unique_ptr<odbc::Connection> connection, const QString &countSql, const QString &selectSql,
+                const std::vector<bool> &variantProperties = {});
     ~TOdbcRowSet() override;
 
     qint64 RecordCount() override { return m_recordCount; }
     [[nodiscard]] bool Eof() const override { return m_eof; }
     void Next() override;
 
-    [[nodiscard]] int FieldCount() const override { return m_cursor->fieldCount(); }
-    [[nodiscard]] QString FieldName(int index) const override { return m_cursor->fieldName(index); }
-    [[nodiscard]] bool IsNull(int index) const override { return m_cursor->isNull(index); }
-    [[nodiscard]] QString AsString(int index) const override { return m_cursor->asString(index); }
-    [[nodiscard]] qint64 AsInteger(int index) const override { return m_cursor->asInteger(index); }
+    [[nodiscard]] int FieldCount() const override { return int(m_fields.size()); }
+    [[nodiscard]] QString FieldName(int index) const override { return m_cursor->fieldName(field(index).column); }
+    [[nodiscard]] bool IsNull(int index) const override { return m_cursor->isNull(field(index).column); }
+    [[nodiscard]] QString AsString(int index) const override;
+    [[nodiscard]] qint64 AsInteger(int index) const override { return m_cursor->asInteger(field(index).column); }
+    [[nodiscard]] TVariantBase VariantBase(int index) const override;
+    void Cancel() noexcept override;
 
 private:
+    struct Field
+    {
+        int column = 0;          // in the query's result
+        bool properties = false; // its variant properties follow
+    };
+    [[nodiscard]] const Field &field(int index) const;
+
     std::unique_ptr<odbc::Connection> m_connection;
     std::unique_ptr<odbc::Statement> m_statement;
     std::unique_ptr<odbc::Cursor> m_cursor;
+    std::vector<Field> m_fields;
     qint64 m_recordCount = 0;
     bool m_eof = true;
 };

@@ -2,6 +2,9 @@
 
 #include "DataFacade.h"
 #include "OdbcCursor.h"
+#include "TextFile.h"
+
+#include <thread>
 
 namespace {
 
@@ -27,7 +30,40 @@ bool connectionLost(const QList<TOdbcDiagnostic> &records)
     return false;
 }
 
-void readResultSet(TScriptResult &result, odbc::Statement &statement, int maxRows)
+// The driver's "Operation canceled"; after a stop request any failure is
+// the stop's doing (the statement may answer "function sequence" too).
+bool wasCancelled(const QList<TOdbcDiagnostic> &records, const TStatementCancel *cancel)
+{
+    if (cancel && cancel->Cancelled())
+        return true;
+    for (const TOdbcDiagnostic &record : records)
+        if (record.SqlState == QLatin1String("HY008"))
+            return true;
+    return false;
+}
+
+// While the worker uses a statement, a stop request may reach it.
+class TCancelScope
+{
+public:
+    TCancelScope(TStatementCancel *Cancel, void *Statement) : m_cancel(Cancel)
+    {
+        if (m_cancel)
+            m_cancel->Attach(Statement);
+    }
+    ~TCancelScope()
+    {
+        if (m_cancel)
+            m_cancel->Detach();
+    }
+    TCancelScope(const TCancelScope &) = delete;
+    TCancelScope &operator=(const TCancelScope &) = delete;
+
+private:
+    TStatementCancel *m_cancel;
+};
+
+void readResultSet(TScriptResult &result, odbc::Statement &statement, int maxRows, const TStatementCancel *cancel)
 {
     odbc::Cursor cursor(statement);
     result.HasResultSet = true;
@@ -36,8 +72,13 @@ void readResultSet(TScriptResult &result, odbc::Statement &statement, int maxRow
     result.TotalRows = 0;
     for (int i = 0; i < cursor.fieldCount(); ++i)
         result.Columns << cursor.fieldName(i);
+    auto stopped = [&] {
+        if (cancel && cancel->Cancelled())
+            result.Cancelled = true;
+        return result.Cancelled;
+    };
     try {
-        while (result.TotalRows < maxRows && cursor.fetch()) {
+        while (result.TotalRows < maxRows && !stopped() && cursor.fetch()) {
             QStringList row;
             row.reserve(cursor.fieldCount());
             for (int i = 0; i < cursor.fieldCount(); ++i)
@@ -47,9 +88,13 @@ void readResultSet(TScriptResult &result, odbc::Statement &statement, int maxRow
         }
         // Beyond the limit the rows are only counted.
         if (result.TotalRows >= maxRows)
-            while (statement.fetch())
+            while (!stopped() && statement.fetch())
                 ++result.TotalRows;
     } catch (const EOdbcError &error) {
+        if (wasCancelled(error.Diagnostics(), cancel)) {
+            result.Cancelled = true;
+            return;
+        }
         // An error in the middle of a result set (a failed conversion, a
         // division by zero) ends that result; the batch goes on.
         addMessages(result, error.Diagnostics());
@@ -59,6 +104,38 @@ void readResultSet(TScriptResult &result, odbc::Statement &statement, int maxRow
 }
 
 } // namespace
+
+void TStatementCancel::Cancel()
+{
+    std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+    if (m_statement && !m_sending) {
+        m_sending = true;
+        void *statement = m_statement;
+        std::thread([self = shared_from_this(), statement] { self->SendCancel(statement); }).detach();
+    }
+}
+
+void TStatementCancel::SendCancel(void *Statement)
+{
+    SQLCancel(static_cast<SQLHSTMT>(Statement));
+    std::lock_guard lock(m_mutex);
+    m_sending = false;
+    m_sent.notify_all();
+}
+
+void TStatementCancel::Attach(void *Statement)
+{
+    std::lock_guard lock(m_mutex);
+    m_statement = Statement;
+}
+
+void TStatementCancel::Detach()
+{
+    std::unique_lock lock(m_mutex);
+    m_sent.wait(lock, [this] { return !m_sending; });
+    m_statement = nullptr;
+}
 
 bool TScriptResult::HasErrors() const
 {
@@ -76,27 +153,39 @@ QString TScriptResult::FirstError() const
     return {};
 }
 
-TScriptResult RunScript(odbc::Connection &connection, const QString &text, int maxRows)
+void TurnCountsOn(odbc::Connection &connection)
+{
+    odbc::Statement statement(connection);
+    statement.execDirect(QStringLiteral("SET NOCOUNT OFF"));
+    statement.closeCursor();
+}
+
+TScriptResult RunBatch(odbc::Connection &connection, const QString &text, int maxRows, TStatementCancel *cancel)
 {
     TScriptResult result;
     odbc::Statement statement(connection);
-    // A script run before may have left NOCOUNT on for this session.
-    statement.execDirect(QStringLiteral("SET NOCOUNT OFF"));
-    statement.closeCursor();
-
+    const TCancelScope scope(cancel, statement.get());
+    if (cancel && cancel->Cancelled()) {
+        result.Cancelled = true;
+        return result;
+    }
     SQLRETURN rc = statement.execDirect(text, false);
-    while (rc != SQL_NO_DATA) {
+    while (rc != SQL_NO_DATA && !result.Cancelled) {
         if (rc == SQL_INVALID_HANDLE)
             statement.check(rc, "SQLExecDirect");
         if (rc == SQL_SUCCESS_WITH_INFO || rc == SQL_ERROR) {
             const QList<TOdbcDiagnostic> records = odbc::readDiagnostics(SQL_HANDLE_STMT, statement.get());
+            if (rc == SQL_ERROR && wasCancelled(records, cancel)) {
+                result.Cancelled = true;
+                break;
+            }
             addMessages(result, records);
             if (rc == SQL_ERROR && (records.isEmpty() || connectionLost(records)))
                 throw EOdbcError(QStringLiteral("SQLExecDirect"), records);
         }
         if (rc != SQL_ERROR) {
             if (statement.columnCount() > 0) {
-                readResultSet(result, statement, maxRows);
+                readResultSet(result, statement, maxRows, cancel);
             } else {
                 const SQLLEN count = statement.rowCount();
                 if (count >= 0) {
@@ -105,10 +194,23 @@ TScriptResult RunScript(odbc::Connection &connection, const QString &text, int m
                 }
             }
         }
-        rc = statement.moreResults(false);
+        if (cancel && cancel->Cancelled())
+            result.Cancelled = true;
+        if (!result.Cancelled)
+            rc = statement.moreResults(false);
     }
+    // No stop request may reach the statement from now on; then whatever a
+    // stop left unread is dropped, so the session is free again.
+    if (cancel)
+        cancel->Detach();
     statement.closeCursor();
     return result;
+}
+
+TScriptResult RunScript(odbc::Connection &connection, const QString &text, int maxRows, TStatementCancel *cancel)
+{
+    TurnCountsOn(connection);
+    return RunBatch(connection, text, maxRows, cancel);
 }
 
 TScriptCommand::TScriptCommand(TDataAccessFacade *Facade, QString Text)
@@ -120,6 +222,11 @@ TScriptCommand::TScriptCommand(TDataAccessFacade *Facade, QString Text)
 QString TScriptCommand::CommandText() const
 {
     return QStringLiteral("SET NOCOUNT ON\r\n") + m_text + QStringLiteral("SET NOCOUNT OFF");
+}
+
+TScriptBatches TScriptCommand::Batches() const
+{
+    return SplitScriptBatches(SplitTextLines(m_text));
 }
 
 TScriptResult TScriptCommand::Execute(int MaxRows)

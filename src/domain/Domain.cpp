@@ -10,7 +10,7 @@ enum class Kind { Numeric, String, NationalString, DateTime, Binary };
 
 struct CatalogueEntry
 {
-    quint8 xtype;
+    int xtype;
     const char *name;
     Kind kind;
     bool withLength;
@@ -45,7 +45,7 @@ constexpr CatalogueEntry catalogue[] = {
     {XType::NChar, "nchar", Kind::NationalString, true},
 };
 
-const CatalogueEntry *findEntry(quint8 xtype)
+const CatalogueEntry *findEntry(int xtype)
 {
     for (const CatalogueEntry &entry : catalogue)
         if (entry.xtype == xtype)
@@ -54,15 +54,17 @@ const CatalogueEntry *findEntry(quint8 xtype)
 }
 
 template <typename TKind>
-std::unique_ptr<TCustomColumn> newColumn(const QString &Name, quint8 XType, qint32 Id, bool IsIdentity,
+std::unique_ptr<TCustomColumn> newColumn(const QString &Name, int XType, qint32 Id, bool IsIdentity,
                                          qint32 Length)
 {
     return std::make_unique<TKind>(Name, XType, Id, IsIdentity, Length);
 }
 
-// '...' with quotes doubled. A backslash right before a line break would
-// join the two lines on the server (line continuation), so the literal is
-// closed after such a backslash and the rest concatenated: 'a\' + 'CRLF b'.
+// '...' with quotes doubled. A backslash right before a line break is a
+// line continuation to the server, which drops the backslash and the break.
+// Such a backslash is followed by another backslash and CR LF: the server
+// takes that pair for the continuation and keeps the value as it was, and
+// the literal stays one piece of any length.
 void appendStringLiteral(QString &out, QStringView text, bool national)
 {
     if (national)
@@ -79,7 +81,7 @@ void appendStringLiteral(QString &out, QStringView text, bool national)
             runStart = i + 1;
         } else if (c == u'\\' && i + 1 < n && (data[i + 1] == u'\r' || data[i + 1] == u'\n')) {
             out.append(data + runStart, i + 1 - runStart);
-            out += national ? QStringView(u"' + N'") : QStringView(u"' + '");
+            out += u"\\\r\n";
             runStart = i + 1;
         }
     }
@@ -100,13 +102,27 @@ TSysObjectType SysObjectTypeFromCode(const QString &Code)
     throw EQuorvaneException(QStringLiteral("Unknown object type code \"%1\".").arg(Code));
 }
 
-QString TColumnType::GetTypeName(quint8 XType)
+QString TColumnType::GetTypeName(int XType)
 {
     const CatalogueEntry *entry = findEntry(XType);
     return entry ? QString::fromLatin1(entry->name) : QString();
 }
 
-TCustomColumn::TCustomColumn(const QString &Name, quint8 XType, qint32 Id, bool IsIdentity, qint32 Length)
+bool IsKnownType(int XType)
+{
+    return findEntry(XType) != nullptr;
+}
+
+int XTypeFromName(const QString &Name)
+{
+    const QString wanted = Name.trimmed();
+    for (const CatalogueEntry &entry : catalogue)
+        if (wanted.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return entry.xtype;
+    return -1;
+}
+
+TCustomColumn::TCustomColumn(const QString &Name, int XType, qint32 Id, bool IsIdentity, qint32 Length)
     : TCustomIdObject(Id), Name(Name), ColumnType(XType), IsIdentity(IsIdentity), Length(Length)
 {
 }
@@ -120,10 +136,57 @@ QString TCustomColumn::GetSQLValue(const QString &Text) const
 
 bool TCustomColumn::IsCarriable() const
 {
-    return !IsComputed && ColumnType.XType != XType::Timestamp;
+    return !IsComputed && ColumnType.XType != XType::Timestamp && IsKnownType(ColumnType.XType);
 }
 
-void TNumericColumn::AppendSQLValue(QString &Out, QStringView Text) const
+bool TCustomColumn::IsComparable() const
+{
+    const int x = ColumnType.XType;
+    return x != XType::Text && x != XType::NText && x != XType::Image;
+}
+
+bool TCustomColumn::IsNational() const
+{
+    const int x = ColumnType.XType;
+    return x == XType::NChar || x == XType::NVarChar || x == XType::NText;
+}
+
+bool TCustomColumn::IsCharacter() const
+{
+    const int x = ColumnType.XType;
+    return IsNational() || x == XType::Char || x == XType::VarChar || x == XType::Text;
+}
+
+TKeyRefusal KeyRefusal(const TCustomColumn &Column)
+{
+    if (!IsKnownType(Column.ColumnType.XType))
+        return krUnknownType;
+    if (Column.IsComputed || Column.ColumnType.XType == XType::Timestamp)
+        return krNotCarriable;
+    if (!Column.IsComparable())
+        return krNotComparable;
+    if (!Column.IsUsed)
+        return krNotUsed;
+    return krNone;
+}
+
+std::unique_ptr<TCustomColumn> CloneColumn(const TCustomColumn &Column)
+{
+    auto copy = CreateColumn(Column.Name, Column.ColumnType.XType, Column.Id, Column.IsIdentity, Column.Length);
+    copy->IsPrimaryKey = Column.IsPrimaryKey;
+    copy->IsKey = Column.IsKey;
+    copy->IsUsed = Column.IsUsed;
+    copy->Precision = Column.Precision;
+    copy->Scale = Column.Scale;
+    copy->IsComputed = Column.IsComputed;
+    copy->IsNullable = Column.IsNullable;
+    copy->Collation = Column.Collation;
+    return copy;
+}
+
+namespace {
+
+void appendNumber(QString &Out, QStringView Text)
 {
     const QChar separator = DecimalSeparator();
     if (separator == u'.') {
@@ -138,6 +201,86 @@ void TNumericColumn::AppendSQLValue(QString &Out, QStringView Text) const
             data[i] = u'.';
 }
 
+void appendDateTime(QString &Out, QStringView Text)
+{
+    // The row set's date texts hold no quote; doubling keeps the literal
+    // valid should one ever arrive.
+    Out += u"CONVERT(DATETIME, ";
+    appendStringLiteral(Out, Text, false);
+    Out += u",105)";
+}
+
+void appendBinary(QString &Out, QStringView Text)
+{
+    Out += u"0x";
+    Out += Text;
+}
+
+bool differs(const QString &collation, const QString &defaultCollation)
+{
+    return !collation.isEmpty() && !defaultCollation.isEmpty()
+           && collation.compare(defaultCollation, Qt::CaseInsensitive) != 0;
+}
+
+// A character length from a byte length; at least 1.
+int characters(int bytes, bool national)
+{
+    const int n = national ? bytes / 2 : bytes;
+    return n < 1 ? 1 : n;
+}
+
+// CAST(literal AS basetype(...)): the target's variant gets the same base
+// type, precision, scale, length and (when it is not the database's
+// default) collation. Character values go as N'...' so that no character
+// is lost before the conversion to the base type's code page.
+void appendVariantLiteral(QString &Out, QStringView Text, const TVariantBase &Base, const QString &DefaultCollation)
+{
+    const CatalogueEntry *entry = findEntry(XTypeFromName(Base.BaseType));
+    if (!entry) {
+        appendStringLiteral(Out, Text, true);
+        return;
+    }
+    const int x = entry->xtype;
+    // The COLLATE inside makes the conversion use the value's own code
+    // page; the one outside states the collation the value keeps.
+    const bool collated = (x == XType::Char || x == XType::VarChar || x == XType::NChar || x == XType::NVarChar)
+                          && differs(Base.Collation, DefaultCollation);
+    Out += u"CAST(";
+    switch (entry->kind) {
+    case Kind::Numeric:
+        appendNumber(Out, Text);
+        break;
+    case Kind::String:
+    case Kind::NationalString:
+        appendStringLiteral(Out, Text, x != XType::UniqueIdentifier);
+        if (collated)
+            Out += QStringLiteral(" COLLATE ") + Base.Collation;
+        break;
+    case Kind::DateTime:
+        appendDateTime(Out, Text);
+        break;
+    case Kind::Binary:
+        appendBinary(Out, Text);
+        break;
+    }
+    Out += u" AS ";
+    Out += QLatin1String(entry->name);
+    if (x == XType::Decimal || x == XType::Numeric)
+        Out += QStringLiteral("(%1,%2)").arg(Base.Precision > 0 ? Base.Precision : 38).arg(Base.Scale);
+    else if (entry->withLength)
+        Out += QStringLiteral("(%1)").arg(characters(Base.MaxLength, x == XType::NChar || x == XType::NVarChar));
+    Out += u')';
+    if (collated)
+        Out += QStringLiteral(" COLLATE ") + Base.Collation;
+}
+
+} // namespace
+
+void TNumericColumn::AppendSQLValue(QString &Out, QStringView Text) const
+{
+    appendNumber(Out, Text);
+}
+
 void TStringColumn::AppendSQLValue(QString &Out, QStringView Text) const
 {
     appendStringLiteral(Out, Text, false);
@@ -150,20 +293,15 @@ void TNationalStringColumn::AppendSQLValue(QString &Out, QStringView Text) const
 
 void TDateTimeColumn::AppendSQLValue(QString &Out, QStringView Text) const
 {
-    // The row set's date texts hold no quote; doubling keeps the literal
-    // valid should one ever arrive.
-    Out += u"CONVERT(DATETIME, ";
-    appendStringLiteral(Out, Text, false);
-    Out += u",105)";
+    appendDateTime(Out, Text);
 }
 
 void TBinaryColumn::AppendSQLValue(QString &Out, QStringView Text) const
 {
-    Out += u"0x";
-    Out += Text;
+    appendBinary(Out, Text);
 }
 
-TColumnClass GetColumnClass(quint8 XType)
+TColumnClass GetColumnClass(int XType)
 {
     const CatalogueEntry *entry = findEntry(XType);
     switch (entry ? entry->kind : Kind::String) {
@@ -181,51 +319,61 @@ TColumnClass GetColumnClass(quint8 XType)
     return &newColumn<TStringColumn>;
 }
 
-std::unique_ptr<TCustomColumn> CreateColumn(const QString &Name, quint8 XType, qint32 Id, bool IsIdentity,
+std::unique_ptr<TCustomColumn> CreateColumn(const QString &Name, int XType, qint32 Id, bool IsIdentity,
                                             qint32 Length)
 {
     return GetColumnClass(XType)(Name, XType, Id, IsIdentity, Length);
 }
 
-bool IsDeclaredWithLength(quint8 XType)
+bool IsDeclaredWithLength(int XType)
 {
     const CatalogueEntry *entry = findEntry(XType);
     return entry && entry->withLength;
 }
 
-QString GetDeclaredType(const TCustomColumn &Column)
+QString GetDeclaredType(const TCustomColumn &Column, const QString &DefaultCollation)
 {
-    const quint8 xtype = Column.ColumnType.XType;
+    const int xtype = Column.ColumnType.XType;
     if (!findEntry(xtype))
-        return QStringLiteral("nvarchar(4000)");
+        return QString();
+    QString declared = Column.ColumnType.Name;
     if (xtype == XType::Decimal || xtype == XType::Numeric) {
         // Without the catalogue's precision, 38 digits hold any value of the
         // source column's scale.
         const int precision = Column.Precision > 0 ? Column.Precision : 38;
-        return QStringLiteral("%1(%2,%3)").arg(Column.ColumnType.Name).arg(precision).arg(Column.Scale);
+        declared += QStringLiteral("(%1,%2)").arg(precision).arg(Column.Scale);
+    } else if (IsDeclaredWithLength(xtype)) {
+        // The catalogue gives bytes; -1 is a max type (SQL Server 2005 on).
+        if (Column.Length == -1)
+            declared += QStringLiteral("(max)");
+        else if (Column.Length >= 1)
+            declared += QStringLiteral("(%1)").arg(characters(Column.Length, Column.IsNational()));
     }
-    if (IsDeclaredWithLength(xtype) && Column.Length >= 1)
-        return QStringLiteral("%1(%2)").arg(Column.ColumnType.Name).arg(Column.Length);
-    return Column.ColumnType.Name;
+    if (Column.IsCharacter() && differs(Column.Collation, DefaultCollation))
+        declared += QStringLiteral(" COLLATE ") + Column.Collation;
+    return declared;
 }
 
-QString GetColumnDeclaration(const TCustomColumn &Column, const QString &Suffix)
+QString GetColumnDeclaration(const TCustomColumn &Column, const QString &Suffix, const QString &DefaultCollation)
 {
-    return QuoteName(Column.Name + Suffix) + u' ' + GetDeclaredType(Column);
+    return QuoteName(Column.Name + Suffix) + u' ' + GetDeclaredType(Column, DefaultCollation);
 }
 
-void AppendFieldLiteral(QString &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column)
+void AppendFieldLiteral(QString &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column,
+                        const QString &DefaultCollation)
 {
     if (RowSet.IsNull(Index))
         Out += u"NULL";
+    else if (Column.ColumnType.XType == XType::SqlVariant)
+        appendVariantLiteral(Out, RowSet.AsString(Index), RowSet.VariantBase(Index), DefaultCollation);
     else
         Column.AppendSQLValue(Out, RowSet.AsString(Index));
 }
 
-QString GetFieldLiteral(const TRowSet &RowSet, int Index, const TCustomColumn &Column)
+QString GetFieldLiteral(const TRowSet &RowSet, int Index, const TCustomColumn &Column, const QString &DefaultCollation)
 {
     QString out;
-    AppendFieldLiteral(out, RowSet, Index, Column);
+    AppendFieldLiteral(out, RowSet, Index, Column, DefaultCollation);
     return out;
 }
 
@@ -260,6 +408,19 @@ bool TTable::HasKeyColumns() const
         if (column->IsKey)
             return true;
     return false;
+}
+
+TTableSnapshot::TTableSnapshot(const TTable &Source)
+    : m_table(std::make_unique<TTable>(Source.Name, Source.ObjectType, Source.Id))
+{
+    if (Source.DataBase) {
+        m_dataBase = std::make_unique<TDataBase>(Source.DataBase->Name, Source.DataBase->Id);
+        m_table->DataBase = m_dataBase.get();
+    }
+    m_table->Nickname = Source.Nickname;
+    m_table->DataBaseCollation = Source.DataBaseCollation;
+    for (const TCustomColumn *column : Source.Columns)
+        m_table->Columns.Add(CloneColumn(*column));
 }
 
 TSQLServer *TSQLServersList::FindByName(const QString &Name) const

@@ -10,33 +10,35 @@
 
 class TRowSet;
 
-// syscolumns.xtype codes of the type catalogue.
+// syscolumns.xtype codes of the type catalogue. A code is read as a whole
+// number: a server may report codes this catalogue does not know, and none
+// of them may pass for a known one.
 namespace XType {
-inline constexpr quint8 Image = 34;
-inline constexpr quint8 Text = 35;
-inline constexpr quint8 UniqueIdentifier = 36;
-inline constexpr quint8 TinyInt = 48;
-inline constexpr quint8 SmallInt = 52;
-inline constexpr quint8 Int = 56;
-inline constexpr quint8 SmallDateTime = 58;
-inline constexpr quint8 Real = 59;
-inline constexpr quint8 Money = 60;
-inline constexpr quint8 DateTime = 61;
-inline constexpr quint8 Float = 62;
-inline constexpr quint8 SqlVariant = 98;
-inline constexpr quint8 NText = 99;
-inline constexpr quint8 Bit = 104;
-inline constexpr quint8 Decimal = 106;
-inline constexpr quint8 Numeric = 108;
-inline constexpr quint8 SmallMoney = 122;
-inline constexpr quint8 BigInt = 127;
-inline constexpr quint8 VarBinary = 165;
-inline constexpr quint8 VarChar = 167;
-inline constexpr quint8 Binary = 173;
-inline constexpr quint8 Char = 175;
-inline constexpr quint8 Timestamp = 189;
-inline constexpr quint8 NVarChar = 231;
-inline constexpr quint8 NChar = 239;
+inline constexpr int Image = 34;
+inline constexpr int Text = 35;
+inline constexpr int UniqueIdentifier = 36;
+inline constexpr int TinyInt = 48;
+inline constexpr int SmallInt = 52;
+inline constexpr int Int = 56;
+inline constexpr int SmallDateTime = 58;
+inline constexpr int Real = 59;
+inline constexpr int Money = 60;
+inline constexpr int DateTime = 61;
+inline constexpr int Float = 62;
+inline constexpr int SqlVariant = 98;
+inline constexpr int NText = 99;
+inline constexpr int Bit = 104;
+inline constexpr int Decimal = 106;
+inline constexpr int Numeric = 108;
+inline constexpr int SmallMoney = 122;
+inline constexpr int BigInt = 127;
+inline constexpr int VarBinary = 165;
+inline constexpr int VarChar = 167;
+inline constexpr int Binary = 173;
+inline constexpr int Char = 175;
+inline constexpr int Timestamp = 189;
+inline constexpr int NVarChar = 231;
+inline constexpr int NChar = 239;
 } // namespace XType
 
 class TCustomIdObject
@@ -87,27 +89,32 @@ TSysObjectType SysObjectTypeFromCode(const QString &Code);
 class TCustomCoulumnType
 {
 public:
-    TCustomCoulumnType(quint8 XType, const QString &Name) : XType(XType), Name(Name) {}
+    TCustomCoulumnType(int XType, const QString &Name) : XType(XType), Name(Name) {}
 
-    quint8 XType;
+    int XType;
     QString Name;
 };
 
 class TColumnType : public TCustomCoulumnType
 {
 public:
-    explicit TColumnType(quint8 XType) : TCustomCoulumnType(XType, GetTypeName(XType)) {}
+    explicit TColumnType(int XType) : TCustomCoulumnType(XType, GetTypeName(XType)) {}
 
     // The catalogue's type name; empty for a code outside the catalogue.
-    static QString GetTypeName(quint8 XType);
+    static QString GetTypeName(int XType);
 };
+
+// The code is one of the catalogue's.
+bool IsKnownType(int XType);
+// The catalogue's code for a type name ("int", "NVARCHAR"); -1 when none.
+int XTypeFromName(const QString &Name);
 
 // One column of a table (Id is the owning table's object id). Abstract: the
 // kinds below differ only in how a value's text becomes a literal.
 class TCustomColumn : public TCustomIdObject
 {
 public:
-    TCustomColumn(const QString &Name, quint8 XType, qint32 Id, bool IsIdentity, qint32 Length);
+    TCustomColumn(const QString &Name, int XType, qint32 Id, bool IsIdentity, qint32 Length);
 
     // The literal for the text of a non-NULL value (TRowSet text forms).
     [[nodiscard]] QString GetSQLValue(const QString &Text) const;
@@ -115,9 +122,16 @@ public:
     // so that it builds each row in one reused buffer.
     virtual void AppendSQLValue(QString &Out, QStringView Text) const = 0;
 
-    // False for timestamp and computed columns: the server refuses explicit
-    // values for them, so a script never carries them.
+    // False for timestamp and computed columns (the server refuses explicit
+    // values for them) and for types outside the catalogue (no literal is
+    // known to be right for them): a script never carries them.
     [[nodiscard]] bool IsCarriable() const;
+    // False for text, ntext and image: the server cannot compare them with =.
+    [[nodiscard]] bool IsComparable() const;
+    // nchar, nvarchar and ntext.
+    [[nodiscard]] bool IsNational() const;
+    // char, varchar, text and their national kin: the types with a collation.
+    [[nodiscard]] bool IsCharacter() const;
 
     QString Name;
     TColumnType ColumnType;
@@ -131,7 +145,24 @@ public:
     int Scale = 0;
     // A computed column (syscolumns.iscomputed).
     bool IsComputed = false;
+    // syscolumns.isnullable: a key that may hold NULL is matched NULL-safely.
+    bool IsNullable = false;
+    // syscolumns.collation; empty for types without one.
+    QString Collation;
 };
+
+// Why a column cannot be a match key; krNone when it can.
+enum TKeyRefusal : quint8 {
+    krNone,
+    krNotUsed,        // the script does not carry it
+    krNotComparable,  // text, ntext, image
+    krNotCarriable,   // timestamp or computed
+    krUnknownType,    // outside the catalogue
+};
+TKeyRefusal KeyRefusal(const TCustomColumn &Column);
+
+// A copy of the column with every field, of the same kind.
+std::unique_ptr<TCustomColumn> CloneColumn(const TCustomColumn &Column);
 
 // Writes the text bare, with the locale's decimal separator turned into '.'.
 class TNumericColumn : public TCustomColumn
@@ -175,25 +206,35 @@ public:
 };
 
 // The kind to instantiate for an xtype code: a constructor function.
-using TColumnClass = std::unique_ptr<TCustomColumn> (*)(const QString &Name, quint8 XType, qint32 Id,
+using TColumnClass = std::unique_ptr<TCustomColumn> (*)(const QString &Name, int XType, qint32 Id,
                                                          bool IsIdentity, qint32 Length);
-// The kind for a code. Codes outside the catalogue are carried as strings.
-TColumnClass GetColumnClass(quint8 XType);
+// The kind for a code. Codes outside the catalogue get the string kind, but
+// such a column is never carried (IsCarriable).
+TColumnClass GetColumnClass(int XType);
 // GetColumnClass(XType) applied to the arguments.
-std::unique_ptr<TCustomColumn> CreateColumn(const QString &Name, quint8 XType, qint32 Id, bool IsIdentity,
+std::unique_ptr<TCustomColumn> CreateColumn(const QString &Name, int XType, qint32 Id, bool IsIdentity,
                                             qint32 Length);
 
 // The catalogue says the type is declared with its length ("varchar(50)").
-bool IsDeclaredWithLength(quint8 XType);
+bool IsDeclaredWithLength(int XType);
 // The type as the table variable declares it: "int", "varchar(50)",
-// "decimal(18,4)"; nvarchar(4000) for a code outside the catalogue.
-QString GetDeclaredType(const TCustomColumn &Column);
+// "nvarchar(25)" (the catalogue's length is in bytes), "varbinary(max)"
+// (length -1), "decimal(18,4)"; a character column whose collation is not
+// DefaultCollation gets " COLLATE" and its collation (an empty
+// DefaultCollation means none is known, and none is written). Empty for a
+// code outside the catalogue.
+QString GetDeclaredType(const TCustomColumn &Column, const QString &DefaultCollation = QString());
 // Name + Suffix (bracketed when needed), a blank and the declared type.
-QString GetColumnDeclaration(const TCustomColumn &Column, const QString &Suffix);
+QString GetColumnDeclaration(const TCustomColumn &Column, const QString &Suffix,
+                             const QString &DefaultCollation = QString());
 
 // "NULL" for a NULL field, else the column's literal for the field's text.
-QString GetFieldLiteral(const TRowSet &RowSet, int Index, const TCustomColumn &Column);
-void AppendFieldLiteral(QString &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column);
+// A sql_variant value goes inside CAST(... AS its base type) when the row set
+// knows the base type (TRowSet::VariantBase).
+QString GetFieldLiteral(const TRowSet &RowSet, int Index, const TCustomColumn &Column,
+                        const QString &DefaultCollation = QString());
+void AppendFieldLiteral(QString &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column,
+                        const QString &DefaultCollation = QString());
 
 class TColumnList : public TObjectList<TCustomColumn>
 {
@@ -220,6 +261,24 @@ public:
     TColumnList Columns;
     TDataBase *DataBase = nullptr; // not owned
     QString Nickname;
+    // The default collation of the table's database, read with its columns;
+    // empty when the server did not say (no column is then declared with one).
+    QString DataBaseCollation;
+};
+
+// A table detached from the lists it came from: its own copy of the columns
+// (with their flags) and of its database. Work that may outlive those lists
+// (a generation left to finish on its own) reads a snapshot.
+class TTableSnapshot
+{
+public:
+    explicit TTableSnapshot(const TTable &Source);
+
+    [[nodiscard]] TTable &Table() const { return *m_table; }
+
+private:
+    std::unique_ptr<TDataBase> m_dataBase;
+    std::unique_ptr<TTable> m_table;
 };
 
 class TSQLServer

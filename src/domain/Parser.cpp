@@ -8,6 +8,8 @@
 
 #include <chrono>
 
+std::atomic<int> TScriptCreatorParser::s_running{0};
+
 TScriptCreatorParser::TScriptCreatorParser() = default;
 
 TScriptCreatorParser::~TScriptCreatorParser()
@@ -39,12 +41,45 @@ void TScriptCreatorParser::Start(TTable *Table, TRowSet *RowSet, std::shared_ptr
     this->Table = Table;
     this->RowSet = RowSet;
     this->Settings = std::move(Settings);
+    ++s_running;
     m_thread = std::thread([this] { Execute(); });
+}
+
+void TScriptCreatorParser::Start(std::unique_ptr<TTableSnapshot> Table, std::unique_ptr<TRowSet> RowSet,
+                                 std::shared_ptr<IParseSettings> Settings)
+{
+    if (m_started)
+        throw EQuorvaneException(QStringLiteral("The script generator has been started already."));
+    m_ownedTable = std::move(Table);
+    m_ownedRows = std::move(RowSet);
+    Start(m_ownedTable ? &m_ownedTable->Table() : nullptr, m_ownedRows.get(), std::move(Settings));
 }
 
 void TScriptCreatorParser::Terminate()
 {
     m_terminated = true;
+    CancelRead();
+}
+
+void TScriptCreatorParser::CancelRead()
+{
+    // On a thread of its own: a driver may wait for the server to confirm
+    // a cancel, and a server that does not answer must not hold the GUI.
+    // The worker waits for it before the rows go.
+    std::lock_guard lock(m_mutex);
+    if (m_inputsGone || !RowSet || m_canceller.joinable())
+        return;
+    m_canceller = std::thread([rows = RowSet] { rows->Cancel(); });
+}
+
+void TScriptCreatorParser::Abandon()
+{
+    BreakOff();
+    if (!m_started) {
+        delete this;
+        return;
+    }
+    CancelRead();
 }
 
 void TScriptCreatorParser::BreakOff()
@@ -97,11 +132,11 @@ void TScriptCreatorParser::ReportProgress(int Percent, const QString &Text)
     });
 }
 
-void TScriptCreatorParser::DeliverScript(std::unique_ptr<TScript> Script)
+void TScriptCreatorParser::Deliver(std::unique_ptr<TScript> Script, const TGenerationResult &Result)
 {
-    Synchronize([this, &Script] {
+    Synchronize([this, &Script, &Result] {
         if (OnScriptCreated)
-            OnScriptCreated(this, std::move(Script));
+            OnScriptCreated(this, std::move(Script), Result);
     });
 }
 
@@ -109,6 +144,7 @@ void TScriptCreatorParser::Execute()
 {
     try {
         std::unique_ptr<TScript> script;
+        TGenerationResult result = TGenerationResult::Failed(QStringLiteral("No table or no rows to read."));
         if (Table && RowSet) {
             script = std::make_unique<TScript>();
             TScriptLinesCollector sink(script->Lines);
@@ -119,14 +155,32 @@ void TScriptCreatorParser::Execute()
                 ThrowIfAbandoned();
                 return Terminated();
             };
-            BuildScript(*Table, *RowSet, Settings.get(), sink, control);
+            result = BuildScript(*Table, *RowSet, Settings.get(), sink, control);
+            // Only a whole script leaves the worker.
+            if (!result.Complete())
+                script.reset();
         }
-        DeliverScript(std::move(script));
+        Deliver(std::move(script), result);
     } catch (...) {
-        // A failed read, or a generation broken off: the worker ends
-        // without a word and hands nothing over.
+        // Broken off by the receiver (or no memory left): nobody listens.
     }
+    // The inputs go here, on the worker, and outside the lock: a row set
+    // that must still say goodbye to a server holds up neither the GUI nor
+    // a cancel that comes meanwhile.
+    std::unique_ptr<TRowSet> rows;
+    std::unique_ptr<TTableSnapshot> table;
+    {
+        std::lock_guard lock(m_mutex);
+        m_inputsGone = true;
+        rows = std::move(m_ownedRows);
+        table = std::move(m_ownedTable);
+    }
+    if (m_canceller.joinable())
+        m_canceller.join();
+    rows.reset();
+    table.reset();
     Settings.reset();
+    --s_running;
     deleteLater();
     {
         std::lock_guard lock(m_mutex);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Domain.h"
+#include "GenerationResult.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -15,58 +16,71 @@
 class TRowSet;
 
 // Runs BuildScript (ScriptBuilder.h) on its own worker thread for the
-// table wizard and hands the finished TScript over on the GUI thread.
+// table wizard and hands the outcome over on the GUI thread: the finished
+// TScript, or none with the reason a generation broke off or failed.
 //
 // Thread rules:
 // - Create it on the GUI thread, which must run an event loop. Every
 //   report (OnProgress, OnScriptCreated) runs there while the worker waits
 //   for the handler to return (a blocking queued call).
-// - Between Start and the end of the worker, the table, the row set and
-//   the settings belong to the worker: the caller neither changes nor frees
-//   them (BreakOffAndFree ends that period early).
+// - The inputs are either handed over (the owning Start: the worker frees
+//   them when it ends) or lent (the other Start: the caller neither changes
+//   nor frees them until the worker has ended).
 // - After Start the object frees itself (deleteLater) once the worker has
-//   ended: after OnScriptCreated returns, or silently after a read error.
-//   Keep it in a QPointer, which is cleared then.
+//   ended. Keep it in a QPointer, which is cleared then.
 // - A receiver that goes away before the end (a wizard closed during the
-//   generation) calls BreakOff or BreakOffAndFree first: no report reaches
-//   anybody after either returns, and the worker touches the table, the
-//   row set and the settings no more once its current step is done.
+//   generation) calls Abandon, BreakOff or BreakOffAndFree first: no report
+//   reaches anybody after any of them returns. Abandon never waits: the read
+//   the worker may be waiting in is cancelled, and the worker ends and frees
+//   itself and its inputs when it can.
 class TScriptCreatorParser : public QObject
 {
     Q_OBJECT
 
 public:
-    using TScriptCreatedHandler = std::function<void(TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script)>;
+    using TScriptCreatedHandler = std::function<void(TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script,
+                                                     const TGenerationResult &Result)>;
     using TProgressHandler = std::function<void(TScriptCreatorParser *Sender, int Percent, const QString &Text)>;
 
     // Created "suspended": nothing runs before Start.
     TScriptCreatorParser();
     ~TScriptCreatorParser() override;
 
-    // Called once when the script is complete (also after Terminate), with
-    // the script, or with none when the table or the row set is missing.
-    // The handler owns the script.
+    // Called once when the generation has ended, also after Terminate: with
+    // the script when it is complete, else with none and the result saying
+    // whether it was broken off or failed (and why). The handler owns the
+    // script.
     TScriptCreatedHandler OnScriptCreated;
     TProgressHandler OnProgress;
     // The creation time written into the header; the local time by default.
     std::function<QDateTime()> Clock;
 
-    // Takes the inputs and starts the worker; called once.
+    // Lent inputs; starts the worker. Start once, with either form.
     void Start(TTable *Table, TRowSet *RowSet, std::shared_ptr<IParseSettings> Settings);
-    // Asks the worker to stop after the current row; it still closes the
-    // script and delivers it.
+    // Inputs handed over: the worker frees them at its end.
+    void Start(std::unique_ptr<TTableSnapshot> Table, std::unique_ptr<TRowSet> RowSet,
+               std::shared_ptr<IParseSettings> Settings);
+    // Asks the worker to stop after the current row, cancelling a read it
+    // waits in; it then reports the generation as broken off.
     void Terminate();
     [[nodiscard]] bool Terminated() const { return m_terminated.load(std::memory_order_relaxed); }
 
-    // Drops the generation: nothing more is delivered (the script is
-    // discarded) and the worker leaves the inputs alone after its current
-    // step. Returns at once; also allowed inside a handler of this object.
+    // Drops the generation: nothing more is delivered and the worker leaves
+    // the inputs alone after its current step. Returns at once; also allowed
+    // inside a handler of this object.
     void BreakOff();
     // BreakOff, then, outside a handler, waits for the worker to end and
-    // frees this object; afterwards the inputs may be freed. Inside a
+    // frees this object; afterwards lent inputs may be freed. Inside a
     // handler it only breaks off (the worker is held in that very report
     // and will not touch the inputs again) and the object frees itself later.
     void BreakOffAndFree();
+    // BreakOff and cancel the read the worker may be waiting in, without
+    // waiting for anything: for handed-over inputs, which the worker frees
+    // with itself when it ends. Before Start it frees the object at once.
+    void Abandon();
+
+    // Workers started and not yet ended, abandoned ones included.
+    [[nodiscard]] static int Running() { return s_running.load(); }
 
 private:
     struct Abandoned
@@ -75,14 +89,17 @@ private:
 
     void Execute();
     void ReportProgress(int Percent, const QString &Text);
-    void DeliverScript(std::unique_ptr<TScript> Script);
+    void Deliver(std::unique_ptr<TScript> Script, const TGenerationResult &Result);
     // Runs Call on the GUI thread and waits for it.
     void Synchronize(const std::function<void()> &Call);
     void ThrowIfAbandoned() const;
+    void CancelRead();
 
     TTable *Table = nullptr;
     TRowSet *RowSet = nullptr;
     std::shared_ptr<IParseSettings> Settings;
+    std::unique_ptr<TTableSnapshot> m_ownedTable;
+    std::unique_ptr<TRowSet> m_ownedRows;
     // The pending report; written by the worker, read by the GUI thread
     // while the worker waits.
     int Percent = 0;
@@ -94,6 +111,11 @@ private:
     std::atomic<bool> m_finished{false};
     bool m_started = false;
     int m_delivering = 0; // GUI thread only: inside a handler of ours
+    // Guards the inputs' end against a cancel from the GUI thread.
     std::mutex m_mutex;
+    bool m_inputsGone = false;
+    // Cancels the read (once); joined by the worker before the rows go.
+    std::thread m_canceller;
     std::condition_variable m_ended;
+    static std::atomic<int> s_running;
 };

@@ -28,6 +28,19 @@
 //
 // Errors (a lost connection, a driver failure) are thrown as exceptions
 // from RecordCount, Next and the field readers.
+
+// What SQL_VARIANT_PROPERTY tells of a sql_variant value: its base type
+// ("int", "nvarchar", ...), precision, scale, maximum length in bytes and
+// collation. BaseType is empty when the source does not know it.
+struct TVariantBase
+{
+    QString BaseType;
+    int Precision = 0;
+    int Scale = 0;
+    int MaxLength = 0;
+    QString Collation;
+};
+
 class TRowSet
 {
 public:
@@ -45,6 +58,14 @@ public:
     [[nodiscard]] virtual bool IsNull(int index) const = 0;
     [[nodiscard]] virtual QString AsString(int index) const = 0;
     [[nodiscard]] virtual qint64 AsInteger(int index) const = 0;
+    // The base type of a sql_variant field on the current row; for a value
+    // of base type B, AsString gives the text form of a B value (above).
+    [[nodiscard]] virtual TVariantBase VariantBase(int) const { return {}; }
+
+    // Makes a read that another thread waits in return (with an error) as
+    // soon as it can. The one member that may be called from another thread
+    // while the row set is being read.
+    virtual void Cancel() noexcept {}
 
     // Position of the field with this name, ignoring case; -1 when none.
     [[nodiscard]] int FieldIndex(const QString &name) const

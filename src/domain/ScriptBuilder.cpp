@@ -2,52 +2,18 @@
 
 #include "Domain.h"
 #include "RowSet.h"
+#include "ScriptPlan.h"
 #include "SqlNames.h"
 
 #include <vector>
 
 namespace {
 
-const QString tableAlias = QStringLiteral("T");
-const QString columnSuffix = QStringLiteral("1");
-
-struct CarriedColumn
+struct SourceField
 {
-    const TCustomColumn *column;
-    int field; // position in the whole column list = row set field
+    const TCarriedColumn *carried;
+    int field; // the row set's field of the column's name
 };
-
-// The header and the "--...--" lines hold names; a name must not close
-// the comment early or spill onto a line of its own.
-QString commentSafe(const QString &text)
-{
-    QString out = text;
-    out.replace(QStringLiteral("*/"), QStringLiteral("* /"));
-    out.replace(u'\r', u' ');
-    out.replace(u'\n', u' ');
-    return out;
-}
-
-// "@" + name + "TempTable", made a valid variable name of at most 128 characters.
-QString tableVariableName(const QString &tableName)
-{
-    const QString suffix = QStringLiteral("TempTable");
-    QString name = tableName.left(128 - 1 - int(suffix.size()));
-    for (QChar &c : name)
-        if (!(c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'$' || c == u'#'))
-            c = u'_';
-    return u'@' + name + suffix;
-}
-
-QString suffixedName(const TCustomColumn &column)
-{
-    return QuoteName(column.Name + columnSuffix);
-}
-
-QString matchExpression(const TCustomColumn &column)
-{
-    return QuoteName(column.Name) + QStringLiteral(" = ") + tableAlias + u'.' + suffixedName(column);
-}
 
 QString rowProgressText(qint64 n, qint64 k)
 {
@@ -56,6 +22,172 @@ QString rowProgressText(qint64 n, qint64 k)
         .arg(n)
         .arg(k + 1)
         .arg(n - (k + 1));
+}
+
+// The field of the column's name: the exact name first, else the only one
+// equal to it ignoring case; -1 when there is none.
+int fieldOf(const TRowSet &rows, const QString &name)
+{
+    int caseless = -1, caselessCount = 0;
+    for (int i = 0; i < rows.FieldCount(); ++i) {
+        const QString field = rows.FieldName(i);
+        if (field == name)
+            return i;
+        if (field.compare(name, Qt::CaseInsensitive) == 0) {
+            caseless = i;
+            ++caselessCount;
+        }
+    }
+    return caselessCount == 1 ? caseless : -1;
+}
+
+// Comment marks inside a commented-out statement (names may hold them).
+QString breakCommentMarks(QString text)
+{
+    text.replace(QStringLiteral("/*"), QStringLiteral("/ *"));
+    text.replace(QStringLiteral("*/"), QStringLiteral("* /"));
+    return text;
+}
+
+// The script after its header: the rows, then the statements that change
+// the target. Returns false when broken off.
+struct Writer
+{
+    const TTable &table;
+    TRowSet &rows;
+    TScriptLineSink &sink;
+    const TScriptBuildControl &control;
+    const TScriptPlan &plan;
+    bool deleteTable;
+
+    void add(const QString &item) { sink.AddLine(item); }
+    void report(int percent, const QString &text)
+    {
+        if (control.Progress)
+            control.Progress(percent, text);
+    }
+    [[nodiscard]] bool stopRequested() const { return control.StopRequested && control.StopRequested(); }
+
+    void header();
+    bool data(const std::vector<SourceField> &fields);
+    void footer();
+};
+
+void Writer::header()
+{
+    const QString empty;
+    const QString tableName = CommentSafe(table.Name);
+    const QString headerText = QStringLiteral("Формирую заголовок.");
+    report(0, headerText);
+    add(QStringLiteral("/*"));
+    add(QStringLiteral("Created by Quorvane."));
+    add(QStringLiteral("Creation date and time „%1“").arg(control.Now.toString(QStringLiteral("dd_MM_yyyy hh-mm-ss"))));
+    add(table.DataBase ? QStringLiteral("Used data base „%1“").arg(CommentSafe(table.DataBase->Name)) : empty);
+    add(QStringLiteral("Used table „%1“").arg(tableName));
+    add(QStringLiteral("*/"));
+    add(empty);
+    add(QStringLiteral("--Script for table „%1“ start.--").arg(tableName));
+    add(empty);
+    if (!plan.LeftOut.isEmpty())
+        add(QStringLiteral("--Not carried, the server takes no values for them (timestamp or computed): %1--")
+                .arg(CommentSafe(plan.LeftOut.join(QStringLiteral(", ")))));
+    if (!plan.UnknownTypes.isEmpty())
+        add(QStringLiteral("--Not carried, of a type unknown to Quorvane: %1--")
+                .arg(CommentSafe(plan.UnknownTypes.join(QStringLiteral(", ")))));
+    if (!plan.HasKeys && !deleteTable)
+        add(QStringLiteral("--Ключевые столбцы не выбраны и удаление строк не задано: скрипт только заполняет "
+                           "табличную переменную и ничего не меняет в таблице.--"));
+    add(QStringLiteral("DECLARE %1 TABLE (%2);").arg(plan.Variable, plan.Declarations.join(QStringLiteral(", "))));
+    add(empty);
+    report(1, headerText);
+}
+
+bool Writer::data(const std::vector<SourceField> &fields)
+{
+    // One buffer reused for every INSERT.
+    const QString insertHead =
+        QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(").arg(plan.Variable, plan.VariableList.join(QStringLiteral(", ")));
+    const QString empty;
+    QString line;
+    line.reserve(insertHead.size() + 256);
+    const qint64 n = rows.RecordCount();
+    int lastPercent = 1;
+    for (qint64 k = 0; !rows.Eof(); ++k) {
+        line.resize(0);
+        line += insertHead;
+        bool first = true;
+        for (const SourceField &f : fields) {
+            if (!first)
+                line += u", ";
+            first = false;
+            AppendFieldLiteral(line, rows, f.field, *f.carried->Column, table.DataBaseCollation);
+        }
+        line += u");";
+        add(line);
+        add(empty);
+        rows.Next();
+        const int percent = RowPercent(k, n);
+        if (k == 0 || percent != lastPercent || rows.Eof()) {
+            lastPercent = percent;
+            report(percent, rowProgressText(n, k));
+        }
+        if (stopRequested())
+            return false;
+    }
+    // A stop that came with the last row (or cut the rows short) still
+    // means the rows may not all be here.
+    return !stopRequested();
+}
+
+void Writer::footer()
+{
+    const QString empty;
+    report(99, QStringLiteral("Формирую „подвал“»"));
+    // Without keys nothing is written to the target unless its rows were
+    // deleted first: then every carried row goes in unmatched.
+    const bool changesTarget = plan.HasKeys || deleteTable;
+    const bool identity = plan.IdentityCarried && changesTarget;
+    const QString columns = plan.ColumnList.join(QStringLiteral(", "));
+    const QString variableColumns = plan.VariableList.join(QStringLiteral(", "));
+    if (deleteTable)
+        add(QStringLiteral("DELETE FROM %1;").arg(plan.Target));
+    if (identity)
+        add(QStringLiteral("SET IDENTITY_INSERT %1 ON;").arg(plan.Target));
+    if (plan.HasKeys) {
+        add(empty);
+        const QString update = QStringLiteral("UPDATE %1 \r\n  SET %2 \r\n  FROM %3 AS %4 \r\n  WHERE %5;")
+                                   .arg(plan.Target, plan.SetList.join(QStringLiteral(", ")), plan.Variable, plan.Alias,
+                                        plan.Where);
+        if (plan.SetList.isEmpty()) {
+            add(QStringLiteral("/*"));
+            add(QStringLiteral("--Выражение SET пустое, поэтому блок UPDATE закомментирован.--"));
+            add(breakCommentMarks(update));
+            add(QStringLiteral("*/"));
+        } else {
+            add(update);
+        }
+        add(empty);
+        add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4 AS %5\r\n  WHERE NOT EXISTS(SELECT * FROM %1 WHERE %6)")
+                .arg(plan.Target, columns, variableColumns, plan.Variable, plan.Alias, plan.Where));
+        add(empty);
+    } else if (deleteTable) {
+        add(empty);
+        add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4").arg(plan.Target, columns, variableColumns, plan.Variable));
+        add(empty);
+    }
+    if (identity) {
+        add(QStringLiteral("SET IDENTITY_INSERT %1 OFF;").arg(plan.Target));
+        add(QStringLiteral("DBCC CHECKIDENT(%1, RESEED);").arg(plan.ReseedTarget));
+    }
+    add(empty);
+    add(QStringLiteral("--Script for table „%1“ end.--").arg(CommentSafe(table.Name)));
+    add(empty);
+    add(QStringLiteral("/*"));
+    add(empty);
+    add(QStringLiteral("*/"));
+    add(empty);
+    add(empty);
+    report(100, QStringLiteral("Скрипт создан."));
 }
 
 } // namespace
@@ -67,130 +199,34 @@ int RowPercent(qint64 K, qint64 N)
     return int(percent > 98 ? 98 : percent);
 }
 
-void BuildScript(const TTable &Table, TRowSet &RowSet, const IParseSettings *Settings, TScriptLineSink &Sink,
-                 const TScriptBuildControl &Control)
+TGenerationResult BuildScript(const TTable &Table, TRowSet &RowSet, const IParseSettings *Settings,
+                              TScriptLineSink &Sink, const TScriptBuildControl &Control)
 {
-    const auto report = [&Control](int percent, const QString &text) {
-        if (Control.Progress)
-            Control.Progress(percent, text);
-    };
-    const auto add = [&Sink](const QString &item) { Sink.AddLine(item); };
-    const QString empty;
-
-    // Everything the script needs of the table and the settings, taken once.
-    std::vector<CarriedColumn> carried;
-    QStringList leftOut, columnList, suffixedList, declarations, setList, where;
-    bool identityCarried = false;
-    for (int i = 0; i < Table.Columns.Count(); ++i) {
-        const TCustomColumn &column = *Table.Columns.Items(i);
-        if (column.IsKey && column.IsCarriable())
-            where.append(u'(' + matchExpression(column) + u')');
-        if (!column.IsUsed)
-            continue;
-        if (!column.IsCarriable()) {
-            leftOut.append(column.Name);
-            continue;
+    const TScriptPlan plan(Table);
+    if (!plan.Problem.isEmpty())
+        return TGenerationResult::Failed(plan.Problem);
+    Writer writer{Table, RowSet, Sink, Control, plan, Settings && Settings->GetDeleteTable()};
+    try {
+        std::vector<SourceField> fields;
+        for (const TCarriedColumn &carried : plan.Carried) {
+            const int field = fieldOf(RowSet, carried.Column->Name);
+            if (field < 0)
+                return TGenerationResult::Failed(
+                    QStringLiteral("the rows read hold no field for column %1").arg(carried.Column->Name));
+            fields.push_back({&carried, field});
         }
-        carried.push_back({&column, i});
-        columnList.append(QuoteName(column.Name));
-        suffixedList.append(suffixedName(column));
-        declarations.append(GetColumnDeclaration(column, columnSuffix));
-        if (column.IsIdentity)
-            identityCarried = true;
-        else if (!column.IsKey)
-            setList.append(matchExpression(column));
+        writer.header();
+        if (!writer.data(fields))
+            return TGenerationResult::BrokenOff();
+        writer.footer();
+    } catch (const std::exception &error) {
+        // A read cut off on purpose (a break-off cancels the read) is no failure.
+        if (writer.stopRequested())
+            return TGenerationResult::BrokenOff();
+        const auto *own = dynamic_cast<const EQuorvaneException *>(&error);
+        return TGenerationResult::Failed(own ? own->Message() : QString::fromUtf8(error.what()));
     }
-    const QString variable = tableVariableName(Table.Name);
-    // A nickname goes as the user typed it (it may carry an owner or brackets).
-    const QString target = Table.Nickname.isEmpty() ? QuoteName(Table.Name) : Table.Nickname;
-    const QString reseedTarget =
-        IsRegularIdentifier(target) && !IsReservedWord(target) ? target : QuoteString(target);
-    const QString tableName = commentSafe(Table.Name);
-    const bool deleteTable = Settings && Settings->GetDeleteTable();
-    const bool hasKeys = !where.isEmpty();
-    const QString suffixedJoined = suffixedList.join(QStringLiteral(", "));
-    const QString whereJoined = where.join(QStringLiteral(" AND "));
-
-    const QString headerText = QStringLiteral("Формирую заголовок.");
-    report(0, headerText);
-    add(QStringLiteral("/*"));
-    add(QStringLiteral("Created by Quorvane."));
-    add(QStringLiteral("Creation date and time „%1“").arg(Control.Now.toString(QStringLiteral("dd_MM_yyyy hh-mm-ss"))));
-    add(Table.DataBase ? QStringLiteral("Used data base „%1“").arg(commentSafe(Table.DataBase->Name)) : empty);
-    add(QStringLiteral("Used table „%1“").arg(tableName));
-    add(QStringLiteral("*/"));
-    add(empty);
-    add(QStringLiteral("--Script for table „%1“ start.--").arg(tableName));
-    add(empty);
-    if (!leftOut.isEmpty())
-        add(QStringLiteral("--Not carried, the server takes no values for them (timestamp or computed): %1--")
-                .arg(commentSafe(leftOut.join(QStringLiteral(", ")))));
-    add(QStringLiteral("DECLARE %1 TABLE (%2);").arg(variable, declarations.join(QStringLiteral(", "))));
-    add(empty);
-    report(1, headerText);
-
-    // The rows: one buffer reused for every INSERT.
-    const QString insertHead = QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(").arg(variable, suffixedJoined);
-    QString line;
-    line.reserve(insertHead.size() + 256);
-    const qint64 n = RowSet.RecordCount();
-    int lastPercent = 1;
-    for (qint64 k = 0; !RowSet.Eof(); ++k) {
-        line.resize(0);
-        line += insertHead;
-        bool first = true;
-        for (const CarriedColumn &c : carried) {
-            if (!first)
-                line += u", ";
-            first = false;
-            AppendFieldLiteral(line, RowSet, c.field, *c.column);
-        }
-        line += u");";
-        add(line);
-        add(empty);
-        RowSet.Next();
-        const int percent = RowPercent(k, n);
-        if (k == 0 || percent != lastPercent || RowSet.Eof()) {
-            lastPercent = percent;
-            report(percent, rowProgressText(n, k));
-        }
-        if (Control.StopRequested && Control.StopRequested())
-            break;
-    }
-
-    report(99, QStringLiteral("Формирую „подвал“»"));
-    if (deleteTable)
-        add(QStringLiteral("DELETE FROM %1;").arg(target));
-    if (identityCarried)
-        add(QStringLiteral("SET IDENTITY_INSERT %1 ON;").arg(target));
-    if (hasKeys) {
-        add(empty);
-        if (setList.isEmpty()) {
-            add(QStringLiteral("/*"));
-            add(QStringLiteral("--Выражение SET пустое, поэтому блок UPDATE закомментирован.--"));
-        }
-        add(QStringLiteral("UPDATE %1 \r\n  SET %2 \r\n  FROM %3 AS %4 \r\n  WHERE %5;")
-                .arg(target, setList.join(QStringLiteral(", ")), variable, tableAlias, whereJoined));
-        if (setList.isEmpty())
-            add(QStringLiteral("*/"));
-        add(empty);
-        add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4 AS %5\r\n  WHERE NOT EXISTS(SELECT * FROM %1 WHERE %6)")
-                .arg(target, columnList.join(QStringLiteral(", ")), suffixedJoined, variable, tableAlias, whereJoined));
-        add(empty);
-    }
-    if (identityCarried) {
-        add(QStringLiteral("SET IDENTITY_INSERT %1 OFF;").arg(target));
-        add(QStringLiteral("DBCC CHECKIDENT(%1, RESEED);").arg(reseedTarget));
-    }
-    add(empty);
-    add(QStringLiteral("--Script for table „%1“ end.--").arg(tableName));
-    add(empty);
-    add(QStringLiteral("/*"));
-    add(empty);
-    add(QStringLiteral("*/"));
-    add(empty);
-    add(empty);
-    report(100, QStringLiteral("Скрипт создан."));
+    return TGenerationResult::Completed();
 }
 
 TScriptFileSink::TScriptFileSink(std::FILE *File) : m_file(File)

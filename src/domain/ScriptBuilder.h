@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GenerationResult.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringEncoder>
@@ -64,16 +66,25 @@ struct TScriptBuildControl
     // the header and the end; a row's report only when its percent differs
     // from the last one passed on, or it is the first or the last row.
     std::function<void(int Percent, const QString &Text)> Progress;
-    // Polled once per row, after its report; true ends the rows early and
-    // the script is closed as usual.
+    // Polled once per row, after its report; true breaks the generation off.
     std::function<bool()> StopRequested;
 };
 
-// Writes the data script for Table's used columns and RowSet's rows (field
-// k holds column k; the row set stands on its first row) into Sink.
-// Settings may be null (no DELETE). Errors of the row set propagate.
-void BuildScript(const TTable &Table, TRowSet &RowSet, const IParseSettings *Settings, TScriptLineSink &Sink,
-                 const TScriptBuildControl &Control);
+// Writes the data script for Table's used columns and RowSet's rows into
+// Sink and says how it ended:
+// - complete: the sink holds the whole script;
+// - broken off (StopRequested said so, also when a read then failed): the
+//   sink holds a beginning that must be thrown away;
+// - failed, with the reason: a read or a write failed (the sink holds a
+//   beginning to throw away), or the table as marked allows no script (a
+//   key the server cannot match, nothing to carry, a carried column missing
+//   from the rows: then nothing was written).
+// Each carried column's value is taken from the row set field of its name
+// (the exact name, else the one equal to it ignoring case); the row set
+// stands on its first row. Settings may be null (no DELETE). Only what the
+// Progress and StopRequested callbacks throw goes through.
+[[nodiscard]] TGenerationResult BuildScript(const TTable &Table, TRowSet &RowSet, const IParseSettings *Settings,
+                                            TScriptLineSink &Sink, const TScriptBuildControl &Control);
 
 // Percent of the progress report of row K (from 0) out of N.
 int RowPercent(qint64 K, qint64 N);

@@ -95,3 +95,66 @@ QString QuoteString(const QString &Text)
     out.replace(u'\'', QStringLiteral("''"));
     return u'\'' + out + u'\'';
 }
+
+QString QuoteNationalString(const QString &Text)
+{
+    return u'N' + QuoteString(Text);
+}
+
+QString QuoteTypedName(const QString &Name)
+{
+    if (Name.contains(u'[') || Name.contains(u'"') || Name.contains(u'.'))
+        return Name;
+    return QuoteName(Name);
+}
+
+QString LastNamePart(const QString &Name)
+{
+    // Walk the parts: a part is [..] with ]] for ], ".." with "" for ", or
+    // anything up to the next dot.
+    QString part;
+    const qsizetype n = Name.size();
+    qsizetype i = 0;
+    while (i < n) {
+        part.clear();
+        const QChar open = Name.at(i);
+        if (open == u'[' || open == u'"') {
+            const QChar close = open == u'[' ? QChar(u']') : QChar(u'"');
+            ++i;
+            while (i < n) {
+                if (Name.at(i) == close) {
+                    if (i + 1 < n && Name.at(i + 1) == close) {
+                        part += close;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                part += Name.at(i++);
+            }
+            while (i < n && Name.at(i) != u'.')
+                part += Name.at(i++);
+        } else {
+            while (i < n && Name.at(i) != u'.')
+                part += Name.at(i++);
+        }
+        if (i < n && Name.at(i) == u'.')
+            ++i;
+        else
+            break;
+    }
+    return part.trimmed();
+}
+
+QString CommentSafe(const QString &Text)
+{
+    QString out = Text;
+    out.replace(u'\r', u' ');
+    out.replace(u'\n', u' ');
+    // "/*/" holds both marks; breaking the opener first leaves "/ */",
+    // whose closer is broken next.
+    out.replace(QStringLiteral("/*"), QStringLiteral("/ *"));
+    out.replace(QStringLiteral("*/"), QStringLiteral("* /"));
+    return out;
+}

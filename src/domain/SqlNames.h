@@ -21,3 +21,16 @@ QString QuoteName(const QString &Name);
 void AppendQuotedName(QString &Out, QStringView Name);
 // Text as a string literal: '...' with every quote doubled.
 QString QuoteString(const QString &Text);
+// Text as a Unicode string literal: N'...' with every quote doubled, so
+// that no character depends on the server's code page.
+QString QuoteNationalString(const QString &Text);
+// A table name the user typed (a nickname): used as written when it
+// carries delimiters or an owner ("[Order Lines]", dbo.Goods, "x"), else
+// quoted like any other name.
+QString QuoteTypedName(const QString &Name);
+// The last part of a possibly qualified, possibly delimited name, without
+// its delimiters: "dbo.[Order Lines]" gives Order Lines, "T" gives T.
+QString LastNamePart(const QString &Name);
+// The text made safe inside a comment: no "/*" that would open a nested
+// comment, no "*/" that would close one, no line break.
+QString CommentSafe(const QString &Text);

@@ -11,7 +11,8 @@
 // goes to the end of its section, a new section to the end of the file, and
 // every other line (comments, blank lines, odd text) is kept as it was.
 //
-// The text itself is read and written by the rules of TextFile.h.
+// The text itself is read by the rules of TextFile.h (an 8-bit file in
+// windows-1251) and written in UTF-8, which holds every value.
 //
 // Values are trimmed on reading and lose one pair of enclosing quotes, as the
 // profile services do. So that such values still come back unchanged, the

@@ -95,6 +95,10 @@ void TMainForm::CreateActions()
     OpenAction = MakeAction(this, "OpenAction", QKeySequence(QStringLiteral("Ctrl+O")), QStringLiteral("Открыть скрипт"));
     SaveAsAction = MakeAction(this, "SaveAsAction", {}, QStringLiteral("Сохранить скрипт как..."));
     ExecuteAction = MakeAction(this, "ExecuteAction", QKeySequence(Qt::Key_F5), QStringLiteral("Выполнить скрипт"));
+    // Alt+Break as in SQL Server's own tools; Qt calls the Break key Pause.
+    StopAction = MakeAction(this, "StopAction", QKeySequence(Qt::AltModifier | Qt::Key_Pause),
+                            QStringLiteral("Остановить выполнение скрипта"));
+    StopAction->setEnabled(false);
     CloseCurretnTabAction = MakeAction(this, "CloseCurretnTabAction", QKeySequence(QStringLiteral("Ctrl+W")), {});
     ConnectToServerAction = MakeAction(this, "ConnectToServerAction", {}, {});
     ExitAction = MakeAction(this, "ExitAction", QKeySequence(QStringLiteral("Alt+F4")), {});
@@ -104,6 +108,7 @@ void TMainForm::CreateActions()
     connect(OpenAction, &QAction::triggered, this, &TMainForm::OpenActionExecute);
     connect(SaveAsAction, &QAction::triggered, this, &TMainForm::SaveAsActionExecute);
     connect(ExecuteAction, &QAction::triggered, this, &TMainForm::ExecuteActionExecute);
+    connect(StopAction, &QAction::triggered, this, &TMainForm::StopActionExecute);
     connect(CloseCurretnTabAction, &QAction::triggered, this, &TMainForm::CloseCurretnTabActionExecute);
     connect(ConnectToServerAction, &QAction::triggered, this, &TMainForm::ConnectToServerActionExecute);
     connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitActionExecute);
@@ -150,7 +155,7 @@ void TMainForm::CreateActions()
     connect(SearchFindNext, &QAction::triggered, this, [this] { RunCommand([this] { SearchFindNextExecute(); }); });
 
     // Short-cuts work whenever the window has focus, shown in a menu or not.
-    addActions({NewEmptyAction, CreateOneTableScriptAction, OpenAction, SaveAsAction, ExecuteAction,
+    addActions({NewEmptyAction, CreateOneTableScriptAction, OpenAction, SaveAsAction, ExecuteAction, StopAction,
                 CloseCurretnTabAction, ConnectToServerAction, ExitAction, EditUndo, EditCut, EditCopy, EditPaste,
                 EditDelete, EditSelectAll, SearchFind, SearchFindNext, SearchReplace});
 }

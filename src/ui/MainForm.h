@@ -55,6 +55,8 @@ public:
     QAction *OpenAction;
     QAction *SaveAsAction;
     QAction *ExecuteAction;
+    // Stops the running script; enabled only while one runs.
+    QAction *StopAction;
     QAction *CloseCurretnTabAction;
     QAction *ConnectToServerAction;
     QAction *ExitAction;
@@ -94,6 +96,7 @@ public:
     void OpenActionExecute();
     void SaveAsActionExecute();
     void ExecuteActionExecute();
+    void StopActionExecute();
     void CloseCurretnTabActionExecute();
     void ConnectToServerActionExecute();
     void ExitActionExecute();

@@ -7,6 +7,7 @@
 #include "ScriptMemo.h"
 #include "ScriptManager.h"
 #include "ScriptRoutinesController.h"
+#include "WorkbenchPorts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,11 +35,17 @@ QIcon ThemeIcon(const char *Name, QStyle::StandardPixmap Fallback)
     return icon.isNull() ? QApplication::style()->standardIcon(Fallback) : icon;
 }
 
+// The name SQL Server's tools give the key Qt calls Pause.
+QString ShortCutText(const QKeySequence &ShortCut)
+{
+    return ShortCut.toString(QKeySequence::NativeText).replace(QStringLiteral("Pause"), QStringLiteral("Break"));
+}
+
 QAction *MakeEntry(QObject *Owner, const QString &Caption, QAction *Command, const QIcon &Icon = {})
 {
     QString text = Caption;
     if (!Command->shortcut().isEmpty())
-        text += QLatin1Char('\t') + Command->shortcut().toString(QKeySequence::NativeText);
+        text += QLatin1Char('\t') + ShortCutText(Command->shortcut());
     auto *entry = new QAction(Icon, text, Owner);
     entry->setIconText(Caption);
     entry->setToolTip(Command->toolTip().isEmpty() ? QString(Caption).remove(QLatin1Char('&')) : Command->toolTip());
@@ -79,6 +86,7 @@ void TMainForm::CreateMenus()
     const QIcon saveIcon = ThemeIcon("document-save-as", QStyle::SP_DialogSaveButton);
     const QIcon exitIcon = ThemeIcon("application-exit", QStyle::SP_DialogCloseButton);
     const QIcon executeIcon = ThemeIcon("media-playback-start", QStyle::SP_MediaPlay);
+    const QIcon stopIcon = ThemeIcon("media-playback-stop", QStyle::SP_MediaStop);
 
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu"));
@@ -112,6 +120,7 @@ void TMainForm::CreateMenus()
     QMenu *commands = bar->addMenu(QStringLiteral("Команды"));
     commands->setObjectName(QStringLiteral("CommandsMenuItem"));
     commands->addAction(MakeEntry(commands, QStringLiteral("Выполнить"), ExecuteAction, executeIcon));
+    commands->addAction(MakeEntry(commands, QStringLiteral("Остановить"), StopAction, stopIcon));
 
     QMenu *help = bar->addMenu(QStringLiteral("Помощь"));
     help->setObjectName(QStringLiteral("HelpMenuItem"));
@@ -163,6 +172,8 @@ void TMainForm::CreateToolBar()
     ToolBar1->addSeparator();
     MakeButton(ToolBar1, "ExecuteToolButton", QStringLiteral("Выполнить"), ExecuteAction,
                ThemeIcon("media-playback-start", QStyle::SP_MediaPlay));
+    MakeButton(ToolBar1, "StopToolButton", QStringLiteral("Остановить"), StopAction,
+               ThemeIcon("media-playback-stop", QStyle::SP_MediaStop));
 }
 
 void TMainForm::FormCreate()
@@ -282,8 +293,24 @@ void TMainForm::NewEmptyActionExecute()
     RunCommand([] { ScriptRoutinesController().NewEmptyScript(); });
 }
 
+namespace {
+
+// Commands that need the connection wait for the running script.
+bool RefusedWhileExecuting()
+{
+    if (!ScriptIsExecuting())
+        return false;
+    RequireWorkbenchUi().ShowStatus(
+        QStringLiteral("Скрипт ещё выполняется: дождитесь его конца или остановите его (Alt+Break)."));
+    return true;
+}
+
+} // namespace
+
 void TMainForm::CreateOneTableScriptActionExecute()
 {
+    if (RefusedWhileExecuting())
+        return;
     RunCommand([this] {
         if (OnCreateOneTableScript)
             OnCreateOneTableScript();
@@ -305,6 +332,11 @@ void TMainForm::ExecuteActionExecute()
     RunCommand([] { ScriptRoutinesController().ExecuteScript(); });
 }
 
+void TMainForm::StopActionExecute()
+{
+    RunCommand([] { ScriptRoutinesController().StopExecution(); });
+}
+
 void TMainForm::CloseCurretnTabActionExecute()
 {
     RunCommand([] { ScriptRoutinesController().CloseCurrentScript(); });
@@ -312,6 +344,8 @@ void TMainForm::CloseCurretnTabActionExecute()
 
 void TMainForm::ConnectToServerActionExecute()
 {
+    if (RefusedWhileExecuting())
+        return;
     RunCommand([] { (void)ScriptCreationController().Connect(); });
 }
 
@@ -323,8 +357,12 @@ void TMainForm::ExitActionExecute()
 void TMainForm::closeEvent(QCloseEvent *Event)
 {
     bool mayClose = true;
+    // A running script is stopped first (the user is asked).
+    if (ScriptIsExecuting()
+        && !RunCommand([&mayClose] { mayClose = ScriptRoutinesController().QueryStopExecution(nullptr); }))
+        mayClose = false;
     // A failed save keeps the window open (the error is shown) with the text.
-    if (ScriptManager()->Count() > 0
+    if (mayClose && ScriptManager()->Count() > 0
         && !RunCommand([&mayClose] { mayClose = ScriptRoutinesController().QuerySaveAllScripts(); }))
         mayClose = false;
     if (!mayClose) {
@@ -337,19 +375,22 @@ void TMainForm::closeEvent(QCloseEvent *Event)
 void TMainForm::RunEditCommand(QAction *Command)
 {
     QWidget *focus = QApplication::focusWidget();
-    if (auto *memo = qobject_cast<QsciScintilla *>(focus)) {
-        if (Command == EditUndo)
-            memo->undo();
-        else if (Command == EditCut)
-            memo->cut();
-        else if (Command == EditCopy)
-            memo->copy();
-        else if (Command == EditPaste)
-            memo->paste();
-        else if (Command == EditDelete)
-            memo->SendScintilla(QsciScintillaBase::SCI_CLEAR); // the selection, or the character after the caret
-        else if (Command == EditSelectAll)
-            memo->selectAll();
+    if (auto *memo = qobject_cast<TScriptMemo *>(focus)) {
+        // As fast as typing in a large script.
+        memo->QuickEdit([memo, Command, this] {
+            if (Command == EditUndo)
+                memo->undo();
+            else if (Command == EditCut)
+                memo->cut();
+            else if (Command == EditCopy)
+                memo->copy();
+            else if (Command == EditPaste)
+                memo->paste();
+            else if (Command == EditDelete)
+                memo->SendScintilla(QsciScintillaBase::SCI_CLEAR); // the selection, or the character after the caret
+            else if (Command == EditSelectAll)
+                memo->selectAll();
+        });
         return;
     }
     QLineEdit *line = qobject_cast<QLineEdit *>(focus);
@@ -429,7 +470,8 @@ void TMainForm::ShowHelp()
                        "<tr><td>Ctrl+N</td><td>новый пустой скрипт</td></tr>"
                        "<tr><td>Ctrl+Shift+N&nbsp;&nbsp;</td><td>новый скрипт с помощью мастера</td></tr>"
                        "<tr><td>Ctrl+O</td><td>открыть скрипт</td></tr>"
-                       "<tr><td>F5</td><td>выполнить скрипт</td></tr>"
+                       "<tr><td>F5</td><td>выполнить скрипт (пакеты делятся строками GO)</td></tr>"
+                       "<tr><td>Alt+Break</td><td>остановить выполнение</td></tr>"
                        "<tr><td>Ctrl+W</td><td>закрыть скрипт (или средняя кнопка мыши на закладках)</td></tr>"
                        "<tr><td>Ctrl+F, F3, Ctrl+R</td><td>найти, найти еще раз, заменить</td></tr>"
                        "</table>"

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -34,6 +35,11 @@ bool containsName(const QListWidget *list, const QString &name)
 }
 
 constexpr int ColumnIndexRole = Qt::UserRole;
+
+bool deletesRows(const QCheckBox *options, const QCheckBox *deleteTable)
+{
+    return options->isChecked() && deleteTable->isChecked();
+}
 
 } // namespace
 
@@ -208,8 +214,15 @@ void TOneStepCreatinWizard::TableCoosingWizzardStepExecute(TPageControlWizzardSt
         FWizzardController->LoadColumns(table);
     AllColumnsListBox->clear();
     if (table) {
-        for (int i = 0; i < table->Columns.Count(); ++i)
-            AllColumnsListBox->addItem(table->Columns.Items(i)->Name);
+        for (int i = 0; i < table->Columns.Count(); ++i) {
+            const TCustomColumn *column = table->Columns.Items(i);
+            auto *item = new QListWidgetItem(column->Name, AllColumnsListBox);
+            // Shown, but marked: it cannot be carried.
+            if (!IsKnownType(column->ColumnType.XType)) {
+                item->setToolTip(OneTableWizardTexts::UnknownTypeHint.arg(column->ColumnType.XType));
+                item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+            }
+        }
         table->Nickname = AdditionalParamsCheckBox->isChecked() ? TableNicknameEdit->text() : QString();
     }
     UseAllColumnsAction->trigger();
@@ -282,7 +295,8 @@ void TOneStepCreatinWizard::FillKeyColumnsList()
         return;
     for (int i = 0; i < table->Columns.Count(); ++i) {
         const TCustomColumn *column = table->Columns.Items(i);
-        if (!column->IsUsed)
+        // text, ntext and image cannot be compared: never offered as keys.
+        if (!column->IsUsed || !column->IsComparable())
             continue;
         auto *item = new QListWidgetItem(QStringLiteral("%1 [%2]").arg(column->Name, ColumnDescription(*column)),
                                          ColumnsCheckListBox);
@@ -297,12 +311,39 @@ void TOneStepCreatinWizard::UpdateKeysNextState()
     bool anyChecked = false;
     for (int i = 0; i < ColumnsCheckListBox->count() && !anyChecked; ++i)
         anyChecked = ColumnsCheckListBox->item(i)->checkState() == Qt::Checked;
-    PrimaryColumnsSelectWizzardStep->NextActionState()->SetEnabled(anyChecked);
+    // Without keys a script still has a use when the target's rows are
+    // deleted first (every row goes in), and there is no choice at all when
+    // no carried column can be compared; the key page's Next then asks.
+    const bool noChoice = ColumnsCheckListBox->count() == 0;
+    PrimaryColumnsSelectWizzardStep->NextActionState()->SetEnabled(
+        anyChecked || noChoice || deletesRows(AdditionalParamsCheckBox, DeleteTableCheckBox));
+}
+
+void TOneStepCreatinWizard::CheckUsedColumns() const
+{
+    const TTable *table = SelectedTable();
+    if (!table)
+        return;
+    QStringList leftOut;
+    bool anyCarried = false;
+    for (const TCustomColumn *column : table->Columns) {
+        if (!column->IsUsed)
+            continue;
+        if (!IsKnownType(column->ColumnType.XType))
+            throw EUiException(OneTableWizardTexts::UnknownType.arg(column->Name).arg(column->ColumnType.XType));
+        if (column->IsCarriable())
+            anyCarried = true;
+        else
+            leftOut << column->Name;
+    }
+    if (!anyCarried)
+        throw EUiException(OneTableWizardTexts::NothingToCarry.arg(leftOut.join(QStringLiteral(", "))));
 }
 
 void TOneStepCreatinWizard::ColumnsSelectWizzardStepExecute(TPageControlWizzardStep *)
 {
     MarkUsedColumns();
+    CheckUsedColumns();
     FillKeyColumnsList();
     UpdateKeysNextState();
 }
@@ -329,16 +370,42 @@ void TOneStepCreatinWizard::StoreKeyColumns()
     }
 }
 
+void TOneStepCreatinWizard::CheckKeyColumns() const
+{
+    const TTable *table = SelectedTable();
+    if (!table)
+        return;
+    for (const TCustomColumn *column : table->Columns)
+        if (column->IsKey && KeyRefusal(*column) != krNone)
+            throw EUiException(OneTableWizardTexts::KeyNotCarriable.arg(column->Name, ColumnDescription(*column)));
+    if (table->HasKeyColumns() || deletesRows(AdditionalParamsCheckBox, DeleteTableCheckBox))
+        return;
+    const QString target = table->Nickname.isEmpty() ? table->Name : table->Nickname;
+    QMessageBox question(QMessageBox::Question, OneTableWizardTexts::NoticeCaption,
+                         OneTableWizardTexts::ChangesNothing.arg(target), QMessageBox::Yes | QMessageBox::No,
+                         const_cast<TOneStepCreatinWizard *>(this));
+    question.setObjectName(QStringLiteral("ChangesNothingQuestion"));
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() != QMessageBox::Yes)
+        throw EAbortException();
+}
+
 void TOneStepCreatinWizard::PrimaryColumnsSelectWizzardStepExecute(TPageControlWizzardStep *)
 {
     StoreKeyColumns();
+    CheckKeyColumns();
     auto settings = std::make_shared<TParseSettings>();
     settings->SetDeleteTable(AdditionalParamsCheckBox->isChecked() && DeleteTableCheckBox->isChecked());
     ProgressInfoLabel->clear();
+    // A second run after one that yielded no script starts afresh.
+    ProgressLabel->setText(QStringLiteral("Прогресс:"));
+    ProgressBar->setValue(0);
     if (!FWizzardController)
         return;
     FWizzardController->SetOnScriptCreated(
-        [this](IWizzardController *sender, std::unique_ptr<TScript> script) { ScriptCreated(sender, std::move(script)); });
+        [this](IWizzardController *sender, std::unique_ptr<TScript> script, const TGenerationResult &result) {
+            ScriptCreated(sender, std::move(script), result);
+        });
     FWizzardController->SetOnProgress(
         [this](IWizzardController *sender, int percent, const QString &text) { ScriptCreationProgress(sender, percent, text); });
     FGenerating = true;
@@ -351,11 +418,32 @@ void TOneStepCreatinWizard::BreakSriptGenerationButtonClick()
         FWizzardController->BreakScriptCreation();
 }
 
-void TOneStepCreatinWizard::ScriptCreated(IWizzardController *, std::unique_ptr<TScript> script)
+void TOneStepCreatinWizard::ScriptCreated(IWizzardController *, std::unique_ptr<TScript> script,
+                                          const TGenerationResult &result)
 {
     FGenerating = false;
-    FResultScript = std::move(script);
-    done(QDialog::Accepted);
+    if (result.Complete() && script) {
+        FResultScript = std::move(script);
+        done(QDialog::Accepted);
+        return;
+    }
+    const TTable *table = SelectedTable();
+    if (result.Outcome == goBrokenOff)
+        ShowGenerationEnd(OneTableWizardTexts::BrokenOff, false);
+    else
+        ShowGenerationEnd(OneTableWizardTexts::RowsUnreadable.arg(table ? table->Name : QString(), result.Reason), true);
+}
+
+void TOneStepCreatinWizard::ShowGenerationEnd(const QString &text, bool failed)
+{
+    PageControlWizzard->GoToStep(PrimaryColumnsSelectWizzardStep);
+    // Not modal to the application: the generator's worker waits for this
+    // handler to return and must not wait for the user.
+    auto *box = new QMessageBox(failed ? QMessageBox::Warning : QMessageBox::Information,
+                                OneTableWizardTexts::NoticeCaption, text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("GenerationEndNotice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void TOneStepCreatinWizard::ScriptCreationProgress(IWizzardController *, int percent, const QString &text)

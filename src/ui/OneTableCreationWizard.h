@@ -9,6 +9,7 @@
 // thread. A wizard closed while its generation runs breaks the generation off
 // and detaches its handlers, so no report reaches it afterwards.
 
+#include "GenerationResult.h"
 #include "PageControlWizzard.h"
 #include "UiErrors.h"
 #include "WizzardController.h"
@@ -92,7 +93,7 @@ public:
     void PrimaryColumnsSelectWizzardStepExecute(TPageControlWizzardStep *sender);
     void BreakSriptGenerationButtonClick();
 
-    void ScriptCreated(IWizzardController *sender, std::unique_ptr<TScript> script);
+    void ScriptCreated(IWizzardController *sender, std::unique_ptr<TScript> script, const TGenerationResult &result);
     void ScriptCreationProgress(IWizzardController *sender, int percent, const QString &text);
 
     void ShowGreetingLayout();
@@ -122,6 +123,14 @@ private:
     void FillKeyColumnsList();
     void StoreKeyColumns();
     void DetachFromGeneration();
+    // Refuses (with the reason shown) columns the script cannot carry as chosen.
+    void CheckUsedColumns() const;
+    // Refuses keys the server cannot match on, and asks before a script that
+    // would change nothing.
+    void CheckKeyColumns() const;
+    // After a generation that yields no script: says why and goes back to
+    // the key page, where the user may try again, go back or leave.
+    void ShowGenerationEnd(const QString &text, bool failed);
 
     TTableList *FTables = nullptr;
     std::shared_ptr<IWizzardController> FWizzardController;
@@ -196,4 +205,26 @@ private:
 namespace OneTableWizardTexts {
 inline const QString TablesNotAssigned = QStringLiteral("Список таблиц не задан.");
 inline const QString ControllerNotAssigned = QStringLiteral("Контроллер мастера создания скриптов не задан.");
+inline const QString NoticeCaption = QStringLiteral("Мастер создания скриптов");
+inline const QString BrokenOff = QStringLiteral("Создание скрипта прервано, поэтому скрипт не создан.");
+// %1 the table, %2 the reason (the server's text).
+inline const QString RowsUnreadable =
+    QStringLiteral("Не удалось прочитать строки таблицы «%1», поэтому скрипт не создан.\n\n%2");
+// %1 the column, %2 the type code.
+inline const QString UnknownType = QStringLiteral(
+    "Тип столбца «%1» неизвестен программе (код типа %2), поэтому мастер не может его перенести. "
+    "Уберите этот столбец из используемых.");
+inline const QString UnknownTypeHint = QStringLiteral("Тип столбца неизвестен программе (код типа %1): столбец нельзя перенести.");
+// %1 the columns.
+inline const QString NothingToCarry = QStringLiteral(
+    "Ни один из выбранных столбцов нельзя перенести (%1: столбцы timestamp и вычисляемые сервер не заполняет "
+    "из скрипта). Выберите другие столбцы.");
+// %1 the column, %2 its type.
+inline const QString KeyNotCarriable = QStringLiteral(
+    "Столбец «%1» (%2) не может быть ключевым: сервер не принимает для него значений из скрипта, "
+    "и строки нельзя сопоставить по нему. Выберите другие ключевые столбцы.");
+// %1 the table.
+inline const QString ChangesNothing = QStringLiteral(
+    "Ключевые столбцы не выбраны и удаление строк не задано: скрипт только заполнит табличную переменную "
+    "и ничего не изменит в таблице «%1». Создать такой скрипт?");
 }

@@ -31,6 +31,7 @@ void RunGuarded(const std::function<void()> &body)
 {
     try {
         body();
+    } catch (const EAbortException &) {
     } catch (const EQuorvaneException &e) {
         ShowError(e.Message());
     } catch (const std::exception &e) {

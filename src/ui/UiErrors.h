@@ -15,6 +15,13 @@ public:
     using EQuorvaneException::EQuorvaneException;
 };
 
+// Ends an event handler quietly: the user has been told or asked already.
+class EAbortException : public EUiException
+{
+public:
+    EAbortException() : EUiException(QString()) {}
+};
+
 // Assigning an object of the wrong class.
 class EConvertError : public EUiException
 {
@@ -29,5 +36,6 @@ public:
 using TErrorDisplay = std::function<void(const QString &message)>;
 TErrorDisplay SetErrorDisplay(TErrorDisplay display);
 void ShowError(const QString &message);
-// Runs body; any exception ends it and goes to the error display.
+// Runs body; any exception ends it and goes to the error display, except
+// EAbortException, which only ends it.
 void RunGuarded(const std::function<void()> &body);

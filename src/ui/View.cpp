@@ -63,7 +63,10 @@ TScriptView::TScriptView(QTabBar *TabControl, TScriptManager *Scripts, TScriptMe
     if (m_scripts)
         m_scripts->OnChange = [this](TScriptManager *Sender) { ManagerChanged(Sender); };
     if (m_memo)
-        QObject::connect(m_memo, &QsciScintilla::textChanged, m_memo, [this] { MemoChange(m_memo); });
+        QObject::connect(m_memo, &TScriptMemo::LinesChanged, m_memo,
+                         [this](int first, int count, const QStringList &lines, int lineCount) {
+                             MemoLinesChange(first, count, lines, lineCount);
+                         });
 }
 
 TScriptView::~TScriptView()
@@ -71,7 +74,7 @@ TScriptView::~TScriptView()
     if (m_tabControl)
         QObject::disconnect(m_tabControl, &QTabBar::currentChanged, m_tabControl, nullptr);
     if (m_memo)
-        QObject::disconnect(m_memo, &QsciScintilla::textChanged, m_memo, nullptr);
+        QObject::disconnect(m_memo, &TScriptMemo::LinesChanged, m_memo, nullptr);
     if (m_scripts)
         m_scripts->OnChange = nullptr;
 }
@@ -121,6 +124,14 @@ void TScriptView::ManagerChanged(TScriptManager *Sender)
     }
     m_tabControl->setTabText(m_tabControl->currentIndex(), current->Name);
     const QString text = ScriptText(current->Lines);
+    // The script already holds this text: the editor follows it, not the
+    // other way round.
+    m_replacingText = true;
+    struct Restore
+    {
+        bool &Flag;
+        ~Restore() { Flag = false; }
+    } restore{m_replacingText};
     if (current == m_shownScript) {
         // Same script, text changed from outside (e.g. a generated script
         // appended): replace it as one step the user can undo.
@@ -150,6 +161,37 @@ void TScriptView::MemoChange(QObject *Sender)
     const QStringList editorLines = TextLines(m_memo->text());
     if (editorLines != current->Lines && ScriptText(editorLines) != ScriptText(current->Lines))
         current->Lines = editorLines;
+}
+
+void TScriptView::MemoLinesChange(int FirstLine, int OldCount, const QStringList &NewLines, int OldLineCount)
+{
+    if (m_replacingText)
+        return;
+    TScript *current = m_scripts->Current();
+    if (!current)
+        return;
+    QStringList &lines = current->Lines;
+    // The script leaves out the editor's last line when it is empty (the
+    // text ends with a line break); mirror the editor in full meanwhile.
+    if (lines.size() == OldLineCount - 1)
+        lines.append(QString());
+    if (lines.size() != OldLineCount || current != m_shownScript || FirstLine < 0 || OldCount < 0
+        || FirstLine + OldCount > lines.size()) {
+        lines = TextLines(m_memo->text()); // out of step: start again from the editor
+        return;
+    }
+    const int common = int(qMin<qsizetype>(OldCount, NewLines.size()));
+    for (int i = 0; i < common; ++i)
+        lines[FirstLine + i] = NewLines.at(i);
+    if (OldCount > common)
+        lines.remove(FirstLine + common, OldCount - common);
+    else if (NewLines.size() > common) {
+        lines.insert(FirstLine + common, NewLines.size() - common, QString());
+        for (qsizetype i = common; i < NewLines.size(); ++i)
+            lines[FirstLine + i] = NewLines.at(i);
+    }
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
 }
 
 void TScriptView::TabChange(QObject *Sender)

@@ -4,12 +4,16 @@
 #include "MainForm.h"
 #include "ResultView.h"
 #include "ServerChooseDialog.h"
+#include "UiErrors.h"
 #include "View.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QAction>
+#include <QComboBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 
 namespace {
 
@@ -129,6 +133,63 @@ bool TMainFormUi::AskReplaceFile(const QString &FileName)
     box.setEscapeButton(cancel);
     box.exec();
     return box.clickedButton() == replace;
+}
+
+bool TMainFormUi::AskSaveInUtf8(const QString &FileName, const QString &Encoding, const QString &Characters)
+{
+    if (SaveInUtf8Hook)
+        return SaveInUtf8Hook(FileName, Encoding, Characters);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Генератор скриптов"),
+                    QStringLiteral("В кодировке %1 файла «%2» нет символов «%3». Сохранить файл в UTF-8?")
+                        .arg(Encoding, FileName, Characters),
+                    QMessageBox::NoButton, m_form);
+    box.setObjectName(QStringLiteral("SaveInUtf8Box"));
+    QPushButton *utf8 = box.addButton(QStringLiteral("Сохранить в UTF-8"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("Не сохранять"), QMessageBox::RejectRole);
+    box.setDefaultButton(utf8);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == utf8;
+}
+
+bool TMainFormUi::AskStopExecution(const QString &ScriptName)
+{
+    if (StopExecutionHook)
+        return StopExecutionHook(ScriptName);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Генератор скриптов"),
+                    QStringLiteral("Скрипт «%1» ещё выполняется. Остановить его?").arg(ScriptName),
+                    QMessageBox::NoButton, m_form);
+    box.setObjectName(QStringLiteral("StopExecutionBox"));
+    QPushButton *stop = box.addButton(QStringLiteral("Остановить"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == stop;
+}
+
+void TMainFormUi::ReportError(const QString &Text)
+{
+    ShowError(Text);
+}
+
+void TMainFormUi::ShowStatus(const QString &Text)
+{
+    if (!m_form)
+        return;
+    if (Text.isEmpty())
+        m_form->StatusBar1->clearMessage();
+    else
+        m_form->StatusBar1->showMessage(Text);
+}
+
+void TMainFormUi::ExecutionStateChanged(bool Running)
+{
+    if (!m_form)
+        return;
+    m_form->StopAction->setEnabled(Running);
+    // Choosing a database while the script holds the connection could only fail.
+    m_form->DataBasesComboBoxEx->setEnabled(!Running);
 }
 
 void TMainFormUi::HistoryChanged(const QStringList &Files)

@@ -25,6 +25,12 @@ public:
     QString AskSaveFileName(const QString &Filter, const QString &FileName) override;
     TSaveChangesAnswer AskSaveChanges(const QString &ScriptName) override;
     bool AskReplaceFile(const QString &FileName) override;
+    bool AskSaveInUtf8(const QString &FileName, const QString &Encoding, const QString &Characters) override;
+    bool AskStopExecution(const QString &ScriptName) override;
+
+    void ReportError(const QString &Text) override;
+    void ShowStatus(const QString &Text) override;
+    void ExecutionStateChanged(bool Running) override;
 
     void HistoryChanged(const QStringList &Files) override;
 
@@ -38,6 +44,8 @@ public:
     std::function<QString(const QString &Filter, const QString &FileName)> SaveFileNameHook;
     std::function<TSaveChangesAnswer(const QString &ScriptName)> SaveChangesHook;
     std::function<bool(const QString &FileName)> ReplaceFileHook;
+    std::function<bool(const QString &FileName, const QString &Encoding, const QString &Characters)> SaveInUtf8Hook;
+    std::function<bool(const QString &ScriptName)> StopExecutionHook;
 
 private:
     TMainForm *m_form;

@@ -1,7 +1,11 @@
 #include "TestServer.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QRegularExpression>
+#include <QTest>
+
+#include <signal.h>
 
 TestServer::TestServer(QStringList extraArgs)
     : m_extraArgs(std::move(extraArgs))
@@ -66,6 +70,31 @@ void TestServer::stop()
         }
     }
     m_process.reset();
+}
+
+bool TestServer::suspend()
+{
+    const qint64 pid = m_process ? m_process->processId() : 0;
+    if (pid <= 0 || ::kill(pid_t(pid), SIGSTOP) != 0)
+        return false;
+    // The signal takes effect a little after kill() returns; until then a
+    // quick query may still be answered.
+    return QTest::qWaitFor(
+        [pid] {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray line = stat.readAll();
+            const qsizetype close = line.lastIndexOf(')');
+            return close > 0 && close + 2 < line.size() && line.at(close + 2) == 'T';
+        },
+        5000);
+}
+
+void TestServer::resume()
+{
+    if (m_process && m_process->processId() > 0)
+        ::kill(pid_t(m_process->processId()), SIGCONT);
 }
 
 QString TestServer::dataSource() const

@@ -24,10 +24,16 @@ public:
     void stop();
 
     [[nodiscard]] int port() const { return m_port; }
+    // The server's process id (to stop and continue it), 0 when not running.
+    [[nodiscard]] qint64 processId() const { return m_process ? m_process->processId() : 0; }
     // "127.0.0.1,PORT": the form a user types into "Data Source".
     [[nodiscard]] QString dataSource() const;
     [[nodiscard]] QString dataDir() const { return m_dataDir.path(); }
     [[nodiscard]] QString errorText() const { return m_error; }
+    // A stalled server: stops the process (SIGSTOP) and returns once it is
+    // seen stopped; resume() lets it go on. False when it could not be stopped.
+    [[nodiscard]] bool suspend();
+    void resume();
 
     static constexpr const char *login = "sa";
     static constexpr const char *password = "secret";

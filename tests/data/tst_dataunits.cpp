@@ -234,6 +234,45 @@ private Q_SLOTS:
         QCOMPARE(actual, expected);
     }
 
+    // A sql_variant value as the driver writes it in text, turned into the
+    // text form of its base type.
+    void variantTexts_data()
+    {
+        QTest::addColumn<QString>("baseType");
+        QTest::addColumn<QString>("driverText");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("float, every digit") << "float" << "0.10000000000000001" << "0,1";
+        QTest::newRow("float, 17 digits") << "float" << "0.30000000000000004" << "0,30000000000000004";
+        QTest::newRow("float, exponent") << "float" << "1.7976931348623157e+308" << "1,7976931348623157E+308";
+        QTest::newRow("real") << "real" << "3.40282347e+38" << "3,4028235E+38";
+        QTest::newRow("decimal") << "decimal" << "1.500" << "1,5";
+        QTest::newRow("numeric negative") << "numeric" << "-0.0100" << "-0,01";
+        QTest::newRow("money") << "money" << "2.5000" << "2,5";
+        QTest::newRow("smallmoney whole") << "smallmoney" << "3.0000" << "3";
+        QTest::newRow("datetime ms") << "datetime" << "2004-03-01 10:00:00.123" << "01.03.2004 10:00:00.123";
+        QTest::newRow("datetime whole") << "datetime" << "2004-03-01 10:00:00.000" << "01.03.2004 10:00:00";
+        QTest::newRow("datetime early") << "datetime" << "1753-01-01 00:00:00.997" << "01.01.1753 00:00:00.997";
+        QTest::newRow("smalldatetime") << "smalldatetime" << "2079-06-06 23:59:00" << "06.06.2079 23:59:00";
+        QTest::newRow("varbinary") << "varbinary" << "0a0b" << "0A0B";
+        QTest::newRow("binary with 0x") << "binary" << "0xff00" << "FF00";
+        QTest::newRow("guid") << "uniqueidentifier" << "6f9619ff-8b86-d011-b42d-00c04fc964ff"
+                              << "6F9619FF-8B86-D011-B42D-00C04FC964FF";
+        QTest::newRow("int") << "int" << "42" << "42";
+        QTest::newRow("bigint") << "BIGINT" << "-9223372036854775808" << "-9223372036854775808";
+        QTest::newRow("nvarchar as it is") << "nvarchar" << " ёж " << " ёж ";
+        QTest::newRow("varchar as it is") << "varchar" << "a\\\nb" << "a\\\nb";
+    }
+    void variantTexts()
+    {
+        QFETCH(QString, baseType);
+        QFETCH(QString, driverText);
+        QFETCH(QString, expected);
+        const QChar saved = DecimalSeparator();
+        SetDecimalSeparator(QLatin1Char(','));
+        QCOMPARE(variantText(baseType, driverText), expected);
+        SetDecimalSeparator(saved);
+    }
+
     void textFormsFollowTheSeparator()
     {
         const QChar saved = DecimalSeparator();

@@ -107,7 +107,7 @@ private Q_SLOTS:
         }
         QVERIFY2(m_engine, "the test server answers no query");
         if (m_engine) {
-            setUp(facade, QStringLiteral("CREATE DATABASE alpha\nCREATE DATABASE beta"));
+            setUp(facade, QStringLiteral("CREATE DATABASE alpha\nCREATE DATABASE beta\nCREATE DATABASE gamma"));
             facade.UseDataBase(QStringLiteral("alpha"));
             setUp(facade, QStringLiteral("CREATE TABLE [b_t] (id int IDENTITY(1,1) PRIMARY KEY, name nvarchar(20) NULL, "
                                          "price decimal(18,4) NULL, qty numeric(10,2) NULL)\n"
@@ -122,6 +122,15 @@ private Q_SLOTS:
                                          "INSERT INTO [pair] (a, b, v) VALUES (1, 'x', 'text')\n"
                                          "INSERT INTO [pair] (a, b, v) VALUES (2, 'y', NULL)\n"
                                          "INSERT INTO [pair] (a, b, v) VALUES (3, 'z', 12)"));
+            facade.UseDataBase(QStringLiteral("gamma"));
+            setUp(facade, QStringLiteral("CREATE TABLE [order check] (z int NOT NULL PRIMARY KEY, a varchar(5) NULL, "
+                                         "m nvarchar(10) NOT NULL, t text NULL, s timestamp, c AS (z + 1))\n"
+                                         "INSERT INTO [order check] (z, a, m) VALUES (1, 'x', N'y')"));
+            setUp(facade, QStringLiteral("CREATE TABLE [long] (k int NOT NULL PRIMARY KEY, t text NULL, n ntext NULL, "
+                                         "i image NULL, v varchar(8000) NULL)\n"
+                                         "INSERT INTO [long] (k, t, n, i, v) VALUES (1, '%1', N'%2', %3, '%4')")
+                                .arg(QString(9000, u'a'), QString(5000, u'ж'), QStringLiteral("0x") + QString(2 * 9000, u'B'),
+                                     QString(8000, u'v')));
         }
     }
 
@@ -419,6 +428,85 @@ private Q_SLOTS:
         for (; !rowSet->Eof(); rowSet->Next())
             texts << (rowSet->IsNull(2) ? QStringLiteral("NULL") : rowSet->AsString(2));
         QCOMPARE(texts, (QStringList{QStringLiteral("text"), QStringLiteral("NULL"), QStringLiteral("12")}));
+    }
+
+    // Every connection reads values whole: the server's session default
+    // would cut them at 4,096 bytes.
+    void longValuesReadWhole()
+    {
+        TDataAccessFacade facade;
+        connect(facade);
+        facade.UseDataBase(QStringLiteral("gamma"));
+        const TScriptResult size = run(facade, QStringLiteral("SELECT @@TEXTSIZE"));
+        QVERIFY(!size.HasErrors());
+        QCOMPARE(size.Rows.value(0).value(0), QStringLiteral("2147483647"));
+        auto table = findTable(facade, QStringLiteral("long"));
+        QVERIFY(table);
+        facade.LoadColumns(table.get());
+        for (TCustomColumn *column : table->Columns)
+            column->IsUsed = true;
+        auto rows = facade.OpenTableRows(table.get());
+        QVERIFY2(rows, qPrintable(facade.LastOpenError()));
+        QCOMPARE(rows->AsString(1), QString(9000, u'a'));
+        QCOMPARE(rows->AsString(2), QString(5000, u'ж'));
+        QCOMPARE(rows->AsString(3), QString(2 * 9000, u'B'));
+        QCOMPARE(rows->AsString(4), QString(8000, u'v'));
+    }
+
+    // The catalogue in the table's order, with what keys and declarations
+    // need: nullability, collation, the type code as a whole number.
+    void columnsInTheirOrderWithNullabilityAndCollation()
+    {
+        TDataAccessFacade facade;
+        connect(facade);
+        facade.UseDataBase(QStringLiteral("gamma"));
+        auto table = findTable(facade, QStringLiteral("order check"));
+        QVERIFY(table);
+        facade.LoadColumns(table.get());
+        QCOMPARE(columnNames(*table), (QStringList{"z", "a", "m", "t", "s", "c"}));
+        QStringList nullable, collated;
+        for (const TCustomColumn *column : table->Columns) {
+            if (column->IsNullable)
+                nullable << column->Name;
+            if (!column->Collation.isEmpty())
+                collated << column->Name;
+        }
+        // (what a timestamp or computed column reports does not matter: they are never keys)
+        for (const char *name : {"z", "m"})
+            QVERIFY2(!nullable.contains(QLatin1String(name)), name);
+        for (const char *name : {"a", "t"})
+            QVERIFY2(nullable.contains(QLatin1String(name)), name);
+        QCOMPARE(collated, (QStringList{"a", "m", "t"}));
+        QCOMPARE(table->Columns.Items(2)->ColumnType.XType, XType::NVarChar);
+        QCOMPARE(table->Columns.Items(2)->Length, 20);
+        QVERIFY(table->Columns.Items(5)->IsComputed);
+    }
+
+    // The rows hold the carried columns by name in the table's order, and
+    // nothing else.
+    void rowsHoldTheCarriedColumnsByName()
+    {
+        TDataAccessFacade facade;
+        connect(facade);
+        facade.UseDataBase(QStringLiteral("gamma"));
+        auto table = findTable(facade, QStringLiteral("order check"));
+        QVERIFY(table);
+        facade.LoadColumns(table.get());
+        for (TCustomColumn *column : table->Columns)
+            column->IsUsed = column->Name != QLatin1String("a");
+        auto rows = facade.OpenTableRows(table.get());
+        QVERIFY2(rows, qPrintable(facade.LastOpenError()));
+        QStringList fields;
+        for (int i = 0; i < rows->FieldCount(); ++i)
+            fields << rows->FieldName(i);
+        // timestamp and computed columns are never carried
+        QCOMPARE(fields, (QStringList{"z", "m", "t"}));
+        QCOMPARE(rows->AsString(1), QStringLiteral("y"));
+
+        for (TCustomColumn *column : table->Columns)
+            column->IsUsed = column->Name == QLatin1String("s");
+        QVERIFY(!facade.OpenTableRows(table.get()));
+        QVERIFY(facade.LastOpenError().contains(QStringLiteral("order check")));
     }
 
     void missingTableGivesNoRowSet()

@@ -1,12 +1,18 @@
 // Row sets and script execution over ODBC against quorvane-testserver: the
 // text form of every column type, streaming with a known count, and what a
-// script run brings back (counts, messages, errors, the last result set).
+// script run brings back (counts, messages, errors, the last result set);
+// the cut at GO lines, a batch stopped from another thread, the connection
+// lent to a worker, and a catalogue read from a stalled server.
 
 #include "DataFacade.h"
 #include "LocaleFormat.h"
+#include "OdbcCore.h"
 #include "TestServer.h"
 
+#include <QElapsedTimer>
 #include <QTest>
+
+#include <thread>
 
 class TestScriptExec : public QObject
 {
@@ -64,6 +70,127 @@ private Q_SLOTS:
     }
 
     void cleanupTestCase() { SetDecimalSeparator(m_savedSeparator); }
+
+    void splitAtGoLines_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("batches"); // "first-last xCount" each
+        QTest::addColumn<bool>("separated");
+        QTest::newRow("no GO") << "SELECT 1\nSELECT 2" << QStringList{"1-2 x1"} << false;
+        QTest::newRow("any case, blanks, count, comment")
+            << "a\n  go  \nb\nGo 12\nc\nGO -- done\nd" << QStringList{"1-1 x1", "3-3 x12", "5-5 x1", "7-7 x1"}
+            << true;
+        QTest::newRow("blank lines trimmed") << "\n\na\n\nGO\n\nb\n\n" << QStringList{"3-3 x1", "7-7 x1"} << true;
+        QTest::newRow("empty batches left out") << "GO\nGO\n-- only a comment\nGO\nx" << QStringList{"5-5 x1"} << true;
+        QTest::newRow("in a string") << "SELECT 'a\nGO\nb'\nGO\nc" << QStringList{"1-3 x1", "5-5 x1"} << true;
+        QTest::newRow("doubled quote") << "SELECT 'it''s\nGO\n'\nGO" << QStringList{"1-3 x1"} << true;
+        QTest::newRow("quoted and bracketed names") << "SELECT \"a\nGO\" FROM [b\nGO\n]]]\nGO\nx"
+                                                  << QStringList{"1-4 x1", "6-6 x1"} << true;
+        QTest::newRow("nested block comment") << "/* a\n/* b\nGO\n*/\nGO\n*/\nx\nGO\ny"
+                                             << QStringList{"1-7 x1", "9-9 x1"} << true;
+        QTest::newRow("line comment hides an opener") << "x -- /*\nGO\ny" << QStringList{"1-1 x1", "3-3 x1"} << true;
+        QTest::newRow("not alone on its line") << "GO x\nxGO\nSELECT 1 GO" << QStringList{"1-3 x1"} << false;
+        QTest::newRow("count of nought") << "a\nGO 0\nb" << QStringList{"1-1 x0", "3-3 x1"} << true;
+        QTest::newRow("count too large") << "a\nGO 2147483648" << QStringList{"1-1 x0"} << true;
+    }
+
+    void splitAtGoLines()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, batches);
+        QFETCH(bool, separated);
+        const TScriptBatches split = SplitScriptBatches(script.split(QLatin1Char('\n')));
+        QStringList seen;
+        for (const TScriptBatch &batch : split.Batches) {
+            seen << QStringLiteral("%1-%2 x%3").arg(batch.FirstLine).arg(batch.LastLine).arg(batch.Count);
+            QCOMPARE(batch.Error.isEmpty(), batch.Count > 0);
+            if (batch.Count > 0)
+                QCOMPARE(batch.Text, QStringList(script.split(QLatin1Char('\n')).mid(batch.FirstLine - 1,
+                                                                                        batch.LastLine - batch.FirstLine + 1))
+                                         .join(QStringLiteral("\r\n"))
+                                         + QStringLiteral("\r\n"));
+        }
+        QCOMPARE(seen, batches);
+        QCOMPARE(split.Separated, separated);
+    }
+
+    // A batch waiting on the server is stopped from another thread: the
+    // run says so, and the lent connection works on when it comes back.
+    void cancelStopsAWaitingBatch()
+    {
+        TLentConnection lent = m_facade.LendConnection();
+        QVERIFY(m_facade.ConnectionLent());
+        if (!lent.Connection) {
+            lent.Connection = std::make_shared<odbc::Connection>();
+            lent.Connection->open(lent.ConnectionText, lent.LoginTimeout);
+        }
+        auto cancel = std::make_shared<TStatementCancel>();
+        TScriptResult result;
+        std::atomic<bool> done{false};
+        QElapsedTimer timer;
+        timer.start();
+        std::thread worker([&] {
+            result = RunBatch(*lent.Connection, QStringLiteral("WAITFOR DELAY '00:00:30'\r\nPRINT 'late'"), 10,
+                              cancel.get());
+            done = true;
+        });
+        // As the window's Stop does: again until the run has ended.
+        while (!done) {
+            cancel->Cancel();
+            QTest::qWait(50);
+        }
+        worker.join();
+        QVERIFY(result.Cancelled);
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(result.Messages.isEmpty());
+        m_facade.TakeBackConnection(std::move(lent));
+        QVERIFY(!m_facade.ConnectionLent());
+        const TScriptResult after = run(QStringLiteral("PRINT 'still here'"));
+        QVERIFY(!after.HasErrors());
+        QCOMPARE(after.Messages.value(0).Text, QStringLiteral("still here"));
+    }
+
+    // While a worker holds the connection, nothing else may use it.
+    void lentConnectionRefusesOtherWork()
+    {
+        TLentConnection lent = m_facade.LendConnection();
+        QVERIFY_THROWS_EXCEPTION(EDataAccessError, (void)m_facade.GetTables(nullptr));
+        QVERIFY_THROWS_EXCEPTION(EDataAccessError, m_facade.UseDataBase(QStringLiteral("master")));
+        QVERIFY_THROWS_EXCEPTION(EDataAccessError, (void)m_facade.LendConnection());
+        QVERIFY_THROWS_EXCEPTION(EDataAccessError, run(QStringLiteral("SELECT 1")));
+        m_facade.TakeBackConnection(std::move(lent));
+        QVERIFY(!run(QStringLiteral("SELECT 1")).HasErrors());
+    }
+
+    // A stalled server (stopped with SIGSTOP) fails a catalogue read after
+    // the query timeout with a Russian message, instead of holding the
+    // caller for ever; once it runs again, so do the reads.
+    void stalledServerTimesOut()
+    {
+        QVERIFY(!run(QStringLiteral("SELECT 1")).HasErrors()); // the connection is open
+        m_facade.SetQueryTimeout(1);
+        struct Resume
+        {
+            TestServer &Server;
+            ~Resume() { Server.resume(); }
+        } resume{m_server};
+        QVERIFY(m_server.suspend());
+        QElapsedTimer timer;
+        timer.start();
+        QString message;
+        try {
+            (void)m_facade.GetTables(nullptr);
+        } catch (const EQueryTimeout &error) {
+            message = error.Message();
+        }
+        qInfo("the read gave up after %lld ms", timer.elapsed());
+        QVERIFY2(message.startsWith(QStringLiteral("Сервер не ответил за 1 с.")), qPrintable(message));
+        QVERIFY(timer.elapsed() < 20000);
+        m_server.resume();
+        m_facade.SetQueryTimeout(-1);
+        QVERIFY_THROWS_NO_EXCEPTION((void)m_facade.GetTables(nullptr)); // on a fresh connection
+        QVERIFY(!run(QStringLiteral("SELECT 1")).HasErrors());
+    }
 
     void textFormOfEveryType_data()
     {

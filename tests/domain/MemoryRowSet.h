@@ -2,6 +2,7 @@
 
 #include "RowSet.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QVariant>
@@ -22,6 +23,8 @@ public:
     int FailAtRow = -1;
     bool FailOnCount = false;
     int CountCalls = 0;
+    // The base types of sql_variant fields: by field, one per row.
+    QHash<int, QList<TVariantBase>> VariantBases;
 
     qint64 RecordCount() override
     {
@@ -42,6 +45,10 @@ public:
     [[nodiscard]] bool IsNull(int index) const override { return !m_rows.at(m_pos).at(index).isValid(); }
     [[nodiscard]] QString AsString(int index) const override { return m_rows.at(m_pos).at(index).toString(); }
     [[nodiscard]] qint64 AsInteger(int index) const override { return m_rows.at(m_pos).at(index).toLongLong(); }
+    [[nodiscard]] TVariantBase VariantBase(int index) const override
+    {
+        return VariantBases.contains(index) ? VariantBases.value(index).value(m_pos) : TVariantBase{};
+    }
 
     [[nodiscard]] int Position() const { return int(m_pos); }
 

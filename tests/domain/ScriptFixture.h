@@ -12,7 +12,7 @@
 struct TColumnSpec
 {
     const char *name;
-    quint8 xtype;
+    int xtype;
     int length;
     bool identity = false;
     bool used = true;
@@ -58,6 +58,7 @@ struct TBuildResult
 {
     QStringList lines;
     TReports reports;
+    TGenerationResult outcome;
     [[nodiscard]] QString text() const { return lines.join(QStringLiteral("\r\n")); }
     [[nodiscard]] QList<int> percents() const
     {
@@ -79,7 +80,7 @@ inline TBuildResult RunBuild(const TTable &table, TRowSet &rows, bool deleteTabl
     control.Now = FixedNow();
     control.Progress = [&result](int percent, const QString &text) { result.reports.append({percent, text}); };
     control.StopRequested = std::move(stop);
-    BuildScript(table, rows, &settings, sink, control);
+    result.outcome = BuildScript(table, rows, &settings, sink, control);
     return result;
 }
 

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
+
 namespace {
 // Watches one generation from the GUI thread.
 struct TWatch
@@ -15,6 +17,7 @@ struct TWatch
     TReports reports;
     int created = 0;
     std::unique_ptr<TScript> script;
+    TGenerationResult result;
     bool offThread = false;
 
     explicit TWatch(TScriptCreatorParser *p) : parser(p)
@@ -24,10 +27,11 @@ struct TWatch
             offThread |= QThread::currentThread() != qApp->thread() || sender != parser;
             reports.append({percent, text});
         };
-        p->OnScriptCreated = [this](TScriptCreatorParser *sender, std::unique_ptr<TScript> s) {
+        p->OnScriptCreated = [this](TScriptCreatorParser *sender, std::unique_ptr<TScript> s, const TGenerationResult &r) {
             offThread |= QThread::currentThread() != qApp->thread() || sender != parser;
             ++created;
             script = std::move(s);
+            result = r;
         };
     }
 };
@@ -57,6 +61,41 @@ public:
     }
 };
 
+// A read that hangs in Next() of row Gate, as on a server that stopped
+// answering, until Cancel() makes it fail. Says when it is freed.
+class THangingRowSet : public TMemoryRowSet
+{
+public:
+    THangingRowSet(QStringList names, QList<QList<QVariant>> rows, std::atomic<bool> &freed)
+        : TMemoryRowSet(std::move(names), std::move(rows)), m_freed(freed)
+    {
+    }
+    ~THangingRowSet() override { m_freed = true; }
+    int Gate = -1;
+    // When false, the read hangs on after a cancel until the test lets go.
+    bool EndsOnCancel = true;
+    QSemaphore reached, cancelled;
+    std::atomic<int> cancels{0};
+    void Next() override
+    {
+        if (Position() + 1 == Gate) {
+            reached.release();
+            cancelled.acquire();
+            throw std::runtime_error("Operation canceled");
+        }
+        TMemoryRowSet::Next();
+    }
+    void Cancel() noexcept override
+    {
+        ++cancels;
+        if (EndsOnCancel)
+            cancelled.release();
+    }
+
+private:
+    std::atomic<bool> &m_freed;
+};
+
 std::unique_ptr<TTable> pairs()
 {
     return MakeTable(QStringLiteral("P"), {{"Id", XType::Int, 4, false, true, true}, {"Name", XType::VarChar, 10}});
@@ -81,6 +120,7 @@ private slots:
         parser->Start(goods.table.get(), &goods.rows, settings);
         QTRY_COMPARE(watch.created, 1);
         QVERIFY(watch.script);
+        QCOMPARE(watch.result.Outcome, goComplete);
         QCOMPARE(watch.script->Lines.join(QStringLiteral("\r\n")), WorkedExampleText());
         QCOMPARE(watch.reports.size(), 6);
         QCOMPARE(watch.reports.at(3), qMakePair(50, RowText(2, 2)));
@@ -100,11 +140,14 @@ private slots:
             parser->Start(missing == 0 ? nullptr : goods.table.get(), missing == 0 ? &goods.rows : nullptr, nullptr);
             QTRY_COMPARE(watch.created, 1);
             QVERIFY(!watch.script);
+            QCOMPARE(watch.result.Outcome, goFailed);
+            QVERIFY(!watch.result.Reason.isEmpty());
             QVERIFY(watch.reports.isEmpty());
             QTRY_VERIFY(watch.parser.isNull());
         }
     }
 
+    // "Прервать": no script, and the end says it was broken off.
     void terminateDuringTheFirstRow()
     {
         auto table = pairs();
@@ -119,19 +162,36 @@ private slots:
         };
         parser->Start(table.get(), &rows, nullptr);
         QTRY_COMPARE(watch.created, 1);
-        QVERIFY(watch.script);
-        const QString text = watch.script->Lines.join(QStringLiteral("\r\n"));
-        QCOMPARE(text.count(QStringLiteral("INSERT INTO @PTempTable")), 1);
-        QVERIFY(text.contains(QStringLiteral("WHERE NOT EXISTS(SELECT * FROM P WHERE (Id = T.Id1))")));
-        QVERIFY(text.endsWith(QStringLiteral("--Script for table „P“ end.--\r\n\r\n/*\r\n\r\n*/\r\n\r\n")));
+        QVERIFY(!watch.script);
+        QCOMPARE(watch.result.Outcome, goBrokenOff);
         QList<int> percents;
         for (const auto &r : watch.reports)
             percents.append(r.first);
-        QCOMPARE(percents, QList<int>({0, 1, 1, 99, 100}));
+        QCOMPARE(percents, QList<int>({0, 1, 1}));
         QTRY_VERIFY(watch.parser.isNull());
     }
 
-    void readErrorEndsSilently_data()
+    // Terminate cancels a read that hangs: the generation ends broken off,
+    // not failed, though the read ended with an error.
+    void terminateCancelsAHangingRead()
+    {
+        auto table = pairs();
+        std::atomic<bool> freed{false};
+        THangingRowSet rows(pairFields, rowsOf(20), freed);
+        rows.Gate = 4;
+        auto *parser = new TScriptCreatorParser;
+        TWatch watch(parser);
+        parser->Start(table.get(), &rows, nullptr);
+        QTRY_VERIFY(rows.reached.available() > 0);
+        parser->Terminate();
+        QTRY_COMPARE(watch.created, 1);
+        QVERIFY(!watch.script);
+        QCOMPARE(watch.result.Outcome, goBrokenOff);
+        QCOMPARE(rows.cancels.load(), 1);
+        QTRY_VERIFY(watch.parser.isNull());
+    }
+
+    void readErrorIsReported_data()
     {
         QTest::addColumn<int>("failAtRow");
         QTest::addColumn<bool>("failOnCount");
@@ -139,7 +199,7 @@ private slots:
         QTest::newRow("second row") << 1 << false;
         QTest::newRow("mid-run") << 30 << false;
     }
-    void readErrorEndsSilently()
+    void readErrorIsReported()
     {
         QFETCH(int, failAtRow);
         QFETCH(bool, failOnCount);
@@ -152,10 +212,12 @@ private slots:
         QSignalSpy destroyed(parser, &QObject::destroyed);
         parser->Start(table.get(), &rows, nullptr);
         QTRY_COMPARE(destroyed.count(), 1);
-        QCOMPARE(watch.created, 0);
+        QCOMPARE(watch.created, 1);
+        QVERIFY(!watch.script);
+        QCOMPARE(watch.result.Outcome, goFailed);
+        QCOMPARE(watch.result.Reason, QStringLiteral("connection lost"));
         QVERIFY(!watch.reports.isEmpty());
-        const int lastPercent = watch.reports.last().first;
-        QVERIFY(lastPercent < 99);
+        QVERIFY(watch.reports.last().first < 99);
         // rows before the failing move were reported, nothing after it
         QCOMPARE(watch.reports.size(), failOnCount ? 2 : 1 + failAtRow);
     }
@@ -212,6 +274,68 @@ private slots:
         QVERIFY(watch.parser.isNull());
         QCoreApplication::processEvents();
         QCOMPARE(watch.created, 0);
+
+        auto *unstarted = new TScriptCreatorParser;
+        TWatch other(unstarted);
+        unstarted->Abandon();
+        QVERIFY(other.parser.isNull());
+    }
+
+    // A receiver that goes while the worker hangs in a read does not wait
+    // for it (the read here hangs on until the test lets it go, so a wait
+    // would never end); the read is cancelled, and the worker frees the
+    // inputs it was handed and itself when it ends, with no report to anybody.
+    void abandonNeverWaits()
+    {
+        std::atomic<bool> freed{false};
+        auto rows = std::make_unique<THangingRowSet>(pairFields, rowsOf(20), freed);
+        rows->Gate = 3;
+        rows->EndsOnCancel = false;
+        THangingRowSet *hanging = rows.get();
+        auto table = std::make_unique<TTableSnapshot>(*pairs());
+        auto *parser = new TScriptCreatorParser;
+        TWatch watch(parser);
+        parser->Start(std::move(table), std::move(rows), nullptr);
+        QTRY_VERIFY(hanging->reached.available() > 0);
+        const qsizetype delivered = watch.reports.size();
+        parser->Abandon();
+        QTRY_COMPARE(hanging->cancels.load(), 1);
+        QVERIFY(!watch.parser.isNull());
+        QVERIFY(!freed.load());
+        hanging->cancelled.release();
+        QTRY_VERIFY(watch.parser.isNull());
+        QVERIFY(freed.load());
+        QCOMPARE(watch.reports.size(), delivered);
+        QCOMPARE(watch.created, 0);
+        QCOMPARE(TScriptCreatorParser::Running(), 0);
+    }
+
+    // The worker reads its own copy of the table: the original may go.
+    void snapshotOutlivesItsSource()
+    {
+        TDataBase dataBase(QStringLiteral("Shop"), 7);
+        auto source = pairs();
+        source->DataBase = &dataBase;
+        source->Nickname = QStringLiteral("P2");
+        source->DataBaseCollation = QStringLiteral("Cyrillic_General_CI_AS");
+        source->Columns.Items(1)->IsNullable = true;
+        source->Columns.Items(1)->Collation = QStringLiteral("Latin1_General_BIN");
+        auto snapshot = std::make_unique<TTableSnapshot>(*source);
+        source.reset();
+        const TTable &copy = snapshot->Table();
+        QCOMPARE(copy.Name, QStringLiteral("P"));
+        QCOMPARE(copy.Nickname, QStringLiteral("P2"));
+        QVERIFY(copy.DataBase && copy.DataBase != &dataBase);
+        QCOMPARE(copy.DataBase->Name, QStringLiteral("Shop"));
+        QCOMPARE(copy.DataBaseCollation, QStringLiteral("Cyrillic_General_CI_AS"));
+        QCOMPARE(copy.Columns.Count(), 2);
+        const TCustomColumn *id = copy.Columns.Items(0);
+        QVERIFY(id->IsKey && id->IsUsed && !id->IsNullable);
+        const TCustomColumn *name = copy.Columns.Items(1);
+        QVERIFY(name->IsNullable && !name->IsKey);
+        QCOMPARE(name->Collation, QStringLiteral("Latin1_General_BIN"));
+        QCOMPARE(name->Length, 10);
+        QVERIFY(dynamic_cast<const TStringColumn *>(name));
     }
 };
 

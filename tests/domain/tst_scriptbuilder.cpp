@@ -56,6 +56,7 @@ private slots:
     {
         TGoodsFixture goods;
         const TBuildResult result = RunBuild(*goods.table, goods.rows);
+        QCOMPARE(result.outcome.Outcome, goComplete);
         QCOMPARE(result.text(), WorkedExampleText());
         QCOMPARE(result.lines.size(), 31);
         QCOMPARE(result.lines.at(11),
@@ -103,7 +104,7 @@ private slots:
         QList<QPair<int, QString>> reports;
         TScriptBuildControl control;
         control.Progress = [&](int p, const QString &t) { reports.append({p, t}); };
-        BuildScript(*table, rowSet, nullptr, sink, control);
+        QCOMPARE(BuildScript(*table, rowSet, nullptr, sink, control).Outcome, goComplete);
         // 98 percents, the last row once more, and the four fixed reports
         QVERIFY(reports.size() <= 103);
         QCOMPARE(reports.at(2), qMakePair(1, QStringLiteral("Формирую данные. Всего строк в таблице: 200000. "
@@ -116,7 +117,9 @@ private slots:
         for (int i = 3; i < reports.size() - 3; ++i)
             QVERIFY(reports.at(i).first > reports.at(i - 1).first);
         QVERIFY(reports.at(reports.size() - 3).first >= reports.at(reports.size() - 4).first);
-        QCOMPARE(sink.count, 2 * n + 19);
+        // two items a row, the fixed ones, and the note that a script
+        // without keys and without delete changes nothing
+        QCOMPARE(sink.count, 2 * n + 20);
     }
 
     void emptyTable()
@@ -130,14 +133,35 @@ private slots:
         QVERIFY(result.text().contains(QStringLiteral("INSERT INTO Pairs(Id, Name) \r\n")));
     }
 
-    void noKeyWithDelete()
+    // After the delete every carried row goes in, unmatched.
+    void noKeyWithDeleteInsertsEveryRow()
     {
         auto table = pairTable(false);
         TMemoryRowSet rowSet(pairFields, intRows(2));
         const TBuildResult result = RunBuild(*table, rowSet, true);
-        QVERIFY(result.lines.contains(QStringLiteral("DELETE FROM Pairs;")));
+        QCOMPARE(result.outcome.Outcome, goComplete);
+        const int del = int(result.lines.indexOf(QStringLiteral("DELETE FROM Pairs;")));
+        QVERIFY(del > 0);
+        QCOMPARE(result.lines.at(del + 2), QStringLiteral("INSERT INTO Pairs(Id, Name) \r\n  SELECT Id1, Name1 FROM @PairsTempTable"));
         QVERIFY(!result.text().contains(QStringLiteral("UPDATE")));
-        QVERIFY(!result.text().contains(QStringLiteral("INSERT INTO Pairs")));
+        QVERIFY(!result.text().contains(QStringLiteral("NOT EXISTS")));
+        QVERIFY(!result.text().contains(QStringLiteral("ничего не меняет")));
+    }
+
+    // Without keys and without delete the script says it changes nothing,
+    // and writes nothing to the target (not even identity statements).
+    void noKeyNoDeleteSaysSo()
+    {
+        auto table = MakeTable(QStringLiteral("Pairs"), {{"Id", XType::Int, 4, true}, {"Name", XType::VarChar, 10}});
+        TMemoryRowSet rowSet(pairFields, intRows(2));
+        const TBuildResult result = RunBuild(*table, rowSet);
+        QCOMPARE(result.outcome.Outcome, goComplete);
+        const int declare = int(result.lines.indexOf(QStringLiteral("DECLARE @PairsTempTable TABLE (Id1 int, Name1 varchar(10));")));
+        QCOMPARE(result.lines.at(declare - 1),
+                 QStringLiteral("--Ключевые столбцы не выбраны и удаление строк не задано: скрипт только заполняет "
+                                "табличную переменную и ничего не меняет в таблице.--"));
+        for (const char *absent : {"INSERT INTO Pairs", "UPDATE", "DELETE", "IDENTITY_INSERT", "CHECKIDENT"})
+            QVERIFY2(!result.text().contains(QLatin1String(absent)), absent);
     }
 
     void deleteComesBeforeIdentityAndUpdate()
@@ -176,7 +200,7 @@ private slots:
         const QString text = RunBuild(*goods.table, goods.rows, true).text();
         for (const char *piece : {"DELETE FROM dbo.Goods2;", "SET IDENTITY_INSERT dbo.Goods2 ON;", "UPDATE dbo.Goods2 \r\n",
                                   "INSERT INTO dbo.Goods2(Id,", "SELECT * FROM dbo.Goods2 WHERE",
-                                  "SET IDENTITY_INSERT dbo.Goods2 OFF;", "DBCC CHECKIDENT('dbo.Goods2', RESEED);",
+                                  "SET IDENTITY_INSERT dbo.Goods2 OFF;", "DBCC CHECKIDENT(N'dbo.Goods2', RESEED);",
                                   "DECLARE @GoodsTempTable", "--Script for table „Goods“ end.--"})
             QVERIFY2(text.contains(QString::fromUtf8(piece)), piece);
     }
@@ -190,33 +214,77 @@ private slots:
         QCOMPARE(result.lines.at(4), QStringLiteral("Used table „Goods“"));
     }
 
-    void valuesComeFromTheColumnsOwnField()
+    // A value comes from the row set field of its column's name, whatever
+    // the fields' order and whichever columns the rows hold besides.
+    void valuesComeFromTheFieldOfTheColumnsName()
     {
-        auto table = MakeTable(QStringLiteral("T3"), {{"A", XType::Int, 4, false, false, true}, {"B", XType::Int, 4, false, false},
+        auto table = MakeTable(QStringLiteral("T3"), {{"A", XType::Int, 4, false, false}, {"B", XType::Int, 4, false, true, true},
                                                     {"C", XType::VarChar, 5}});
-        TMemoryRowSet rowSet({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
-                             {{QString("1"), QString("2"), QString("three")}});
+        TMemoryRowSet rowSet({QStringLiteral("c"), QStringLiteral("Extra"), QStringLiteral("B")},
+                             {{QString("three"), QString("x"), QString("2")}});
         const TBuildResult result = RunBuild(*table, rowSet);
-        QVERIFY(result.lines.contains(QStringLiteral("INSERT INTO @T3TempTable(C1) \r\n  VALUES('three');")));
-        // an unused key still stands in the condition, by its suffixed name
-        QVERIFY(result.text().contains(QStringLiteral("WHERE (A = T.A1);")));
+        QCOMPARE(result.outcome.Outcome, goComplete);
+        QVERIFY(result.lines.contains(QStringLiteral("INSERT INTO @T3TempTable(B1, C1) \r\n  VALUES(2, 'three');")));
     }
 
-    void stopAfterTheFirstRow()
+    void missingFieldFailsBeforeWriting()
+    {
+        TGoodsFixture goods;
+        TMemoryRowSet rows({QStringLiteral("Id"), QStringLiteral("Title"), QStringLiteral("Price")},
+                           {{QString("1"), QString("Tea"), QString("2,5")}});
+        const TBuildResult result = RunBuild(*goods.table, rows);
+        QCOMPARE(result.outcome.Outcome, goFailed);
+        QVERIFY2(result.outcome.Reason.contains(QLatin1String("Created")), qPrintable(result.outcome.Reason));
+        QVERIFY(result.lines.isEmpty());
+        QVERIFY(result.reports.isEmpty());
+    }
+
+    // A stop ends the generation without a script: not even the closing
+    // statements are written, and no "script created" report comes.
+    void stopAfterTheFirstRowBreaksOff()
     {
         TGoodsFixture goods;
         const TBuildResult result = RunBuild(*goods.table, goods.rows, false, [] { return true; });
-        QCOMPARE(result.text().count(QStringLiteral("INSERT INTO @GoodsTempTable")), 1);
-        QCOMPARE(result.percents(), QList<int>({0, 1, 1, 99, 100}));
-        QVERIFY(result.text().endsWith(QStringLiteral("--Script for table „Goods“ end.--\r\n\r\n/*\r\n\r\n*/\r\n\r\n")));
+        QCOMPARE(result.outcome.Outcome, goBrokenOff);
+        QCOMPARE(result.percents(), QList<int>({0, 1, 1}));
+        QVERIFY(!result.text().contains(QStringLiteral("UPDATE")));
+        QVERIFY(!result.text().contains(QStringLiteral("end.--")));
         QCOMPARE(goods.rows.Position(), 1);
     }
 
-    void readErrorPropagates()
+    // A stop that comes while the last row is read still breaks off: the
+    // rows may have been cut short by a cancelled read.
+    void stopWithTheLastRowBreaksOff()
     {
         TGoodsFixture goods;
+        int polls = 0;
+        const TBuildResult result = RunBuild(*goods.table, goods.rows, false, [&polls] { return ++polls >= 2; });
+        QCOMPARE(result.outcome.Outcome, goBrokenOff);
+        QVERIFY(!result.text().contains(QStringLiteral("UPDATE")));
+    }
+
+    // A read that fails is a failure with the row set's reason, unless a
+    // stop was asked for: then the read was cancelled on purpose.
+    void readErrorEnds_data()
+    {
+        QTest::addColumn<bool>("stopAsked");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("lost connection") << false << int(goFailed) << "connection lost";
+        QTest::newRow("read cancelled by a stop") << true << int(goBrokenOff) << "";
+    }
+    void readErrorEnds()
+    {
+        QFETCH(bool, stopAsked);
+        QFETCH(int, outcome);
+        QFETCH(QString, reason);
+        TGoodsFixture goods;
         goods.rows.FailAtRow = 1;
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, RunBuild(*goods.table, goods.rows));
+        const TBuildResult result = RunBuild(*goods.table, goods.rows, false, [stopAsked] { return stopAsked; });
+        QCOMPARE(int(result.outcome.Outcome), outcome);
+        QCOMPARE(result.outcome.Reason, reason);
+        QVERIFY(!result.percents().contains(99));
+        QVERIFY(!result.text().contains(QStringLiteral("UPDATE")));
     }
 };
 

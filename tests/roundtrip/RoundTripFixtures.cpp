@@ -34,6 +34,41 @@ QString quoted(QString text)
     return u'\'' + text.replace(u'\'', QStringLiteral("''")) + u'\'';
 }
 
+// A literal for a value that holds a backslash right before a line break:
+// the server drops a backslash and the CR LF after it (line continuation),
+// so another pair goes before the value's own break.
+QString continued(QString text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text.at(i);
+        if (text.at(i) == u'\\' && i + 1 < text.size() && (text.at(i + 1) == u'\r' || text.at(i + 1) == u'\n'))
+            out += QStringLiteral("\\\r\n");
+    }
+    return quoted(out);
+}
+
+// n characters of a repeated pattern with a backslash and a line break
+// in the middle and at the end.
+QString withBreaks(int n, const QString &pattern, const QString &lineBreak)
+{
+    QString text;
+    while (text.size() < n)
+        text += pattern;
+    text.truncate(n);
+    text.replace(n / 2, lineBreak.size() + 1, u'\\' + lineBreak);
+    text.replace(n - lineBreak.size() - 1, lineBreak.size() + 1, u'\\' + lineBreak);
+    return text;
+}
+
+QString hexBytes(int n, int seed)
+{
+    QString hex = QStringLiteral("0x");
+    for (int i = 0; i < n; ++i)
+        hex += QStringLiteral("%1").arg((i * seed + i / 7) % 256, 2, 16, QChar(u'0')).toUpper();
+    return hex;
+}
+
 QList<TRoundTripTable> buildTables()
 {
     QList<TRoundTripTable> tables;
@@ -103,14 +138,32 @@ QList<TRoundTripTable> buildTables()
                        QStringLiteral("INSERT INTO %1(CVarChar, CNVarChar) VALUES('extra', N'лишняя')"),
                    }});
 
-    // sql_variant on its own: values of several base types, carried as text.
-    tables.append({QStringLiteral("RtVariant"),
-                   QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, V sql_variant NULL)"),
-                   {QStringLiteral("INSERT INTO %1 VALUES(1, 42)"), QStringLiteral("INSERT INTO %1 VALUES(2, N'вариант')"),
-                    QStringLiteral("INSERT INTO %1 VALUES(3, 'text')"), QStringLiteral("INSERT INTO %1 VALUES(4, NULL)")},
-                   {},
-                   {QStringLiteral("DELETE FROM %1 WHERE Id = 2"), QStringLiteral("UPDATE %1 SET V = 'changed' WHERE Id = 3"),
-                    QStringLiteral("INSERT INTO %1 VALUES(5, 'extra')")}});
+    // sql_variant: values of several base types, which the target's values
+    // must keep (the checks compare them).
+    {
+        QStringList rows;
+        const char *const values[] = {
+            "42", "N'вариант'", "'text'", "NULL", "CAST(0.1 AS float)", "CAST(0.30000000000000004 AS float)",
+            "CAST(-1.5 AS decimal(10,3))", "CAST(99999.99999 AS numeric(12,5))",
+            "CONVERT(datetime, '19.06.1992 22:22:17.123', 105)", "CAST(CONVERT(datetime, '01.03.2004 10:00', 105) AS smalldatetime)",
+            "CAST(0x0A0B AS varbinary(10))", "CAST(0x00FF AS binary(4))", "CAST('6F9619FF-8B86-D011-B42D-00C04FC964FF' AS uniqueidentifier)",
+            "CAST(1 AS bit)", "CAST(2.5 AS money)", "CAST(-214748.3648 AS smallmoney)", "CAST('ab' AS char(3))",
+            "CAST(N'ё' AS nchar(2))", "CAST(-9223372036854775808 AS bigint)", "CAST(200 AS tinyint)", "CAST(-7 AS smallint)",
+            "CAST(3.4028235E+38 AS real)", "CAST(N'語 ёж' AS nvarchar(10))", "CAST('a\\' + CHAR(10) + 'b' AS varchar(10))",
+            "'Ab' COLLATE Latin1_General_BIN"};
+        int id = 0;
+        for (const char *value : values)
+            rows << QStringLiteral("INSERT INTO %1 VALUES(%2, %3)").arg(QStringLiteral("%1"), QString::number(++id), QString::fromUtf8(value));
+        tables.append({QStringLiteral("RtVariant"),
+                       QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, V sql_variant NULL)"),
+                       rows,
+                       {},
+                       {QStringLiteral("DELETE FROM %1 WHERE Id IN (2, 7)"), QStringLiteral("UPDATE %1 SET V = 'changed' WHERE Id IN (3, 5, 9)"),
+                        QStringLiteral("UPDATE %1 SET V = CAST(5 AS bigint) WHERE Id = 1"), QStringLiteral("INSERT INTO %1 VALUES(99, 'extra')")},
+                       {QStringLiteral("SQL_VARIANT_PROPERTY(V, 'BaseType')"), QStringLiteral("SQL_VARIANT_PROPERTY(V, 'Precision')"),
+                        QStringLiteral("SQL_VARIANT_PROPERTY(V, 'Scale')"), QStringLiteral("SQL_VARIANT_PROPERTY(V, 'MaxLength')"),
+                        QStringLiteral("SQL_VARIANT_PROPERTY(V, 'Collation')")}});
+    }
 
     tables.append({QStringLiteral("RtComposite"),
                    QStringLiteral("CREATE TABLE %1 (A int NOT NULL, B varchar(10) NOT NULL, Val nvarchar(50) NULL, "
@@ -157,11 +210,92 @@ QList<TRoundTripTable> buildTables()
                     QStringLiteral("UPDATE %1 SET B = 'changed' WHERE A = 3"),
                     QStringLiteral("INSERT INTO %1 VALUES(7, 'extra')")}});
 
+    // Long values: over 4 KB (the server's default TEXTSIZE) and over 8 KB
+    // (what a concatenation keeps), a backslash before a line break in one
+    // over 8 KB, and nvarchar(2500), which is 5,000 bytes.
+    tables.append({QStringLiteral("RtLong"),
+                   QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, T text NULL, N ntext NULL, I image NULL, "
+                                  "V varchar(8000) NULL, NV nvarchar(2500) NULL)"),
+                   {QStringLiteral("INSERT INTO %1 VALUES(1, %2, N%3, %4, %5, N%6)")
+                        .arg(QStringLiteral("%1"), quoted(QString(5000, u'a')), quoted(QString(3000, u'ж')), hexBytes(5000, 3),
+                             quoted(QString(8000, u'v')), quoted(QString(2500, u'я'))),
+                    QStringLiteral("INSERT INTO %1 VALUES(2, %2, N%3, %4, %5, N%6)")
+                        .arg(QStringLiteral("%1"), continued(withBreaks(20000, QStringLiteral("C:\\dir "), QStringLiteral("\r\n"))),
+                             continued(withBreaks(9000, QStringLiteral("путь\\ "), QStringLiteral("\n"))), hexBytes(20000, 7),
+                             continued(withBreaks(8000, QStringLiteral("x"), QStringLiteral("\r\n"))),
+                             continued(withBreaks(2500, QStringLiteral("ё"), QStringLiteral("\n")))),
+                    QStringLiteral("INSERT INTO %1(Id) VALUES(3)")},
+                   {},
+                   {QStringLiteral("DELETE FROM %1 WHERE Id = 2"), QStringLiteral("UPDATE %1 SET T = 'short', NV = N'изменено' WHERE Id = 1"),
+                    QStringLiteral("INSERT INTO %1(Id, T) VALUES(9, 'extra')")}});
+
+    // Names that bind to what they must not: a 128-character column name,
+    // a table named like the alias, a key X1 beside a carried X, a name
+    // with comment marks.
+    tables.append({QStringLiteral("RtLongName"),
+                   QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, [%2] varchar(10) NULL)").arg(QStringLiteral("%1"), QString(128, u'c')),
+                   {QStringLiteral("INSERT INTO %1 VALUES(1, 'a')"), QStringLiteral("INSERT INTO %1 VALUES(2, 'b')")},
+                   {},
+                   {QStringLiteral("DELETE FROM %1 WHERE Id = 2"), QStringLiteral("UPDATE %1 SET [%2] = 'z' WHERE Id = 1").arg(QStringLiteral("%1"), QString(128, u'c'))}});
+    tables.append({QStringLiteral("T"),
+                   QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, V varchar(10) NULL)"),
+                   {QStringLiteral("INSERT INTO %1 VALUES(1, 'a')"), QStringLiteral("INSERT INTO %1 VALUES(2, 'b')")},
+                   {},
+                   {QStringLiteral("DELETE FROM %1 WHERE Id = 2"), QStringLiteral("UPDATE %1 SET V = 'z' WHERE Id = 1"),
+                    QStringLiteral("INSERT INTO %1 VALUES(3, 'c')")}});
+    tables.append({QStringLiteral("RtX"),
+                   QStringLiteral("CREATE TABLE %1 (X varchar(10) NULL, X1 int NOT NULL PRIMARY KEY)"),
+                   {QStringLiteral("INSERT INTO %1 VALUES('a', 1)"), QStringLiteral("INSERT INTO %1 VALUES('b', 2)")},
+                   {},
+                   {QStringLiteral("DELETE FROM %1 WHERE X1 = 2"), QStringLiteral("UPDATE %1 SET X = 'z' WHERE X1 = 1")}});
+    tables.append({QStringLiteral("Rt /* odd"),
+                   QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, [a*/b] varchar(10) NULL, [c/*d] int NULL)"),
+                   {QStringLiteral("INSERT INTO %1 VALUES(1, 'a', 1)"), QStringLiteral("INSERT INTO %1 VALUES(2, 'b', 2)")},
+                   {},
+                   {QStringLiteral("DELETE FROM %1 WHERE Id = 2"), QStringLiteral("UPDATE %1 SET [a*/b] = 'z' WHERE Id = 1")}});
+
+    // A non-Latin name in need of brackets, with identity.
+    tables.append({QStringLiteral("Заказы 2024"),
+                   QStringLiteral("CREATE TABLE %1 (Id int IDENTITY(1,1) PRIMARY KEY, Name varchar(20) NOT NULL, Qty int NULL)"),
+                   {QStringLiteral("INSERT INTO %1(Name, Qty) VALUES('a', 1)"), QStringLiteral("INSERT INTO %1(Name, Qty) VALUES('b', 2)"),
+                    QStringLiteral("INSERT INTO %1(Name, Qty) VALUES('c', 3)")},
+                   {QStringLiteral("DELETE FROM %1 WHERE Id = 2")},
+                   {QStringLiteral("DELETE FROM %1 WHERE Id = 3"), QStringLiteral("UPDATE %1 SET Qty = 40 WHERE Id = 1"),
+                    QStringLiteral("INSERT INTO %1(Name, Qty) VALUES('e', 5)")}});
+
+    // Keys that hold NULL: matched NULL to NULL, so a second run adds nothing.
+    tables.append({QStringLiteral("RtNullKey"),
+                   QStringLiteral("CREATE TABLE %1 (A int NULL, B varchar(10) NULL, V int NULL)"),
+                   {QStringLiteral("INSERT INTO %1 VALUES(NULL, 'x', 1)"), QStringLiteral("INSERT INTO %1 VALUES(1, NULL, 2)"),
+                    QStringLiteral("INSERT INTO %1 VALUES(NULL, NULL, 3)"), QStringLiteral("INSERT INTO %1 VALUES(2, 'y', 4)")},
+                   {},
+                   {QStringLiteral("UPDATE %1 SET V = 10 WHERE A IS NULL AND B = 'x'"), QStringLiteral("DELETE FROM %1 WHERE A = 2"),
+                    QStringLiteral("INSERT INTO %1 VALUES(9, 'z', 9)")}});
+
+    // A key column of a collation other than the database's default.
+    tables.append({QStringLiteral("RtCollation"),
+                   QStringLiteral("CREATE TABLE %1 (Code varchar(10) COLLATE Latin1_General_BIN NOT NULL PRIMARY KEY, "
+                                  "Name varchar(20) COLLATE Latin1_General_BIN NULL, Note varchar(20) NULL)"),
+                   {QStringLiteral("INSERT INTO %1 VALUES('a', 'one', 'x')"), QStringLiteral("INSERT INTO %1 VALUES('B', 'two', 'y')"),
+                    QStringLiteral("INSERT INTO %1 VALUES('c', 'three', NULL)")},
+                   {},
+                   {QStringLiteral("DELETE FROM %1 WHERE Code = 'B'"), QStringLiteral("UPDATE %1 SET Name = 'z' WHERE Code = 'a'")}});
+
     tables.append({QStringLiteral("RtEmpty"),
                    QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, Name varchar(10) NULL)"),
                    {},
                    {},
                    {QStringLiteral("INSERT INTO %1 VALUES(1, 'a')"), QStringLiteral("INSERT INTO %1 VALUES(2, NULL)")}});
+
+    // Order Lines, as the wizard offers it: the raw name in the nickname.
+    tables.append({QStringLiteral("Order Lines"),
+                   QStringLiteral("CREATE TABLE %1 ([Order] int NOT NULL, Line int NOT NULL, Qty decimal(10,3) NULL, "
+                                  "PRIMARY KEY ([Order], Line))"),
+                   {QStringLiteral("INSERT INTO %1 VALUES(1, 1, 2.5)"), QStringLiteral("INSERT INTO %1 VALUES(1, 2, NULL)"),
+                    QStringLiteral("INSERT INTO %1 VALUES(2, 1, 0.001)")},
+                   {},
+                   {QStringLiteral("DELETE FROM %1 WHERE [Order] = 2"), QStringLiteral("UPDATE %1 SET Qty = 9 WHERE Line = 2"),
+                    QStringLiteral("INSERT INTO %1 VALUES(7, 7, 7)")}});
     return tables;
 }
 

@@ -15,6 +15,9 @@ struct TRoundTripTable
     QStringList Rows;        // the source's rows, run on source and target
     QStringList SourceOnly;  // then run on the source only
     QStringList Drift;       // then run on the target only
+    // Expressions over the table compared row by row (by the first column)
+    // between source and target after the script, besides the values.
+    QStringList Checks;
 };
 
 // Every fixture table, by name.

@@ -40,19 +40,33 @@ TMergeModel::TMergeModel(QList<TColumnFact> Columns, const TMergeChoices &Choice
     }
 }
 
+// Keys match NULL to NULL: the script compares nullable keys so.
 bool TMergeModel::KeysMatch(const TRowText &Target, const TRowText &Source) const
 {
     for (int i = 0; i < m_columns.size(); ++i)
-        if (m_key.at(i) && (Target.at(i).isNull() || Source.at(i).isNull() || Target.at(i) != Source.at(i)))
+        if (m_key.at(i) && (Target.at(i).isNull() != Source.at(i).isNull() || Target.at(i) != Source.at(i)))
             return false;
     return true;
+}
+
+TRowText TMergeModel::Inserted(const TRowText &Source) const
+{
+    TRowText row;
+    for (int i = 0; i < m_columns.size(); ++i)
+        row << ((m_carried.at(i) || (m_columns.at(i).IsComputed && m_compared.at(i))) ? Source.at(i) : QString());
+    return row;
 }
 
 QList<TRowText> TMergeModel::Expected(const QList<TRowText> &Target, const QList<TRowText> &Source) const
 {
     QList<TRowText> rows = m_delete ? QList<TRowText>() : Target;
-    if (!m_hasKeys)
+    if (!m_hasKeys) {
+        // After a delete every carried row goes in; without one nothing changes.
+        if (m_delete)
+            for (const TRowText &source : Source)
+                rows << Inserted(source);
         return rows;
+    }
     // UPDATE ... FROM: every target row that matches a source row on the
     // keys takes its carried values (an identity keeps its own).
     for (TRowText &row : rows)
@@ -68,12 +82,8 @@ QList<TRowText> TMergeModel::Expected(const QList<TRowText> &Target, const QList
     for (const TRowText &source : Source) {
         const bool found = std::any_of(present.begin(), present.end(),
                                        [&](const TRowText &row) { return KeysMatch(row, source); });
-        if (found)
-            continue;
-        TRowText row;
-        for (int i = 0; i < m_columns.size(); ++i)
-            row << ((m_carried.at(i) || (m_columns.at(i).IsComputed && m_compared.at(i))) ? source.at(i) : QString());
-        rows << row;
+        if (!found)
+            rows << Inserted(source);
     }
     return rows;
 }
@@ -122,6 +132,11 @@ QString SelectRowsSql(const QString &Table, const QList<TColumnFact> &Columns)
     for (const TColumnFact &column : Columns)
         names << QuoteName(column.Name);
     return QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), QuoteName(Table));
+}
+
+QString SelectChecksSql(const QString &Table, const QString &Key, const QStringList &Checks)
+{
+    return QStringLiteral("SELECT %1, %2 FROM %3").arg(QuoteName(Key), Checks.join(QStringLiteral(", ")), QuoteName(Table));
 }
 
 QString ShowValue(const QString &Value)

@@ -38,6 +38,8 @@ public:
 
 private:
     [[nodiscard]] bool KeysMatch(const TRowText &Target, const TRowText &Source) const;
+    // The row the script inserts for a source row.
+    [[nodiscard]] TRowText Inserted(const TRowText &Source) const;
     [[nodiscard]] QString Describe(const TRowText &Row) const;
 
     QList<TColumnFact> m_columns;
@@ -50,5 +52,7 @@ private:
 
 // "SELECT [a], [b] FROM [t]" over the columns.
 QString SelectRowsSql(const QString &Table, const QList<TColumnFact> &Columns);
+// "SELECT [key], check1, check2 FROM [t]".
+QString SelectChecksSql(const QString &Table, const QString &Key, const QStringList &Checks);
 // The value as a message shows it: NULL or in quotes, long ones cut.
 QString ShowValue(const QString &Value);

@@ -83,15 +83,16 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
 
     QEventLoop loop;
     std::unique_ptr<TScript> script;
+    TGenerationResult result;
     bool delivered = false;
     QPointer<TScriptCreatorParser> parser = new TScriptCreatorParser;
-    parser->OnScriptCreated = [&](TScriptCreatorParser *, std::unique_ptr<TScript> Script) {
+    parser->OnScriptCreated = [&](TScriptCreatorParser *, std::unique_ptr<TScript> Script, const TGenerationResult &Result) {
         script = std::move(Script);
+        result = Result;
         delivered = true;
     };
     QObject::connect(parser.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
-    // A worker that fails frees itself without a word; the time limit only
-    // guards against a hang.
+    // The time limit only guards against a hang.
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     parser->Start(table, rows.get(), settings);
     loop.exec();
@@ -101,7 +102,7 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
         return false;
     }
     if (!delivered || !script) {
-        Error = QStringLiteral("the generator failed reading the rows");
+        Error = QStringLiteral("no script: %1").arg(delivered ? result.Reason : QStringLiteral("the generator did not report"));
         return false;
     }
     Lines = script->Lines;

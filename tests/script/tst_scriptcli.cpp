@@ -6,12 +6,33 @@
 #include "TestServer.h"
 #include "WorkbenchGeneration.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
+
+// A table far larger than any socket buffer: a generation from it cannot
+// end while its server is stopped.
+QStringList wideTableStatements()
+{
+    const QString pad(1000, u'w');
+    QStringList statements{QStringLiteral("CREATE TABLE Wide (Id int NOT NULL PRIMARY KEY, Pad varchar(1000) NULL)"),
+                           QStringLiteral("INSERT INTO Wide(Id, Pad) VALUES(1, '%1')").arg(pad)};
+    for (int have = 1; have < 16384; have *= 2)
+        statements << QStringLiteral("INSERT INTO Wide(Id, Pad) SELECT Id + %1, Pad FROM Wide").arg(have);
+    return statements;
+}
+
+// The files a run left beside its output: the output and its temporary.
+QStringList leftBehind(const QString &dir, const QString &name)
+{
+    return QDir(dir).entryList({name, QStringLiteral(".%1.*").arg(name)}, QDir::Files | QDir::Hidden);
+}
 
 struct TRun
 {
@@ -36,9 +57,18 @@ private slots:
     void sameAsWorkbench_data();
     void sameAsWorkbench();
     void standardOutputAndQuiet();
+    void noKeyNoDeleteSaysSo();
+    void refusedKey();
+    void interruptedLeavesNoFile_data();
+    void interruptedLeavesNoFile();
+    void failedReadLeavesNoFile();
 
 private:
     TRun run(const QStringList &Arguments, const QByteArray &Password = "secret", bool PasswordSet = true);
+    // Starts a run writing to Output in the background.
+    std::unique_ptr<QProcess> start(const QStringList &Arguments);
+    // Waits until the run has made its temporary file beside Output.
+    static bool waitForPart(const QString &Output);
     QStringList connectArgs(const QString &Table) const;
 
     std::unique_ptr<TestServer> m_server;
@@ -64,6 +94,33 @@ void TestScriptCli::initTestCase()
     const TRoundTripTable &types = RoundTripTable(QStringLiteral("RtTypes"));
     for (const QString &statement : BuildStatements(types, types.Name, {}))
         QCOMPARE(m_session->Execute(statement), QString());
+    for (const QString &statement : wideTableStatements())
+        QCOMPARE(m_session->Execute(statement), QString());
+    QCOMPARE(m_session->Execute(QStringLiteral("CREATE TABLE Loose (A int NULL, B varchar(10) NULL)")), QString());
+    QCOMPARE(m_session->Execute(QStringLiteral("INSERT INTO Loose VALUES(1, 'a')")), QString());
+}
+
+std::unique_ptr<QProcess> TestScriptCli::start(const QStringList &Arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUORVANE_PASSWORD"), QStringLiteral("secret"));
+    process->setProcessEnvironment(env);
+    process->start(m_binary, Arguments);
+    process->closeWriteChannel();
+    return process;
+}
+
+bool TestScriptCli::waitForPart(const QString &Output)
+{
+    const QFileInfo info(Output);
+    QDeadlineTimer deadline(120000);
+    while (!deadline.hasExpired()) {
+        if (!QDir(info.absolutePath()).entryList({QStringLiteral(".%1.*.part").arg(info.fileName())}, QDir::Files | QDir::Hidden).isEmpty())
+            return true;
+        QThread::msleep(5);
+    }
+    return false;
 }
 
 void TestScriptCli::cleanupTestCase()
@@ -264,6 +321,100 @@ void TestScriptCli::standardOutputAndQuiet()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(MaskCreationTime(toStdout.Out), MaskCreationTime(file.readAll()));
     QVERIFY2(toStdout.Err.contains("rows, ") && toStdout.Err.contains("bytes written"), toStdout.Err.constData());
+}
+
+// Without keys and without --delete the run says the script changes
+// nothing (and the script says so too).
+void TestScriptCli::noKeyNoDeleteSaysSo()
+{
+    const QString output = m_dir.filePath(QStringLiteral("loose.sql"));
+    const TRun result = run(connectArgs(QStringLiteral("Loose")) << QStringLiteral("--output") << output);
+    QCOMPARE(result.Code, 0);
+    QVERIFY2(result.Err.contains("changes nothing in Loose"), result.Err.constData());
+    QFile file(output);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(file.readAll()).contains(QStringLiteral("ничего не меняет в таблице")));
+}
+
+// A key the server cannot match on is refused before anything is written.
+void TestScriptCli::refusedKey()
+{
+    const QString output = m_dir.filePath(QStringLiteral("refused.sql"));
+    const TRun result = run(connectArgs(QStringLiteral("RtTypes"))
+                            << QStringLiteral("--keys") << QStringLiteral("CText") << QStringLiteral("--output") << output);
+    QCOMPARE(result.Code, 2);
+    QVERIFY2(result.Err.contains("key column CText is of type text"), result.Err.constData());
+    QVERIFY(!QFileInfo::exists(output));
+}
+
+// SIGINT and SIGTERM end a run with 128 + the signal's number and leave
+// no part of a script, and a file that was there stays as it was; also
+// when the server has stopped answering.
+void TestScriptCli::interruptedLeavesNoFile_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("serverAnswers");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << true;
+    QTest::newRow("SIGINT") << int(SIGINT) << true;
+    QTest::newRow("SIGTERM, server stopped") << int(SIGTERM) << false;
+}
+
+void TestScriptCli::interruptedLeavesNoFile()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, serverAnswers);
+    const QString output = m_dir.filePath(QStringLiteral("wide.sql"));
+    {
+        QFile old(output);
+        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("old");
+    }
+    auto process = start(connectArgs(QStringLiteral("Wide")) << QStringLiteral("--output") << output);
+    QVERIFY(waitForPart(output));
+    // Stopped, the server cannot let the run end before the signal comes.
+    const pid_t server = pid_t(m_server->processId());
+    QCOMPARE(::kill(server, SIGSTOP), 0);
+    QCOMPARE(::kill(pid_t(process->processId()), signal), 0);
+    if (serverAnswers)
+        ::kill(server, SIGCONT);
+    QElapsedTimer took;
+    took.start();
+    const bool ended = process->waitForFinished(30000);
+    ::kill(server, SIGCONT);
+    QVERIFY(ended);
+    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process->exitCode(), 128 + signal);
+    QVERIFY2(took.elapsed() < 10000, qPrintable(QString::number(took.elapsed())));
+    QVERIFY(process->readAllStandardError().contains("interrupted, no script written"));
+    QCOMPARE(leftBehind(m_dir.path(), QStringLiteral("wide.sql")), QStringList{"wide.sql"});
+    QFile old(output);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
+}
+
+// A server lost in the middle of the rows: exit 1 with the reason, no file.
+void TestScriptCli::failedReadLeavesNoFile()
+{
+    TestServer doomed({QStringLiteral("--demo")});
+    QVERIFY2(doomed.start(), qPrintable(doomed.errorText()));
+    {
+        TWorkbenchSession session(doomed.dataSource(), QLatin1String(TestServer::login), QLatin1String(TestServer::password),
+                                  QStringLiteral("Shop"));
+        for (const QString &statement : wideTableStatements())
+            QCOMPARE(session.Execute(statement), QString());
+    }
+    const QString output = m_dir.filePath(QStringLiteral("lost.sql"));
+    auto process = start({QStringLiteral("--server"), doomed.dataSource(), QStringLiteral("--login"), QStringLiteral("sa"),
+                          QStringLiteral("--database"), QStringLiteral("Shop"), QStringLiteral("--table"),
+                          QStringLiteral("Wide"), QStringLiteral("--output"), output});
+    QVERIFY(waitForPart(output));
+    QCOMPARE(::kill(pid_t(doomed.processId()), SIGKILL), 0);
+    QVERIFY(process->waitForFinished(60000));
+    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process->exitCode(), 1);
+    const QByteArray err = process->readAllStandardError();
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY(leftBehind(m_dir.path(), QStringLiteral("lost.sql")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestScriptCli)

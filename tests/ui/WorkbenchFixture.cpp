@@ -23,10 +23,12 @@
 #include <QMessageBox>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QtTest>
 
-WorkbenchFixture::WorkbenchFixture()
+WorkbenchFixture::WorkbenchFixture(const QString &AppData)
+    : m_appDataPath(AppData.isEmpty() ? m_appData.path() : AppData)
 {
-    qputenv("APPDATA", m_appData.path().toLocal8Bit());
+    qputenv("APPDATA", m_appDataPath.toLocal8Bit());
     // The history file lies beside the test program: start each test without one.
     QFile::remove(HistoryFileName());
     m_form = std::make_unique<TMainForm>();
@@ -45,7 +47,7 @@ WorkbenchFixture::~WorkbenchFixture()
 
 QString WorkbenchFixture::SettingsFile() const
 {
-    return m_appData.path() + QStringLiteral("/Velquist/Quorvane/1.0/Settings.ini");
+    return m_appDataPath + QStringLiteral("/Velquist/Quorvane/1.0/Settings.ini");
 }
 
 void WorkbenchFixture::TearDown()
@@ -151,6 +153,11 @@ ModalScript::Handler AcknowledgeError(QStringList *Texts)
         Texts->append(box->windowTitle() + QLatin1Char('|') + box->text());
         box->button(QMessageBox::Ok)->click();
     };
+}
+
+bool WaitForExecution(int TimeoutMs)
+{
+    return QTest::qWaitFor([] { return !ScriptIsExecuting(); }, TimeoutMs);
 }
 
 QStringList LogLines(TMainForm &Form)

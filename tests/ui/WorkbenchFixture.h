@@ -20,18 +20,21 @@ class QWidget;
 class WorkbenchFixture
 {
 public:
-    WorkbenchFixture();
+    // AppData: the settings root; empty, a temporary folder of its own. A
+    // second fixture on the same root starts as the program does again.
+    explicit WorkbenchFixture(const QString &AppData = QString());
     ~WorkbenchFixture();
 
     TMainForm &Form() { return *m_form; }
     TMainFormUi &Ui() { return *m_ui; }
     QString SettingsFile() const;
-    QString AppData() const { return m_appData.path(); }
+    QString AppData() const { return m_appDataPath; }
     // Tears the singletons down as main() does (the settings are written).
     void TearDown();
 
 private:
     QTemporaryDir m_appData;
+    QString m_appDataPath;
     std::unique_ptr<TMainForm> m_form;
     std::unique_ptr<TMainFormUi> m_ui;
     bool m_tornDown = false;
@@ -64,6 +67,10 @@ ModalScript::Handler LoginWith(const QString &Server, const QString &User, const
 ModalScript::Handler CancelLogin(QString *SeenUser = nullptr, QString *SeenServer = nullptr,
                                  QString *SeenPassword = nullptr);
 ModalScript::Handler AcknowledgeError(QStringList *Texts);
+
+// Waits (turning the event loop) until no script runs; false when one still
+// runs after TimeoutMs.
+bool WaitForExecution(int TimeoutMs = 30000);
 
 // The colour of the log line that contains Text; invalid when none does.
 QColor LogLineColor(TMainForm &Form, const QString &Text);

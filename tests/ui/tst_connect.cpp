@@ -8,13 +8,16 @@
 #include "MainForm.h"
 #include "Model.h"
 #include "ScriptManager.h"
+#include "SimpleSettingsManager.h"
 #include "TestServer.h"
+#include "UiErrors.h"
 #include "View.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QTableView>
+#include <QElapsedTimer>
 #include <QtTest>
 
 class TestConnect : public QObject
@@ -144,6 +147,33 @@ private slots:
         QCOMPARE(server, QStringLiteral("(local)"));
     }
 
+    // A server name typed into the box ("127.0.0.1,PORT") is in no list the
+    // program finds; the next start offers it again, chosen.
+    void typedServerIsPreselectedAfterARestart()
+    {
+        QTemporaryDir appData;
+        QString settingsFile;
+        {
+            WorkbenchFixture first(appData.path());
+            QString shown;
+            ModalScript login({LoginWith(m_server.dataSource(), QStringLiteral("sa"),
+                                         QString::fromLatin1(TestServer::password), nullptr, &shown)});
+            first.Form().show();
+            QVERIFY(login.Done());
+            QCOMPARE(shown, QStringLiteral("(local)"));
+            settingsFile = first.SettingsFile();
+            first.TearDown();
+        }
+        QCOMPARE(Setting(settingsFile, QStringLiteral("TypedServerName")), m_server.dataSource());
+        WorkbenchFixture second(appData.path());
+        QString user, server;
+        ModalScript answers({CancelLogin(&user, &server)});
+        second.Form().show();
+        QVERIFY(answers.Done());
+        QCOMPARE(user, QStringLiteral("sa"));
+        QCOMPARE(server, m_server.dataSource());
+    }
+
     void databaseComboSwitchesTheConnectionAndFillingDoesNotCallBack()
     {
         WorkbenchFixture fixture;
@@ -210,6 +240,7 @@ private slots:
 
         ScriptManager()->AddScriptFromText(QStringLiteral("UPDATE Goods SET Price = Price WHERE Id = 1"));
         fixture.Form().ExecuteAction->trigger();
+        QVERIFY(WaitForExecution());
         const QStringList lines = LogLines(fixture.Form());
         QVERIFY2(lines.size() == 1 && lines.first().endsWith(QStringLiteral("Одна строка изменина")),
                  qPrintable(lines.join(QLatin1Char('\n'))));
@@ -225,6 +256,7 @@ private slots:
         combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
         ScriptManager()->AddScriptFromText(QStringLiteral("SELECT Id FROM Sales"));
         fixture.Form().ExecuteAction->trigger();
+        QVERIFY(WaitForExecution());
         const int shown = fixture.Form().ResultDBGrid->model()->rowCount();
         QVERIFY(shown > 0 && shown < 100000);
         const QString notice = QStringLiteral("Показаны первые %1 строк из 100000.").arg(shown);
@@ -244,12 +276,54 @@ private slots:
 
         ScriptManager()->AddScriptFromText(QStringLiteral("USE Shop"));
         fixture.Form().ExecuteAction->trigger();
+        QVERIFY(WaitForExecution());
         QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
         QCOMPARE(combo->currentText(), QStringLiteral("Shop"));
         QCOMPARE(ScriptCreatorModel()->DataBases()->CurrentDataBase()->Name, QStringLiteral("Shop"));
 
         combo->setCurrentIndex(combo->findText(QStringLiteral("master")));
         QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("master"));
+    }
+
+    // A server that stops answering (SIGSTOP) fails the catalogue reads and
+    // the database switch with a Russian message after the time-outs, the
+    // window waiting no longer; once it answers again, so does the workbench.
+    void stalledServerIsReportedNotWaitedFor()
+    {
+        WorkbenchFixture fixture;
+        QVERIFY(logIn(fixture));
+        QComboBox *combo = fixture.Form().DataBasesComboBoxEx;
+        combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("QueryTimeout"), QStringLiteral("1"));
+        DataAccessFacade()->SetLoginTimeout(2);
+        QStringList errors;
+        const TErrorDisplay previous = SetErrorDisplay([&errors](const QString &Message) { errors << Message; });
+        struct Resume
+        {
+            TestServer &Server;
+            TErrorDisplay Display;
+            ~Resume()
+            {
+                Server.resume();
+                SetErrorDisplay(Display);
+            }
+        } resume{m_server, previous};
+        QVERIFY(m_server.suspend());
+
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY_THROWS_EXCEPTION(EQueryTimeout, ScriptCreationController().LoadTables());
+        combo->setCurrentIndex(combo->findText(QStringLiteral("master")));
+        qInfo("two reads gave up after %lld ms", timer.elapsed());
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.at(0), QStringLiteral("Сервер не ответил на подключение за 2 с."));
+
+        m_server.resume();
+        combo->setCurrentIndex(combo->findText(QStringLiteral("Shop")));
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(DataAccessFacade()->GetDataBaseName(), QStringLiteral("Shop"));
+        ScriptCreationController().LoadTables();
+        QVERIFY(ScriptCreatorModel()->Tables());
     }
 
     void serverLabelActsAsALink()

@@ -78,6 +78,9 @@ class TestScripts : public QObject
     {
         ScriptManager()->AddScriptFromText(Text);
         Fixture.Form().ExecuteAction->trigger();
+        // The run goes to a worker; the log is complete once it has ended.
+        if (!WaitForExecution())
+            qFatal("the script did not end");
     }
 
 private slots:

@@ -15,9 +15,10 @@ public:
     struct ColumnSpec
     {
         QString Name;
-        quint8 XType;
+        int XType;
         bool IsIdentity = false;
         bool IsPrimaryKey = false;
+        bool IsComputed = false;
     };
 
     QList<ColumnSpec> Columns;
@@ -37,6 +38,7 @@ public:
         for (const ColumnSpec &spec : Columns) {
             auto column = CreateColumn(spec.Name, spec.XType, Table->Id, spec.IsIdentity, 4);
             column->IsPrimaryKey = spec.IsPrimaryKey;
+            column->IsComputed = spec.IsComputed;
             Table->Columns.Add(std::move(column));
         }
     }
@@ -65,10 +67,11 @@ public:
         if (OnProgress)
             OnProgress(this, percent, text);
     }
-    void Finish(std::unique_ptr<TScript> script)
+    void Finish(std::unique_ptr<TScript> script,
+                const TGenerationResult &result = TGenerationResult::Completed())
     {
         if (OnScriptCreated)
-            OnScriptCreated(this, std::move(script));
+            OnScriptCreated(this, std::move(script), result);
     }
 
     TScriptCreatedEvent OnScriptCreated;

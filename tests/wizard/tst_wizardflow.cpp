@@ -7,6 +7,7 @@
 #include "Domain.h"
 #include "Model.h"
 #include "OneTableCreationWizard.h"
+#include "Parser.h"
 #include "RowSet.h"
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
@@ -21,10 +22,14 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <chrono>
+#include <csignal>
 
 namespace {
 
@@ -136,17 +141,22 @@ private slots:
     void cleanupTestCase();
     void goodsIntoNewTab();
     void optionsReachScript();
+    void prefilledNicknameIsQuoted();
     void appendToCurrentScript();
     void shredderLeavesDocuments();
     void leavingWithoutScriptShowsNoPlacement_data();
     void leavingWithoutScriptShowsNoPlacement();
-    void breakGivesShorterScript();
+    void breakGivesNoScript();
     void unreadableRowsGiveNotice();
+    void closingWhileTheServerIsStoppedReturnsAtOnce();
     void dataBaseWithoutTablesSaysSo();
     void closingMidGenerationIsSafe_data();
     void closingMidGenerationIsSafe();
 
 private:
+    // Cancel on a wizard that stays usable after a generation that yielded
+    // no script; the notice it showed is handed to Notice.
+    static void leaveAfterNotice(TOneStepCreatinWizard *w, QString &notice, QString &page);
     QStringList generatorOutput(const QString &tableName, const IParseSettings *settings);
     // Runs the command; Drive works the wizard; Place answers the placement
     // dialog (or is never called). Returns whether the placement dialog came.
@@ -209,7 +219,8 @@ QStringList TestWizardFlow::generatorOutput(const QString &tableName, const IPar
     TScriptLinesCollector sink(lines);
     TScriptBuildControl control;
     control.Now = QDateTime::currentDateTime();
-    BuildScript(*table, *rows, settings, sink, control);
+    if (!BuildScript(*table, *rows, settings, sink, control).Complete())
+        return {};
     return withoutTimeStamp(lines);
 }
 
@@ -273,6 +284,36 @@ void TestWizardFlow::optionsReachScript()
         firstDifference(withoutTimeStamp(lines.join(QStringLiteral("\r\n")).split(QStringLiteral("\r\n"))),
                         generatorOutput(QStringLiteral("Goods"), &settings).join(QStringLiteral("\r\n")).split(QStringLiteral("\r\n")));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// The nickname edit holds the table's own name once options are ticked; a
+// name that needs brackets gets them in every statement.
+void TestWizardFlow::prefilledNicknameIsQuoted()
+{
+    QString prefilled;
+    runCommand(
+        [&prefilled](TOneStepCreatinWizard *w) {
+            auto *next = child<QPushButton>(w, "NextButton");
+            next->click();
+            auto *tree = child<QTreeWidget>(w, "TablesTreeView");
+            tree->setCurrentItem(tree->findItems(QStringLiteral("Order Lines"), Qt::MatchExactly).value(0));
+            child<QCheckBox>(w, "AdditionalParamsCheckBox")->click();
+            child<QCheckBox>(w, "DeleteTableCheckBox")->setChecked(true);
+            prefilled = child<QLineEdit>(w, "TableNicknameEdit")->text();
+            next->click();
+            next->click();
+            next->click();
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QCOMPARE(prefilled, QStringLiteral("Order Lines"));
+    QCOMPARE(ScriptManager()->Count(), 1);
+    const QStringList lines = ScriptManager()->Current()->Lines;
+    QVERIFY(lines.contains(QStringLiteral("DELETE FROM [Order Lines];")));
+    QString text = lines.join(QStringLiteral("\r\n"));
+    QVERIFY(text.contains(QStringLiteral("UPDATE [Order Lines] \r\n")));
+    // outside the comments' quotes the name is nowhere without brackets
+    text.remove(QStringLiteral("[Order Lines]")).remove(QStringLiteral("„Order Lines“"));
+    QVERIFY2(!text.contains(QStringLiteral("Order Lines")), qPrintable(text));
 }
 
 void TestWizardFlow::appendToCurrentScript()
@@ -339,9 +380,28 @@ void TestWizardFlow::leavingWithoutScriptShowsNoPlacement()
     QCOMPARE(ScriptManager()->Count(), 0);
 }
 
-void TestWizardFlow::breakGivesShorterScript()
+void TestWizardFlow::leaveAfterNotice(TOneStepCreatinWizard *w, QString &notice, QString &page)
+{
+    auto *poll = new QTimer(w);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, w, [w, poll, &notice, &page] {
+        auto *box = w->findChild<QMessageBox *>(QStringLiteral("GenerationEndNotice"));
+        if (!box)
+            return;
+        poll->stop();
+        notice = box->text();
+        page = w->findChild<QStackedWidget *>(QStringLiteral("PageControl"))->currentWidget()->objectName();
+        box->accept();
+        child<QPushButton>(w, "CancelButton")->click();
+    });
+    poll->start();
+}
+
+// "Прервать": no script, a notice, the key page again; leaving then places nothing.
+void TestWizardFlow::breakGivesNoScript()
 {
     int percentAtBreak = -1;
+    QString notice, page;
     const bool placed = runCommand(
         [&](TOneStepCreatinWizard *w) {
             driveToProgress(w, onTable(QStringLiteral("Sales")));
@@ -351,28 +411,23 @@ void TestWizardFlow::breakGivesShorterScript()
                 percentAtBreak = bar->value();
                 child<QPushButton>(w, "BreakSriptGenerationButton")->click();
             });
+            leaveAfterNotice(w, notice, page);
         },
         [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
-    QVERIFY(placed);
+    QVERIFY(!placed);
     QVERIFY(percentAtBreak >= 2);
-    const QStringList lines = ScriptManager()->Current()->Lines;
-    const qsizetype inserts = lines.filter(QStringLiteral("INSERT INTO @SalesTempTable")).size();
-    QVERIFY(inserts > 0);
-    QVERIFY2(inserts < 100000, qPrintable(QString::number(inserts)));
-    QVERIFY(lines.contains(QStringLiteral("--Script for table „Sales“ end.--")));
+    QCOMPARE(notice, OneTableWizardTexts::BrokenOff);
+    QCOMPARE(page, QStringLiteral("PrimaryColumnsSelectTabSheet"));
+    QCOMPARE(ScriptManager()->Count(), 0);
 }
 
 void TestWizardFlow::unreadableRowsGiveNotice()
 {
     TScriptCommand(DataAccessFacade(), QStringLiteral("CREATE TABLE Scratch (Note varchar(10) NULL)\r\n")).Execute();
-    QString notice;
+    QString notice, page;
     bool keyNextWasDisabled = false;
     const bool placed = runCommand(
         [&](TOneStepCreatinWizard *w) {
-            whenModal<QMessageBox>([&](QMessageBox *box) {
-                notice = box->text();
-                box->accept();
-            });
             auto *next = child<QPushButton>(w, "NextButton");
             next->click();
             auto *tree = child<QTreeWidget>(w, "TablesTreeView");
@@ -384,13 +439,52 @@ void TestWizardFlow::unreadableRowsGiveNotice()
             child<QListWidget>(w, "ColumnsCheckListBox")->item(0)->setCheckState(Qt::Checked);
             // The table goes away before its rows are read.
             TScriptCommand(DataAccessFacade(), QStringLiteral("DROP TABLE Scratch\r\n")).Execute();
+            leaveAfterNotice(w, notice, page);
             next->click();
         },
         [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
     QVERIFY(keyNextWasDisabled);
     QVERIFY(!placed);
-    QCOMPARE(notice, QString::fromUtf8(TableScriptRoutineTexts::NoScriptText));
+    // the server's reason follows the wizard's words
+    QVERIFY2(notice.startsWith(QStringLiteral("Не удалось прочитать строки таблицы «Scratch», поэтому скрипт не создан.\n\n")),
+             qPrintable(notice));
+    QVERIFY2(notice.contains(QLatin1String("Scratch'")), qPrintable(notice));
+    QCOMPARE(page, QStringLiteral("PrimaryColumnsSelectTabSheet"));
     QCOMPARE(ScriptManager()->Count(), 0);
+}
+
+// A server that stops answering mid-generation does not hold the window:
+// closing the wizard returns at once, and the generation, cancelled, ends
+// and frees itself once the server answers again.
+void TestWizardFlow::closingWhileTheServerIsStoppedReturnsAtOnce()
+{
+    const qint64 pid = m_server.processId();
+    QVERIFY(pid > 0);
+    std::chrono::steady_clock::time_point closedAt;
+    bool stopped = false;
+    runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            driveToProgress(w, onTable(QStringLiteral("Sales")));
+            auto *bar = child<QProgressBar>(w, "ProgressBar");
+            whenProgressAtLeast(w, bar, 2, [w, pid, &closedAt, &stopped] {
+                stopped = ::kill(pid_t(pid), SIGSTOP) == 0;
+                closedAt = std::chrono::steady_clock::now();
+                QTest::keyClick(w, Qt::Key_Escape);
+            });
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    const auto took = std::chrono::steady_clock::now() - closedAt;
+    ::kill(pid_t(pid), SIGCONT);
+    QVERIFY(stopped);
+    QVERIFY2(took < std::chrono::seconds(1),
+             qPrintable(QStringLiteral("closing took %1 ms")
+                            .arg(std::chrono::duration_cast<std::chrono::milliseconds>(took).count())));
+    QCOMPARE(ScriptManager()->Count(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(TScriptCreatorParser::Running(), 0, 30000);
+    // and the next run works
+    runCommand([](TOneStepCreatinWizard *w) { driveToProgress(w, {}); },
+               [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QCOMPARE(ScriptManager()->Count(), 1);
 }
 
 // A database without user tables: the user is told so, no wizard opens.

@@ -5,12 +5,20 @@
 #include "RowSet.h"
 #include "ScriptBuilder.h"
 #include "ScriptCliProgress.h"
+#include "ScriptCliSignals.h"
+#include "ScriptPlan.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +67,87 @@ void writeLine(std::FILE *out, const QString &text)
     std::fflush(out);
 }
 
+// The script is written beside its target under a name of its own and
+// renamed to the target's only when it is complete: a run that fails or is
+// interrupted leaves no part of a script behind, and an existing file of
+// that name stays as it was.
+class TOutputFile
+{
+public:
+    TOutputFile(const QString &target, TSignalWatcher &watcher) : m_target(target), m_signals(watcher) {}
+    ~TOutputFile() { Discard(); }
+
+    // Creates the file; false (and errno) when it cannot be made.
+    bool Create()
+    {
+        const QFileInfo info(m_target);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QString path = info.absoluteDir().filePath(
+                QStringLiteral(".%1.%2.%3.part").arg(info.fileName()).arg(::getpid()).arg(attempt));
+            // Known before it exists: a signal that comes meanwhile removes it.
+            m_signals.SetPendingFile(path);
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                m_signals.SetPendingFile(QString());
+                if (errno == EEXIST)
+                    continue;
+                return false;
+            }
+            m_path = path;
+            m_file = ::fdopen(fd, "wb");
+            if (!m_file) {
+                ::close(fd);
+                Discard();
+                return false;
+            }
+            return true;
+        }
+        errno = EEXIST;
+        return false;
+    }
+    [[nodiscard]] std::FILE *File() const { return m_file; }
+    [[nodiscard]] const QString &Path() const { return m_path; }
+
+    // Closes the file and gives it the target's name; false when either fails.
+    bool Commit()
+    {
+        const bool closed = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        if (!closed || std::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0)
+            return false;
+        m_path.clear();
+        m_signals.SetPendingFile(QString());
+        return true;
+    }
+    // Closes and removes what was written.
+    void Discard()
+    {
+        if (m_file)
+            std::fclose(m_file);
+        m_file = nullptr;
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+        m_path.clear();
+        m_signals.SetPendingFile(QString());
+    }
+
+private:
+    QString m_target;
+    TSignalWatcher &m_signals;
+    QString m_path;
+    std::FILE *m_file = nullptr;
+};
+
+// The English reason a column cannot be carried as chosen; empty when it can.
+QString carryProblem(const TCustomColumn &column)
+{
+    if (!IsKnownType(column.ColumnType.XType))
+        return QStringLiteral("column %1 is of a type unknown to quorvane-script (xtype %2); leave it out with --columns")
+            .arg(column.Name)
+            .arg(column.ColumnType.XType);
+    return {};
+}
+
 } // namespace
 
 QString OneLine(const QString &Text)
@@ -85,11 +174,24 @@ TChoiceError ApplyColumnChoices(TTable &Table, const QStringList &Columns, const
             return {secNoSuchObject, QStringLiteral("table %1 has no column %2").arg(Table.Name, name)};
         column->IsUsed = true;
     }
+    // A column of a type the program does not know is never carried blindly.
+    for (int i = 0; i < Table.Columns.Count(); ++i) {
+        const TCustomColumn *column = Table.Columns.Items(i);
+        if (column->IsUsed)
+            if (const QString problem = carryProblem(*column); !problem.isEmpty())
+                return {secBadArguments, problem};
+    }
     if (Keys.isEmpty()) {
-        // As the wizard offers them: primary-key columns that are carried.
+        // As the wizard offers them: primary-key columns that are carried. A
+        // primary key the script cannot match on is refused, not dropped.
         for (int i = 0; i < Table.Columns.Count(); ++i) {
             TCustomColumn *column = Table.Columns.Items(i);
-            column->IsKey = column->IsPrimaryKey && column->IsUsed;
+            if (!column->IsPrimaryKey || !column->IsUsed)
+                continue;
+            if (const TKeyRefusal refusal = KeyRefusal(*column); refusal != krNone)
+                return {secBadArguments, QStringLiteral("the primary key cannot be used: %1; name the keys with --keys")
+                                             .arg(KeyRefusalText(*column, refusal))};
+            column->IsKey = true;
         }
         return {};
     }
@@ -99,6 +201,8 @@ TChoiceError ApplyColumnChoices(TTable &Table, const QStringList &Columns, const
             return {secNoSuchObject, QStringLiteral("table %1 has no column %2").arg(Table.Name, name)};
         if (!column->IsUsed)
             return {secBadArguments, QStringLiteral("key column %1 is not among --columns").arg(column->Name)};
+        if (const TKeyRefusal refusal = KeyRefusal(*column); refusal != krNone)
+            return {secBadArguments, KeyRefusalText(*column, refusal)};
         column->IsKey = true;
     }
     return {};
@@ -106,13 +210,26 @@ TChoiceError ApplyColumnChoices(TTable &Table, const QStringList &Columns, const
 
 int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &Env)
 {
+    // Before any other thread: SIGINT and SIGTERM are waited for on a thread
+    // of its own from here on.
+    TSignalWatcher watcher;
     TDataAccessFacade facade;
     // The workbench's settings are not read here: the driver is FreeTDS
     // unless the environment names another.
     const QString driver = qEnvironmentVariable("QUORVANE_ODBC_DRIVER");
     facade.SetDriver(driver.isEmpty() ? QStringLiteral("FreeTDS") : driver);
-    std::FILE *file = nullptr;
-    bool outputStarted = false;
+    std::unique_ptr<TOutputFile> output;
+    std::unique_ptr<TRowSet> rows;
+    bool progressShown = false;
+    // Before anything goes: the watcher must not cancel rows that are gone.
+    const auto cleanUp = [&] {
+        if (progressShown && Env.ErrIsTerminal)
+            std::fputc('\n', Env.Err);
+        watcher.SetRows(nullptr);
+        rows.reset();
+        output.reset();
+        watcher.Done();
+    };
     try {
         // Connecting: every failure here is the server's or the login's.
         std::unique_ptr<TDataBaseList> dataBases;
@@ -147,21 +264,26 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
             table->Nickname = Options.Nickname;
         TParseSettings settings;
         settings.SetDeleteTable(Options.DeleteTable);
+        if (const TScriptPlan plan(*table); !plan.Problem.isEmpty())
+            throw EExit(secBadArguments, plan.Problem);
+        else if (!plan.HasKeys && !Options.DeleteTable)
+            writeLine(Env.Err, QStringLiteral("note: no key columns and no --delete: the script fills its table "
+                                              "variable and changes nothing in %1")
+                                   .arg(plan.Target));
 
-        std::unique_ptr<TRowSet> rows = facade.OpenTableRows(table);
+        rows = facade.OpenTableRows(table);
         if (!rows)
             throw EExit(secFailure, QStringLiteral("cannot read the rows of %1: %2").arg(table->Name, facade.LastOpenError()));
+        watcher.SetRows(rows.get());
 
-        // The file is opened only now, so a failure above leaves an existing
-        // file as it was.
-        if (Options.Output.isEmpty()) {
-            file = Env.Out;
-        } else {
-            file = std::fopen(QFile::encodeName(Options.Output).constData(), "wb");
-            if (!file)
-                throw EExit(secFailure, QStringLiteral("cannot create %1: %2")
+        // The file is made only now, so a failure above leaves no trace.
+        std::FILE *file = Env.Out;
+        if (!Options.Output.isEmpty()) {
+            output = std::make_unique<TOutputFile>(Options.Output, watcher);
+            if (!output->Create())
+                throw EExit(secFailure, QStringLiteral("cannot create a file beside %1: %2")
                                             .arg(Options.Output, QString::fromLocal8Bit(std::strerror(errno))));
-            outputStarted = true;
+            file = output->File();
         }
 
         const TProgressDisplay::TMode mode = Env.ErrIsTerminal ? TProgressDisplay::pmBar
@@ -173,42 +295,41 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
             counted.OnRow = [&progress](qint64 n) { progress.Update(n); };
         const qint64 total = counted.RecordCount();
         progress.Start(total);
+        progressShown = mode == TProgressDisplay::pmBar;
 
         TScriptFileSink sink(file);
         TScriptBuildControl control;
         control.Now = QDateTime::currentDateTime();
-        BuildScript(*table, counted, &settings, sink, control);
+        control.StopRequested = [&watcher] { return watcher.StopRequested(); };
+        const TGenerationResult result = BuildScript(*table, counted, &settings, sink, control);
+        if (result.Outcome == goBrokenOff)
+            throw EExit(watcher.ExitCode(), QStringLiteral("interrupted, no script written"));
+        if (result.Outcome == goFailed)
+            throw EExit(secFailure, result.Reason);
         sink.Flush();
         if (std::fflush(file) != 0 || std::ferror(file))
             throw EQuorvaneException(QStringLiteral("the script could not be written"));
+        if (watcher.StopRequested())
+            throw EExit(watcher.ExitCode(), QStringLiteral("interrupted, no script written"));
         progress.Finish(counted.Count());
-        if (outputStarted) {
-            const int closed = std::fclose(file);
-            file = nullptr;
-            if (closed != 0)
-                throw EQuorvaneException(QStringLiteral("the script could not be written"));
-        }
+        progressShown = false;
+        watcher.SetRows(nullptr);
+        if (output && !output->Commit())
+            throw EExit(secFailure, QStringLiteral("the script could not be written to %1: %2")
+                                        .arg(Options.Output, QString::fromLocal8Bit(std::strerror(errno))));
+        output.reset();
+        watcher.Done();
         if (Options.Verbose)
             writeLine(Env.Err, QStringLiteral("%1 rows, %2 bytes written").arg(counted.Count()).arg(sink.BytesWritten()));
         return secSuccess;
     } catch (const EExit &exit) {
+        cleanUp();
         writeLine(Env.Err, exit.Message());
-        if (outputStarted) {
-            if (file)
-                std::fclose(file);
-            QFile::remove(Options.Output);
-        }
         return exit.Code;
     } catch (const std::exception &error) {
-        if (Env.ErrIsTerminal)
-            std::fputc('\n', Env.Err);
+        cleanUp();
         const EQuorvaneException *own = dynamic_cast<const EQuorvaneException *>(&error);
         writeLine(Env.Err, own ? own->Message() : QString::fromLocal8Bit(error.what()));
-        if (outputStarted) {
-            if (file)
-                std::fclose(file);
-            QFile::remove(Options.Output);
-        }
-        return secFailure;
+        return watcher.StopRequested() ? watcher.ExitCode() : secFailure;
     }
 }
