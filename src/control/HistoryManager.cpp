@@ -64,12 +64,30 @@ void THistoryManager::DoChange()
         OnChange(this, m_files);
 }
 
+namespace {
+
+// The folders a package installs programs into belong to every user of the
+// machine (and to the package manager): an administrator running the
+// workbench must not leave a file of his own among the programs.
+bool isSystemProgramFolder(const QString &Folder)
+{
+    static const char *const systemFolders[] = {"/bin", "/sbin", "/usr/bin", "/usr/sbin", "/usr/local/bin",
+                                                "/usr/local/sbin", "/usr/games"};
+    const QString clean = QDir::cleanPath(QFileInfo(Folder).absoluteFilePath());
+    for (const char *system : systemFolders)
+        if (clean == QLatin1String(system))
+            return true;
+    return false;
+}
+
+} // namespace
+
 QString HistoryFileName(const QString &ApplicationFolder, const QString &SettingsFolder)
 {
     const QFileInfo application(ApplicationFolder);
-    const QString folder =
-        (application.isDir() && application.isWritable()) || SettingsFolder.isEmpty() ? ApplicationFolder
-                                                                                      : SettingsFolder;
+    const bool ownFolder =
+        application.isDir() && application.isWritable() && !isSystemProgramFolder(ApplicationFolder);
+    const QString folder = ownFolder || SettingsFolder.isEmpty() ? ApplicationFolder : SettingsFolder;
     return QDir(folder).filePath(QString::fromLatin1(HistoryFileTitle));
 }
 

@@ -64,8 +64,9 @@ private:
 inline constexpr const char *HistoryFileTitle = "Histroy.txt";
 
 // Where the history file lives: in ApplicationFolder when that folder is
-// writable, else in SettingsFolder (the folder of the settings file), so a
-// program installed read-only still keeps its history per user.
+// writable and not one of the system's program folders (/usr/bin, ...),
+// else in SettingsFolder (the folder of the settings file), so a program
+// installed read-only, or by a package, keeps its history per user.
 [[nodiscard]] QString HistoryFileName(const QString &ApplicationFolder, const QString &SettingsFolder);
 // The same for this process: the executable's folder, else the folder of
 // the settings store's file.

@@ -159,6 +159,25 @@ private Q_SLOTS:
         // A program folder we cannot write to (here: one that is not there).
         QCOMPARE(HistoryFileName(dir.filePath("gone"), settings), settings + "/Histroy.txt");
     }
+
+    // An installed program's folder is shared by every user: even when this
+    // user may write there (root), the history goes to the settings folder.
+    void systemProgramFolders_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("usr bin") << "/usr/bin";
+        QTest::newRow("usr bin, trailing slash") << "/usr/bin/";
+        QTest::newRow("usr local bin") << "/usr/local/bin";
+        QTest::newRow("bin") << "/bin";
+    }
+
+    void systemProgramFolders()
+    {
+        QFETCH(QString, folder);
+        if (!QFileInfo(folder).isDir())
+            QSKIP("the folder is not on this machine");
+        QCOMPARE(HistoryFileName(folder, "/home/u/.config/q"), QStringLiteral("/home/u/.config/q/Histroy.txt"));
+    }
 };
 
 QTEST_GUILESS_MAIN(HistoryManagerTest)
