@@ -104,6 +104,15 @@ void TdsModernTest::metadata_data()
     QTest::newRow("xml, 7.2: no schema") << column(XType::Xml, -1) << 72 << unhex("f1 00");
     QTest::newRow("xml, 7.1: ntext") << column(XType::Xml, -1) << 71 << unhex("63 feffff7f") + cyrillic + unhex("0000");
     QTest::newRow("geography, 7.1: image") << column(XType::Geography, -1) << 71 << unhex("22 ffffff7f 0000");
+    // UDT_INFO: the most bytes, database (none), schema, type, assembly.
+    const QByteArray assembly = utf16("Microsoft.SqlServer.Types.SqlHierarchyId, Microsoft.SqlServer.Types, Version=11.0.0.0, "
+                                      "Culture=neutral, PublicKeyToken=89845dcd8080cc91");
+    QTest::newRow("hierarchyid, 7.2: UDT") << column(XType::HierarchyId, 892) << 72
+        << unhex("f0 7c03 00 03") + utf16("sys") + unhex("0b") + utf16("hierarchyid") + le(quint64(assembly.size() / 2), 2) + assembly;
+    QTest::newRow("geometry, 7.4: no size limit") << column(XType::Geometry, -1) << 74
+        << unhex("f0 ffff 00 03") + utf16("sys") + unhex("08") + utf16("geometry") + le(132, 2)
+               + utf16("Microsoft.SqlServer.Types.SqlGeometry, Microsoft.SqlServer.Types, Version=11.0.0.0, Culture=neutral, "
+                       "PublicKeyToken=89845dcd8080cc91");
     QTest::newRow("date, 7.3") << column(XType::Date, 3) << 73 << unhex("28");
     QTest::newRow("time(7), 7.4") << column(XType::Time, 5, 7) << 74 << unhex("29 07");
     QTest::newRow("datetime2(0), 7.3") << column(XType::DateTime2, 6, 0) << 73 << unhex("2a 00");

@@ -312,16 +312,15 @@ void RowEncoder::writeMetadata(PacketWriter &w) const
             // UDT_INFO: the most bytes a value takes, then database, schema,
             // type and assembly names of the system CLR type.
             w.u16(c.type == XType::HierarchyId ? 892 : 0xFFFF);
-            const std::string db, schema = utf8ToUtf16le("sys"), type = utf8ToUtf16le(clrTypeName(c.type)),
+            const std::string schema = utf8ToUtf16le("sys"), type = utf8ToUtf16le(clrTypeName(c.type)),
                               assembly = utf8ToUtf16le(clrAssembly(c.type));
-            w.u8(0);
+            w.u8(0);  // no database name: a system type
             w.u8(std::uint8_t(schema.size() / 2));
             w.bytes(schema.data(), schema.size());
             w.u8(std::uint8_t(type.size() / 2));
             w.bytes(type.data(), type.size());
             w.u16(std::uint16_t(assembly.size() / 2));
             w.bytes(assembly.data(), assembly.size());
-            (void)db;
             break;
         }
         default:
