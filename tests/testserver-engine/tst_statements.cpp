@@ -196,6 +196,38 @@ private slots:
         QCOMPARE(f.query("SELECT COUNT(*) FROM c"), QStringList({"3"}));
     }
 
+    void aggregates_data()
+    {
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<QString>("answer"); // the row, or the error
+        QTest::newRow("aggregate in an expression") << "SELECT MAX(a) + 1 FROM g" << "4";
+        QTest::newRow("aggregate inside a function") << "SELECT ABS(MIN(a) - 10), COUNT(*) * 2 FROM g" << "9|6";
+        QTest::newRow("two aggregates together") << "SELECT SUM(a) - MAX(a), N'n=' + CAST(COUNT(a) AS nvarchar(5)) FROM g" << "3|n=3";
+        QTest::newRow("aggregate over no rows") << "SELECT MAX(a) + 1, COUNT(*) FROM g WHERE a > 9" << "NULL|0";
+        QTest::newRow("bare column: 8120") << "SELECT a, COUNT(*) FROM g"
+            << "8120: Column 'g.a' is invalid in the select list because it is not contained in either an aggregate function or the GROUP BY clause.";
+        QTest::newRow("column beside an aggregate: 8120") << "SELECT x.a + MAX(x.a) FROM g AS x"
+            << "8120: Column 'x.a' is invalid in the select list because it is not contained in either an aggregate function or the GROUP BY clause.";
+        QTest::newRow("star: 8120") << "SELECT *, COUNT(*) FROM g"
+            << "8120: Column 'g.a' is invalid in the select list because it is not contained in either an aggregate function or the GROUP BY clause.";
+    }
+    void aggregates()
+    {
+        QFETCH(QString, select);
+        QFETCH(QString, answer);
+        EngineFixture f;
+        f.run("CREATE TABLE g (a int)\nINSERT INTO g VALUES(1)\nINSERT INTO g VALUES(2)\nINSERT INTO g VALUES(3)");
+        const Recorded r = f.run(select + "\nSELECT 'still here'");
+        if (answer.startsWith("8120")) {
+            QCOMPARE(r.errors(), QStringList({answer}));
+            QCOMPARE(r.results.size(), std::size_t(0)); // the batch ended there
+            return;
+        }
+        QCOMPARE(r.errors(), QStringList());
+        QCOMPARE(r.rows(0), QStringList({answer}));
+        QCOMPARE(r.rows(1), QStringList({"still here"}));
+    }
+
     void dataSurvivesARestart()
     {
         QTemporaryDir dir;

@@ -30,6 +30,8 @@ public:
     virtual bool exists(const Expr &e, const std::vector<const Row *> &rows) = 0;
     // The current database's collation: literals and conversions take it.
     virtual std::uint8_t defaultCollation() = 0;
+    // The result of an aggregate of the running SELECT; nullptr outside one.
+    virtual const TypedValue *aggregateResult(const Expr &) { return nullptr; }
 };
 
 // Resolves columns (207, 107, 209) and types every node. scopes[0] is the innermost.

@@ -186,6 +186,12 @@ std::string fromCodePoints(const std::u32string &s)
 TypedValue function(const Expr &e, const std::vector<const Row *> &rows, EvalHost &host)
 {
     const std::string &n = e.name;
+    if (e.aggregate) {
+        // Aggregates are reckoned by the SELECT over all its rows.
+        if (const TypedValue *result = host.aggregateResult(e))
+            return *result;
+        fail(147, 15, "An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a HAVING clause or a select list, and the column being aggregated is an outer reference.", true);
+    }
     std::vector<TypedValue> args;
     if (n != "isnull" && n != "coalesce")
         for (const auto &a : e.args)

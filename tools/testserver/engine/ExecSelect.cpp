@@ -170,6 +170,40 @@ void Executor::select(SelectStmt &st)
         sendRow(row);
     };
 
+    std::vector<Aggregate> aggs;
+    std::vector<const Expr *> aggExprs;
+    if (aggregate) {
+        // Without GROUP BY every column must sit inside an aggregate (8120);
+        // an aggregate may sit inside any expression (MAX(a) + 1).
+        const auto notGrouped = [&](int scope, int column) {
+            const Scope &sc = scopes[std::size_t(scope)];
+            fail(8120, 16, "Column '" + (sc.alias.empty() ? sc.name : sc.alias) + "." + sc.meta->columns[std::size_t(column)].name +
+                               "' is invalid in the select list because it is not contained in either an aggregate function or the GROUP BY clause.",
+                 true);
+        };
+        std::function<void(const Expr &)> gather = [&](const Expr &e) {
+            if (e.kind == Expr::Kind::Func && e.aggregate) {
+                Aggregate a;
+                a.name = e.name;
+                a.arg = e.args.empty() || e.args[0]->kind == Expr::Kind::Star ? nullptr : e.args[0].get();
+                a.acc.t = e.type;
+                aggs.push_back(a);
+                aggExprs.push_back(&e);
+                return;
+            }
+            if (e.kind == Expr::Kind::Column)
+                notGrouped(e.scope, e.column);
+            for (const auto &arg : e.args)
+                if (arg)
+                    gather(*arg);
+        };
+        for (std::size_t i = 0; i < outs.size(); ++i) {
+            if (!outs[i].expr)
+                notGrouped(outs[i].scope, outs[i].column);
+            gather(*outs[i].expr);
+        }
+    }
+
     sink_.beginResult(infos);
     std::uint64_t count = 0;
     std::vector<const Row *> rows(scopes.size(), nullptr);
@@ -231,15 +265,7 @@ void Executor::select(SelectStmt &st)
     };
 
     if (aggregate) {
-        std::vector<Aggregate> aggs(outs.size());
-        for (std::size_t i = 0; i < outs.size(); ++i) {
-            Expr *e = outs[i].expr;
-            if (e && e->kind == Expr::Kind::Func && e->aggregate) {
-                aggs[i].name = e->name;
-                aggs[i].arg = e->args.empty() || e->args[0]->kind == Expr::Kind::Star ? nullptr : e->args[0].get();
-                aggs[i].acc.t = e->type;
-            }
-        }
+
         const auto accumulate = [&]() {
             for (auto &a : aggs) {
                 if (a.name.empty())
@@ -280,25 +306,30 @@ void Executor::select(SelectStmt &st)
                 accumulate();
             return true;
         });
-        for (std::size_t i = 0; i < outs.size(); ++i) {
-            Aggregate &a = aggs[i];
-            if (a.name.empty()) {
-                rows.assign(scopes.size(), nullptr);
-                out[i] = outs[i].expr ? convertValue(evalExpr(*outs[i].expr, rows, *this), outs[i].expr->type).v : Value{};
-            } else if (a.name == "count") {
-                out[i] = intValue(a.count).v;
-            } else if (!a.any) {
-                out[i] = Value{};
-            } else if (a.name == "avg") {
+        aggregateResults_.clear();
+        for (std::size_t k = 0; k < aggs.size(); ++k) {
+            const Aggregate &a = aggs[k];
+            const TypeInfo &type = aggExprs[k]->type;
+            TypedValue result;
+            result.t = type;
+            if (a.name == "count") {
+                result = intValue(a.count);
+            } else if (a.any && a.name == "avg") {
                 TypedValue v = a.acc;
                 if (v.v.kind == Value::Kind::Int) v.v.i /= a.count;
                 else if (v.v.kind == Value::Kind::Float) v.v.f /= double(a.count);
                 else if (v.v.kind == Value::Kind::Decimal) v.v.unscaled /= a.count;
-                out[i] = convertValue(v, outs[i].expr->type).v;
-            } else {
-                out[i] = convertValue(a.acc, outs[i].expr->type).v;
+                result = convertValue(v, type);
+            } else if (a.any) {
+                result = convertValue(a.acc, type);
             }
+            aggregateResults_[aggExprs[k]] = result;
         }
+        // The select list over the aggregates' results: no row is current.
+        rows.assign(scopes.size(), nullptr);
+        for (std::size_t i = 0; i < outs.size(); ++i)
+            out[i] = convertValue(evalExpr(*outs[i].expr, rows, *this), outs[i].expr->type).v;
+        aggregateResults_.clear();
         send(out);
         done(true, 1, 0xC1);
         return;

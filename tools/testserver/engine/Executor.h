@@ -19,6 +19,11 @@ public:
     void bindExists(Expr &e, const std::vector<Scope> &outer) override;
     bool exists(const Expr &e, const std::vector<const Row *> &rows) override;
     std::uint8_t defaultCollation() override;
+    const TypedValue *aggregateResult(const Expr &e) override
+    {
+        const auto it = aggregateResults_.find(&e);
+        return it == aggregateResults_.end() ? nullptr : &it->second;
+    }
 
 private:
     // One statement under SQL Server's abort rules (throws Aborted when the
@@ -91,6 +96,8 @@ private:
         std::unordered_multimap<std::string, Row> rows;
     };
     std::map<const Expr *, ExistsPlan> exists_;
+    // The aggregates of a SELECT once its rows are read.
+    std::map<const Expr *, TypedValue> aggregateResults_;
 };
 
 // Splits a WHERE into equalities between scope 0 and the other scopes, and the rest.
