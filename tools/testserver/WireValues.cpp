@@ -4,6 +4,7 @@
 #include "Tokens.h"
 #include "engine/Calendar.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qts::wire {
@@ -67,10 +68,14 @@ void writePlp(PacketWriter &w, const char *data, std::size_t n)
         w.u64(~std::uint64_t(0));
         return;
     }
+    // Chunks no longer than a packet: a client that waits for a whole chunk
+    // before reading on then never holds more than a packet or two.
     w.u64(n);
-    if (n > 0) {
-        w.u32(std::uint32_t(n));
-        w.bytes(data, n);
+    const std::size_t chunk = w.packetSize() - packet::HeaderSize;
+    for (std::size_t at = 0; at < n; at += chunk) {
+        const std::size_t k = std::min(chunk, n - at);
+        w.u32(std::uint32_t(k));
+        w.bytes(data + at, k);
     }
     w.u32(0);
 }

@@ -18,8 +18,8 @@ void writeSmallDateTime(PacketWriter &w, const Value &v);
 // UTF-16LE); the buffer is the thread's, valid until the next call.
 const std::string &wireText(const Value &v, bool unicode, std::uint8_t collation);
 void writeTextPointer(PacketWriter &w);
-// A partially length-prefixed value: its length, one chunk, the terminator
-// (or the PLP null when data is nullptr).
+// A partially length-prefixed value: its length, chunks of at most a
+// packet's payload, the terminator (or the PLP null when data is nullptr).
 void writePlp(PacketWriter &w, const char *data, std::size_t n);
 
 // Bytes of time(scale): 3, 4 or 5.
