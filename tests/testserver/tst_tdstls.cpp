@@ -14,6 +14,7 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <thread>
 
@@ -67,11 +68,19 @@ int encryptionOf(const QByteArray &reply)
 // A TLS client over a WireClient's socket, through memory buffers.
 class TlsClient {
 public:
-    TlsClient()
+    // With caFile the client trusts only that certificate and checks it names 127.0.0.1.
+    explicit TlsClient(const QString &caFile = QString())
     {
         m_ctx = SSL_CTX_new(TLS_client_method());
-        SSL_CTX_set_verify(m_ctx, SSL_VERIFY_NONE, nullptr);
+        if (caFile.isEmpty()) {
+            SSL_CTX_set_verify(m_ctx, SSL_VERIFY_NONE, nullptr);
+        } else {
+            SSL_CTX_set_verify(m_ctx, SSL_VERIFY_PEER, nullptr);
+            SSL_CTX_load_verify_locations(m_ctx, caFile.toLocal8Bit().constData(), nullptr);
+        }
         m_ssl = SSL_new(m_ctx);
+        if (!caFile.isEmpty())
+            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl), "127.0.0.1");
         m_in = BIO_new(BIO_s_mem());
         m_out = BIO_new(BIO_s_mem());
         SSL_set_bio(m_ssl, m_in, m_out);
@@ -175,6 +184,8 @@ private slots:
     void forcedEncryptionRefusesAClientThatCannot();
     void forcedEncryptionEncryptsAnOffClient();
     void badCertificateFilesRefused();
+    void certificateCheckedByTheClient_data();
+    void certificateCheckedByTheClient();
 
 private:
     struct Running {
@@ -328,6 +339,35 @@ void TdsTlsTest::badCertificateFilesRefused()
     error.clear();
     QVERIFY(!TlsContext::load(m_cert.toStdString(), m_cert.toStdString(), error));
     QVERIFY2(error.find("private key") != std::string::npos, error.c_str());
+}
+
+void TdsTlsTest::certificateCheckedByTheClient_data()
+{
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("its own certificate as the CA") << true;
+    QTest::newRow("another CA") << false;
+}
+
+void TdsTlsTest::certificateCheckedByTheClient()
+{
+    // The server presents the certificate it was given, for 127.0.0.1; a
+    // client that trusts another CA ends the handshake.
+    QFETCH(bool, trusted);
+    QString ca = m_cert;
+    if (!trusted) {
+        ca = m_dir.filePath("other.pem");
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", m_dir.filePath("other.key"), "-out", ca,
+                                  "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(60000));
+        QCOMPARE(openssl.exitCode(), 0);
+    }
+    WireClient c(m_offered.server->port());
+    c.sendMessage(packet::Prelogin, prelogin(encrypt::On));
+    QCOMPARE(encryptionOf(c.readPayload()), int(encrypt::On));
+    TlsClient tls(ca);
+    QList<std::uint8_t> types;
+    QCOMPARE(tls.handshake(c, &types), trusted);
 }
 
 QTEST_GUILESS_MAIN(TdsTlsTest)
