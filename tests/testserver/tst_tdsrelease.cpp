@@ -78,6 +78,7 @@ void TdsReleaseTest::negotiation_data()
     // 2000 keeps answering every 7.x client at its own version, as it always did.
     QTest::newRow("2000, 7.4") << 2000 << 0x74000004u << 74 << 0x74000004u;
     QTest::newRow("2000, 7.1") << 2000 << 0x71000001u << 71 << 0x71000001u;
+    QTest::newRow("2000, 7.3A gets 7.3B as before") << 2000 << 0x730A0003u << 73 << 0x730B0003u;
     QTest::newRow("2005, 7.4 gets 7.2") << 2005 << 0x74000004u << 72 << 0x72090002u;
     QTest::newRow("2005, 7.3 gets 7.2") << 2005 << 0x730B0003u << 72 << 0x72090002u;
     QTest::newRow("2005, 7.1") << 2005 << 0x71000001u << 71 << 0x71000001u;

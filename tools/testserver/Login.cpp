@@ -118,8 +118,9 @@ std::uint32_t loginAckVersion(std::uint32_t requested, const ServerVersion &vers
 {
     const int tds = negotiateTds(requested, version);
     if (tds == 73) {
-        // SQL Server 2008 speaks 7.3A; later releases answer a 7.3A client with 7.3A too.
-        if (version.tds73Word == 0x730A0003 || requested == 0x730A0003)
+        // SQL Server 2008 speaks 7.3A; later releases answer a 7.3A client
+        // with 7.3A too (the 2000 default keeps answering 7.3B, as before).
+        if (version.tds73Word == 0x730A0003 || (requested == 0x730A0003 && version.atLeast(2008)))
             return 0x730A0003;
         return 0x730B0003;
     }
