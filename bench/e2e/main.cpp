@@ -153,7 +153,7 @@ void createData(const QString &dir, std::int64_t rows)
     QDir(dir).removeRecursively();
     QDir().mkpath(dir + QStringLiteral("/server"));
 
-    EngineImpl engine((dir + QStringLiteral("/server")).toStdString(), false);
+    EngineImpl engine((dir + QStringLiteral("/server")).toStdString(), false, defaultServerVersion());
     auto db = engine.createDatabase("Bench", qts::kServerCollation);
     {
         auto session = engine.openSession("sa", "Bench");
