@@ -60,11 +60,27 @@ std::unique_ptr<TCustomColumn> newColumn(const QString &Name, int XType, qint32 
     return std::make_unique<TKind>(Name, XType, Id, IsIdentity, Length);
 }
 
+// True when the characters from Start on, after blanks, begin with "go" in
+// any letter case: the line would read as a batch separator to sqlcmd and
+// tsql, which cut at such a line even inside a string literal.
+bool startsLikeGo(const QChar *data, qsizetype start, qsizetype n, qsizetype *at)
+{
+    qsizetype j = start;
+    while (j < n && data[j] != u'\r' && data[j] != u'\n' && data[j].isSpace())
+        ++j;
+    if (j + 1 >= n || (data[j].unicode() | 0x20) != u'g' || (data[j + 1].unicode() | 0x20) != u'o')
+        return false;
+    *at = j;
+    return true;
+}
+
 // '...' with quotes doubled. A backslash right before a line break is a
 // line continuation to the server, which drops the backslash and the break.
 // Such a backslash is followed by another backslash and CR LF: the server
 // takes that pair for the continuation and keeps the value as it was, and
-// the literal stays one piece of any length.
+// the literal stays one piece of any length. The same continuation splits
+// a line of the value that starts with "go" after its G, so that no line of
+// the script reads as a batch separator (the server joins G and O again).
 void appendStringLiteral(QString &out, QStringView text, bool national)
 {
     if (national)
@@ -83,6 +99,11 @@ void appendStringLiteral(QString &out, QStringView text, bool national)
             out.append(data + runStart, i + 1 - runStart);
             out += u"\\\r\n";
             runStart = i + 1;
+        } else if (qsizetype g = 0; (c == u'\r' || c == u'\n') && startsLikeGo(data, i + 1, n, &g)) {
+            out.append(data + runStart, g + 1 - runStart);
+            out += u"\\\r\n";
+            runStart = g + 1;
+            i = g;
         }
     }
     out.append(data + runStart, n - runStart);

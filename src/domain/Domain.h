@@ -301,12 +301,21 @@ public:
     QString FileName;
 };
 
+// Rows per batch of a data script: 0 keeps the rows in one batch (a table
+// variable); a positive count fills a temporary table in GO-separated
+// batches of at most that many rows; BatchRowsAutomatic batches only a
+// script too long to go to the server as one batch.
+constexpr qint64 BatchRowsAutomatic = -1;
+// The rows per batch of an automatically batched script.
+constexpr qint64 DefaultBatchRows = 10000;
+
 class IParseSettings
 {
 public:
     virtual ~IParseSettings() = default;
     [[nodiscard]] virtual bool GetDeleteTable() const = 0;
     virtual void SetDeleteTable(bool Value) = 0;
+    [[nodiscard]] virtual qint64 GetBatchRows() const { return BatchRowsAutomatic; }
 };
 
 // Held through std::shared_ptr<IParseSettings>.
@@ -315,8 +324,11 @@ class TParseSettings : public IParseSettings
 public:
     [[nodiscard]] bool GetDeleteTable() const override { return DeleteTable; }
     void SetDeleteTable(bool Value) override { DeleteTable = Value; }
+    [[nodiscard]] qint64 GetBatchRows() const override { return BatchRows; }
+    void SetBatchRows(qint64 Value) { BatchRows = Value; }
 
     bool DeleteTable = false;
+    qint64 BatchRows = BatchRowsAutomatic;
 };
 
 class TSQLServersList : public TIndexedObjecList<TSQLServer>

@@ -68,10 +68,24 @@ struct TScriptBuildControl
     std::function<void(int Percent, const QString &Text)> Progress;
     // Polled once per row, after its report; true breaks the generation off.
     std::function<bool()> StopRequested;
+    // A batched script ends a batch early rather than let it pass this many
+    // characters (UTF-16 units, as the server counts them). The server takes
+    // 65,536 packets: 134,217,728 characters at the default 4 KB packet.
+    qint64 BatchChars = DefaultBatchChars;
+    // An automatically batched script stays one batch up to this many
+    // characters; its rows are held back (at most this much text) until
+    // it is known whether it does.
+    qint64 AutomaticBatchChars = DefaultAutomaticBatchChars;
+
+    static constexpr qint64 DefaultBatchChars = qint64(32) * 1024 * 1024;
+    static constexpr qint64 DefaultAutomaticBatchChars = qint64(8) * 1024 * 1024;
 };
 
 // Writes the data script for Table's used columns and RowSet's rows into
-// Sink and says how it ended:
+// Sink and says how it ended. Settings' batch rows choose between one batch
+// (a table variable) and a batched script: a temporary table created in the
+// first batch, filled in GO-separated batches, merged into the target and
+// dropped in the last batch. How it ended:
 // - complete: the sink holds the whole script;
 // - broken off (StopRequested said so, also when a read then failed): the
 //   sink holds a beginning that must be thrown away;

@@ -80,6 +80,7 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
     }
     auto settings = std::make_shared<TParseSettings>();
     settings->SetDeleteTable(Choices.DeleteTable);
+    settings->SetBatchRows(Choices.BatchRows);
 
     QEventLoop loop;
     std::unique_ptr<TScript> script;
@@ -131,5 +132,10 @@ QByteArray ScriptFileBytes(const QStringList &Lines)
 QByteArray MaskCreationTime(QByteArray Bytes)
 {
     static const QRegularExpression time(QStringLiteral("Creation date and time „[^“\r\n]*“"));
-    return QString::fromUtf8(Bytes).replace(time, QStringLiteral("Creation date and time „(masked)“")).toUtf8();
+    // A batched script's temporary table is named after the time too.
+    static const QRegularExpression temporary(QStringLiteral("TempTable_\\d{8}_\\d{9}"));
+    return QString::fromUtf8(Bytes)
+        .replace(time, QStringLiteral("Creation date and time „(masked)“"))
+        .replace(temporary, QStringLiteral("TempTable_(masked)"))
+        .toUtf8();
 }

@@ -3,13 +3,16 @@
 const char *const ScriptCliUsage =
     "usage: quorvane-script --server NAME --login LOGIN --database DB --table TABLE\n"
     "                       [--columns a,b,c] [--keys k1,k2] [--nickname NAME] [--delete]\n"
-    "                       [--output FILE] [--verbose]\n"
+    "                       [--batch-rows N] [--output FILE] [--verbose]\n"
     "Writes the data script of one table. The password is read from the environment\n"
     "variable QUORVANE_PASSWORD, or asked for when standard input is a terminal.\n"
     "  --columns  the columns the script carries (default: all)\n"
     "  --keys     the columns rows are matched on (default: the primary key)\n"
     "  --nickname the name the script addresses the target table by\n"
     "  --delete   delete the target's rows before the merge\n"
+    "  --batch-rows N  fill a temporary table in batches of N rows separated by GO;\n"
+    "             0 keeps every row in one batch (default: batches of 10000 rows\n"
+    "             when the script would pass 8 Mi characters, else one batch)\n"
     "  --output   the script file (default: standard output)\n"
     "  --verbose  report progress on standard error also when it is not a terminal\n"
     "  --help     show this text and exit\n"
@@ -96,6 +99,15 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
                 Error = QStringLiteral("%1 wants names separated by commas, got \"%2\"").arg(name, text);
                 ok = false;
             }
+        } else if (name == QLatin1String("--batch-rows")) {
+            ok = value(text);
+            bool number = false;
+            const qint64 rows = text.trimmed().toLongLong(&number);
+            if (ok && (!number || rows < 0)) {
+                Error = QStringLiteral("--batch-rows wants a whole number of rows, 0 or more, got \"%1\"").arg(text);
+                ok = false;
+            }
+            o.BatchRows = rows;
         } else if (name == QLatin1String("--delete")) {
             ok = flag(o.DeleteTable);
         } else if (name == QLatin1String("--verbose")) {
