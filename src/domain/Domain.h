@@ -290,6 +290,8 @@ public:
     QString Comment;
 };
 
+class TScriptSpool;
+
 // One script document; Lines items may hold CR LF themselves.
 class TScript
 {
@@ -299,6 +301,9 @@ public:
     QString Name = QStringLiteral("(Без имени)");
     QStringList Lines;
     QString FileName;
+    // A generated script too long to keep in memory: its text is in the
+    // spool's file and Lines is empty (ScriptSpool.h).
+    std::shared_ptr<TScriptSpool> Spool;
 };
 
 // Rows per batch of a data script: 0 keeps the rows in one batch (a table

@@ -2,9 +2,11 @@
 
 #include "Parser.h"
 #include "RowSet.h"
+#include "ScriptSpool.h"
 #include "TextFile.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
@@ -105,6 +107,19 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
     if (!delivered || !script) {
         Error = QStringLiteral("no script: %1").arg(delivered ? result.Reason : QStringLiteral("the generator did not report"));
         return false;
+    }
+    if (script->Spool) {
+        // A long script comes in a file: its lines cut at CR LF only, so
+        // that joined with CR LF they are the text again.
+        QFile file(script->Spool->Path());
+        if (!file.open(QIODevice::ReadOnly)) {
+            Error = QStringLiteral("the script's file cannot be read");
+            return false;
+        }
+        Lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+        if (!Lines.isEmpty() && Lines.last().isEmpty())
+            Lines.removeLast();
+        return true;
     }
     Lines = script->Lines;
     return true;
