@@ -2,6 +2,8 @@
 
 #include "IndexedObjectList.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -121,6 +123,9 @@ public:
     // The same literal appended to Out; the generator's row loop uses this
     // so that it builds each row in one reused buffer.
     virtual void AppendSQLValue(QString &Out, QStringView Text) const = 0;
+    // The same literal in UTF-8 for the text in UTF-8: the generator writes
+    // rows this way, without a QString per value.
+    virtual void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const = 0;
 
     // False for timestamp and computed columns (the server refuses explicit
     // values for them) and for types outside the catalogue (no literal is
@@ -170,6 +175,7 @@ class TNumericColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // Writes the text in single quotes, quotes doubled.
@@ -178,6 +184,7 @@ class TStringColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // nchar, nvarchar, ntext: N'...', so characters outside the server's code
@@ -187,6 +194,7 @@ class TNationalStringColumn : public TStringColumn
 public:
     using TStringColumn::TStringColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // Writes the text inside CONVERT(DATETIME, '...',105) (day before month).
@@ -195,6 +203,7 @@ class TDateTimeColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // binary, varbinary, image (and timestamp): the hex text as a 0x... literal.
@@ -203,6 +212,7 @@ class TBinaryColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // The kind to instantiate for an xtype code: a constructor function.
@@ -235,6 +245,10 @@ QString GetFieldLiteral(const TRowSet &RowSet, int Index, const TCustomColumn &C
                         const QString &DefaultCollation = QString());
 void AppendFieldLiteral(QString &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column,
                         const QString &DefaultCollation = QString());
+// The same in UTF-8; Scratch is a buffer the caller reuses for the field's
+// text (TRowSet::AppendUtf8).
+void AppendFieldLiteral(QByteArray &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column,
+                        const QString &DefaultCollation, QByteArray &Scratch);
 
 class TColumnList : public TObjectList<TCustomColumn>
 {

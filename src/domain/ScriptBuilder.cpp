@@ -5,6 +5,7 @@
 #include "ScriptPlan.h"
 #include "SqlNames.h"
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -73,7 +74,7 @@ struct Writer
     qint64 scriptChars = 0;
     qint64 batchChars = 0;
     qint64 rowsInBatch = 0;
-    QStringList heldBack{}; // an undecided script's INSERTs' values
+    QList<QByteArray> heldBack{}; // an undecided script's INSERTs' values, UTF-8
 
     void add(const QString &item)
     {
@@ -90,16 +91,24 @@ struct Writer
     [[nodiscard]] bool stopRequested() const { return control.StopRequested && control.StopRequested(); }
 
     [[nodiscard]] const QString &source() const { return shape == Shape::Batched ? temporary : plan.Variable; }
-    [[nodiscard]] QString insertHead() const
+    [[nodiscard]] QByteArray insertHead() const
     {
-        return QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(").arg(source(), plan.VariableList.join(QStringLiteral(", ")));
+        return QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(")
+            .arg(source(), plan.VariableList.join(QStringLiteral(", ")))
+            .toUtf8();
+    }
+    void addUtf8(QByteArrayView item, qint64 units)
+    {
+        scriptChars += units + 2;
+        batchChars += units + 2;
+        sink.AddUtf8Line(item);
     }
     [[nodiscard]] qint64 footerChars() const;
 
     void header();
     void declare();
     void endBatch();
-    void row(const QString &head, QString &values);
+    void row(const QByteArray &head, QByteArray &values);
     void decideBatched();
     bool data(const std::vector<SourceField> &fields);
     void footer();
@@ -158,23 +167,23 @@ void Writer::endBatch()
     rowsInBatch = 0;
 }
 
-// Writes one row's INSERT (Values is the text after "VALUES("); a batched
-// script ends the batch first when it holds its rows or the row's text would
-// take it past the size a batch may have.
-void Writer::row(const QString &head, QString &values)
+// Writes one row's INSERT (Values is the text after "VALUES(", UTF-8); a
+// batched script ends the batch first when it holds its rows or the row's
+// text would take it past the size a batch may have.
+void Writer::row(const QByteArray &head, QByteArray &values)
 {
+    const qint64 units = Utf16Size(head) + Utf16Size(values);
     if (shape == Shape::Undecided) {
-        scriptChars += head.size() + values.size() + 4;
+        scriptChars += units + 4;
         heldBack.append(values);
         if (scriptChars + footerChars() > control.AutomaticBatchChars)
             decideBatched();
         return;
     }
-    if (shape == Shape::Batched && rowsInBatch > 0
-        && (rowsInBatch >= batchRows || batchChars + head.size() + values.size() + 4 > control.BatchChars))
+    if (shape == Shape::Batched && rowsInBatch > 0 && (rowsInBatch >= batchRows || batchChars + units + 4 > control.BatchChars))
         endBatch();
     values.prepend(head);
-    add(values);
+    addUtf8(values, units);
     add(QString());
     ++rowsInBatch;
 }
@@ -186,10 +195,10 @@ void Writer::decideBatched()
     shape = Shape::Batched;
     batchRows = DefaultBatchRows;
     declare();
-    const QString head = insertHead();
-    QStringList held;
+    const QByteArray head = insertHead();
+    QList<QByteArray> held;
     held.swap(heldBack);
-    for (QString &values : held)
+    for (QByteArray &values : held)
         row(head, values);
 }
 
@@ -205,8 +214,8 @@ qint64 Writer::footerChars() const
 
 bool Writer::data(const std::vector<SourceField> &fields)
 {
-    QString head = insertHead();
-    QString line;
+    QByteArray head = insertHead();
+    QByteArray line, scratch;
     const qint64 n = rows.RecordCount();
     // Rows enough that even the shortest INSERTs pass the size: no need
     // to hold any back.
@@ -220,11 +229,11 @@ bool Writer::data(const std::vector<SourceField> &fields)
         bool first = true;
         for (const SourceField &f : fields) {
             if (!first)
-                line += u", ";
+                line += ", ";
             first = false;
-            AppendFieldLiteral(line, rows, f.field, *f.carried->Column, table.DataBaseCollation);
+            AppendFieldLiteral(line, rows, f.field, *f.carried->Column, table.DataBaseCollation, scratch);
         }
-        line += u");";
+        line += ");";
         const bool undecided = shape == Shape::Undecided;
         row(head, line);
         if (undecided && shape == Shape::Batched)
@@ -242,8 +251,9 @@ bool Writer::data(const std::vector<SourceField> &fields)
         // Short enough for one batch: the script every small table gets.
         shape = Shape::Single;
         declare();
-        for (const QString &values : std::as_const(heldBack)) {
-            add(head + values);
+        for (QByteArray &values : heldBack) {
+            values.prepend(head);
+            addUtf8(values, Utf16Size(values));
             add(QString());
         }
         heldBack.clear();
@@ -310,6 +320,19 @@ void Writer::footer()
 }
 
 } // namespace
+
+qint64 Utf16Size(QByteArrayView Utf8)
+{
+    // Every character but a continuation byte starts one unit; a four-byte
+    // sequence (beyond the BMP) takes two.
+    qint64 units = 0;
+    for (const char c : Utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        units += (b & 0xC0) != 0x80;
+        units += b >= 0xF0;
+    }
+    return units;
+}
 
 int RowPercent(qint64 K, qint64 N)
 {
@@ -384,6 +407,21 @@ void TScriptFileSink::AddLine(const QString &Item)
     *end++ = '\r';
     *end++ = '\n';
     m_used += end - begin;
+}
+
+void TScriptFileSink::AddUtf8Line(QByteArrayView Item)
+{
+    const qsizetype needed = Item.size() + 2;
+    if (m_used + needed > m_buffer.size()) {
+        Flush();
+        if (needed > m_buffer.size())
+            m_buffer.resize(needed);
+    }
+    char *at = m_buffer.data() + m_used;
+    std::memcpy(at, Item.data(), size_t(Item.size()));
+    at[Item.size()] = '\r';
+    at[Item.size() + 1] = '\n';
+    m_used += needed;
 }
 
 void TScriptFileSink::Flush()

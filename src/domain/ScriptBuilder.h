@@ -2,6 +2,7 @@
 
 #include "GenerationResult.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringEncoder>
@@ -21,7 +22,13 @@ class TScriptLineSink
 public:
     virtual ~TScriptLineSink() = default;
     virtual void AddLine(const QString &Item) = 0;
+    // The same item in UTF-8 (the rows come so); a sink that keeps bytes
+    // takes them as they are.
+    virtual void AddUtf8Line(QByteArrayView Item) { AddLine(QString::fromUtf8(Item)); }
 };
+
+// The UTF-16 units (the server's characters) of UTF-8 text.
+[[nodiscard]] qint64 Utf16Size(QByteArrayView Utf8);
 
 // Collects the items into a string list (a TScript's Lines).
 class TScriptLinesCollector : public TScriptLineSink
@@ -45,6 +52,7 @@ public:
     TScriptFileSink &operator=(const TScriptFileSink &) = delete;
 
     void AddLine(const QString &Item) override;
+    void AddUtf8Line(QByteArrayView Item) override;
     // Writes what is buffered; the destructor does it too, but silently.
     void Flush();
     [[nodiscard]] qint64 BytesWritten() const { return m_written; }

@@ -121,6 +121,20 @@ void TScriptSpoolSink::AddLine(const QString &Item)
         Spool();
 }
 
+void TScriptSpoolSink::AddUtf8Line(QByteArrayView Item)
+{
+    if (!m_file) {
+        AddLine(QString::fromUtf8(Item));
+        return;
+    }
+    qint64 lines = 1;
+    for (qsizetype i = 0, n = Item.size(); i < n; ++i)
+        if (Item[i] == '\n' || (Item[i] == '\r' && (i + 1 == n || Item[i + 1] != '\n')))
+            ++lines;
+    m_lineCount += lines;
+    m_sink->AddUtf8Line(Item);
+}
+
 void TScriptSpoolSink::Spool()
 {
     QTemporaryFile made(QDir(m_folder).filePath(QStringLiteral("quorvane-script-XXXXXX.sql")));

@@ -60,6 +60,7 @@ public:
     TScriptSpoolSink &operator=(const TScriptSpoolSink &) = delete;
 
     void AddLine(const QString &Item) override;
+    void AddUtf8Line(QByteArrayView Item) override;
     // After a complete generation: the script gets the lines, or the spool
     // with its file and no lines.
     void Finish(TScript &Script);
