@@ -75,6 +75,7 @@ struct Writer
     qint64 batchChars = 0;
     qint64 rowsInBatch = 0;
     QList<QByteArray> heldBack{}; // an undecided script's INSERTs' values, UTF-8
+    qint64 footerSize = -1;       // footerChars(), once known
 
     void add(const QString &item)
     {
@@ -108,7 +109,7 @@ struct Writer
     void header();
     void declare();
     void endBatch();
-    void row(const QByteArray &head, QByteArray &values);
+    void row(QByteArray &line, qsizetype headSize, qint64 headUnits);
     void decideBatched();
     bool data(const std::vector<SourceField> &fields);
     void footer();
@@ -167,24 +168,31 @@ void Writer::endBatch()
     rowsInBatch = 0;
 }
 
-// Writes one row's INSERT (Values is the text after "VALUES(", UTF-8); a
-// batched script ends the batch first when it holds its rows or the row's
-// text would take it past the size a batch may have.
-void Writer::row(const QByteArray &head, QByteArray &values)
+// Writes one row's INSERT: Line is the head (HeadSize bytes, HeadUnits
+// characters) and the text after "VALUES(", in UTF-8. A batched script ends
+// the batch first when it holds its rows or the row's text would take it
+// past the size a batch may have.
+void Writer::row(QByteArray &line, qsizetype headSize, qint64 headUnits)
 {
-    const qint64 units = Utf16Size(head) + Utf16Size(values);
+    if (shape == Shape::Single) {
+        sink.AddUtf8Line(line);
+        sink.AddUtf8Line(QByteArrayView());
+        return;
+    }
+    const qint64 units = headUnits + Utf16Size(QByteArrayView(line).sliced(headSize));
     if (shape == Shape::Undecided) {
         scriptChars += units + 4;
-        heldBack.append(values);
-        if (scriptChars + footerChars() > control.AutomaticBatchChars)
+        heldBack.append(line.sliced(headSize));
+        if (footerSize < 0)
+            footerSize = footerChars();
+        if (scriptChars + footerSize > control.AutomaticBatchChars)
             decideBatched();
         return;
     }
-    if (shape == Shape::Batched && rowsInBatch > 0 && (rowsInBatch >= batchRows || batchChars + units + 4 > control.BatchChars))
+    if (rowsInBatch > 0 && (rowsInBatch >= batchRows || batchChars + units + 4 > control.BatchChars))
         endBatch();
-    values.prepend(head);
-    addUtf8(values, units);
-    add(QString());
+    addUtf8(line, units);
+    addUtf8(QByteArrayView(), 0);
     ++rowsInBatch;
 }
 
@@ -196,10 +204,14 @@ void Writer::decideBatched()
     batchRows = DefaultBatchRows;
     declare();
     const QByteArray head = insertHead();
+    const qint64 headUnits = Utf16Size(head);
     QList<QByteArray> held;
     held.swap(heldBack);
-    for (QByteArray &values : held)
-        row(head, values);
+    QByteArray line;
+    for (const QByteArray &values : std::as_const(held)) {
+        line = head + values;
+        row(line, head.size(), headUnits);
+    }
 }
 
 // An upper bound of the characters the statements after the rows take.
@@ -223,9 +235,12 @@ bool Writer::data(const std::vector<SourceField> &fields)
         decideBatched();
     if (shape != Shape::Undecided)
         head = insertHead();
+    qint64 headUnits = Utf16Size(head);
     int lastPercent = 1;
     for (qint64 k = 0; !rows.Eof(); ++k) {
+        // Each row is built after the head in one reused buffer.
         line.resize(0);
+        line += head;
         bool first = true;
         for (const SourceField &f : fields) {
             if (!first)
@@ -235,9 +250,11 @@ bool Writer::data(const std::vector<SourceField> &fields)
         }
         line += ");";
         const bool undecided = shape == Shape::Undecided;
-        row(head, line);
-        if (undecided && shape == Shape::Batched)
+        row(line, head.size(), headUnits);
+        if (undecided && shape == Shape::Batched) {
             head = insertHead();
+            headUnits = Utf16Size(head);
+        }
         rows.Next();
         const int percent = RowPercent(k, n);
         if (k == 0 || percent != lastPercent || rows.Eof()) {
@@ -251,10 +268,9 @@ bool Writer::data(const std::vector<SourceField> &fields)
         // Short enough for one batch: the script every small table gets.
         shape = Shape::Single;
         declare();
-        for (QByteArray &values : heldBack) {
-            values.prepend(head);
-            addUtf8(values, Utf16Size(values));
-            add(QString());
+        for (const QByteArray &values : std::as_const(heldBack)) {
+            line = head + values;
+            row(line, head.size(), headUnits);
         }
         heldBack.clear();
     }
