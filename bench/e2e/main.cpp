@@ -1,6 +1,7 @@
 // quorvane-script end to end: a table of one million rows served by the test
 // server, written to a file by quorvane-script, against `sqlite3 FILE .dump`
-// of the same rows. Each run is a child process; its peak RSS and CPU time
+// of the same rows; the last line is ratio_e2e_vs_sqlite3_dump=<its median
+// time over sqlite3's>. Each run is a child process; its peak RSS and CPU time
 // come from GNU time (or wait4 when it is missing). The server's CPU time is
 // read when it ends.
 //
