@@ -31,6 +31,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace odbc {
 class Connection;
@@ -86,8 +87,12 @@ public:
     // New lists owned by the caller; null when the query gave no rows.
     [[nodiscard]] std::unique_ptr<TDataBaseList> GetDataBases();
     [[nodiscard]] std::unique_ptr<TTableList> GetTables(TDataBase *DataBase);
-    // Refills the table's columns from syscolumns in their order, with the
-    // default collation of the table's database (Table->DataBaseCollation).
+    // Refills the table's columns in their order, with the default
+    // collation of the table's database (Table->DataBaseCollation): from
+    // syscolumns on SQL Server 2000 and earlier, from sys.columns and
+    // sys.types on 2005 and later. Either way a column carries the catalogue
+    // code of its (base) system type; a type SQL Server 2000 lacks keeps its
+    // code outside the catalogue and its name in ColumnType.Name.
     void LoadColumns(TTable *Table);
     // DATABASEPROPERTYEX(name, 'Collation'); empty when the server cannot say.
     [[nodiscard]] QString GetDataBaseCollation(const QString &DataBase);
@@ -110,6 +115,18 @@ public:
     // (default "FreeTDS") is read at the first opening.
     [[nodiscard]] QString Driver() const;
     void SetDriver(const QString &Driver);
+    // Encryption and the certificate checks; until set, the settings'
+    // "Connection" entries Encrypt (no, request, require; default request),
+    // TrustServerCertificate (0/1) and CaFile are read at each opening.
+    [[nodiscard]] TConnectionSecurity Security() const;
+    void SetSecurity(const TConnectionSecurity &Security);
+    // The major version of the server (8: SQL Server 2000, 9: 2005, ...
+    // 16: 2022), read from SERVERPROPERTY('ProductVersion') at the first
+    // opening after SetServer; 0 while unknown or when the server cannot
+    // say (SQL Server 7), which reads the catalogue as 2000 does.
+    [[nodiscard]] int ServerMajorVersion() const { return m_serverMajorVersion; }
+    // The catalogue views of 2005 and later are read.
+    [[nodiscard]] bool ReadsSysCatalogue() const { return m_serverMajorVersion >= 9; }
     [[nodiscard]] int LoginTimeout() const { return m_loginTimeout; }
     void SetLoginTimeout(int Seconds) { m_loginTimeout = Seconds; }
 
@@ -156,6 +173,11 @@ private:
     [[nodiscard]] QString BuildConnectionText(const QString &Catalog) const;
     [[nodiscard]] std::unique_ptr<odbc::Connection> OpenExtraConnection(const QString &Catalog) const;
     bool NextRow();
+    void ReadServerVersion();
+    // Throws the Russian reason when the encryption settings explain a
+    // failed login (see EncryptionProbe.h); returns otherwise.
+    void ExplainEncryptionFailure(const EOdbcError &Error) const;
+    void LoadColumnsFromSys(TTable *Table, const QStringList *Primary);
     // Throws EQueryTimeout (and drops the connection) when Error is a timeout.
     void FailOnTimeout(const EOdbcError &Error);
 
@@ -163,6 +185,9 @@ private:
     QString m_catalog;
     QString m_rememberedDataBase;
     QString m_driverOverride;
+    std::optional<TConnectionSecurity> m_securityOverride;
+    int m_serverMajorVersion = 0;
+    bool m_serverVersionRead = false;
     int m_loginTimeout = DefaultLoginTimeout;
     int m_queryTimeoutOverride = -1;
     bool m_lent = false;
