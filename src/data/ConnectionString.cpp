@@ -152,9 +152,12 @@ QString BuildConnectionString(const TConnectionProperties &properties, const QSt
     add(QStringLiteral("WSID"), QStringLiteral("Workstation ID"), properties.WorkstationId);
     if (freeTds) {
         // With "auto" (the packaged default) FreeTDS retries versions on a
-        // silent server without end and the login time-out never fires; 7.1
-        // is SQL Server 2000's own protocol and later servers accept it.
-        parts << QStringLiteral("TDS_Version=7.1");
+        // silent server without end and the login time-out never fires. A
+        // fixed version keeps it: 7.4 times out like 7.1 against a stopped
+        // server, and gives the types of 2005-2022 as they are (max values
+        // whole, date and time types with their precision) instead of the
+        // 7.1 downgrades; SQL Server 2000 answers a 7.4 login with 7.1.
+        parts << QStringLiteral("TDS_Version=7.4");
         parts << QStringLiteral("ClientCharset=UTF-8");
         if (security.Encryption == TEncryption::No)
             parts << QStringLiteral("Encryption=off");

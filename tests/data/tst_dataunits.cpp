@@ -131,7 +131,7 @@ private Q_SLOTS:
         properties.Password = QStringLiteral("se;cret");
         const QString text = BuildConnectionString(properties, {});
         QCOMPARE(text, QStringLiteral("DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1433};UID={sa};PWD={se;cret};"
-                                      "APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.1;ClientCharset=UTF-8;"));
+                                      "APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.4;ClientCharset=UTF-8;"));
         QVERIFY(!text.contains(QLatin1String("DATABASE")));
         properties.InitialCatalog = QStringLiteral("Продажи 2024");
         QVERIFY(BuildConnectionString(properties, {}).contains(QStringLiteral(";DATABASE={Продажи 2024};UID={sa};")));
@@ -160,7 +160,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("encryption");
         QTest::addColumn<bool>("trust");
         QTest::addColumn<QString>("expected");
-        const QString freeTdsTail = QStringLiteral("UID={sa};PWD={pw};APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.1;ClientCharset=UTF-8;");
+        const QString freeTdsTail = QStringLiteral("UID={sa};PWD={pw};APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.4;ClientCharset=UTF-8;");
         const QString msTail = QStringLiteral("UID={sa};PWD={pw};APP={Quorvane};WSID={QUORVANE-WS};");
         const QString ms18 = QStringLiteral("ODBC Driver 18 for SQL Server");
         QTest::newRow("FreeTDS, request: the entry's or FreeTDS's own default")

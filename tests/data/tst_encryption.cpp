@@ -178,6 +178,40 @@ private Q_SLOTS:
         QCOMPARE(int(ProbeServerEncryption(QStringLiteral("127.0.0.1"), m_servers.at(server)->port(), 10000)), offered);
     }
 
+    // Which settings a server's offer explains, without a server.
+    void failureTexts_data()
+    {
+        QTest::addColumn<int>("encryption");
+        QTest::addColumn<bool>("trust");
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<QString>("text");  // its start; empty: no explanation
+        const int no = int(TEncryption::No), request = int(TEncryption::Request), require = int(TEncryption::Require);
+        const QString insists = QStringLiteral("Сервер принимает только зашифрованные");
+        const QString cannot = QStringLiteral("Сервер не поддерживает шифрование");
+        const QString check = QStringLiteral("Сертификат сервера не прошёл проверку");
+        QTest::newRow("no, insisting server") << no << false << int(TServerEncryption::On) << insists;
+        QTest::newRow("no, server requiring") << no << false << int(TServerEncryption::Required) << insists;
+        QTest::newRow("no, willing server") << no << false << int(TServerEncryption::Off) << "";
+        QTest::newRow("request explains nothing") << request << false << int(TServerEncryption::On) << "";
+        QTest::newRow("require, no certificate") << require << true << int(TServerEncryption::NotSupported) << cannot;
+        QTest::newRow("require, checked") << require << false << int(TServerEncryption::Off) << check;
+        QTest::newRow("require, trusted: something else") << require << true << int(TServerEncryption::Off) << "";
+        QTest::newRow("no answer") << require << false << int(TServerEncryption::Unknown) << "";
+    }
+
+    void failureTexts()
+    {
+        QFETCH(int, encryption);
+        QFETCH(bool, trust);
+        QFETCH(int, offered);
+        QFETCH(QString, text);
+        TConnectionSecurity security;
+        security.Encryption = TEncryption(encryption);
+        security.TrustServerCertificate = trust;
+        const QString got = EncryptionFailureText(security, TServerEncryption(offered));
+        QVERIFY2(text.isEmpty() ? got.isEmpty() : got.startsWith(text), qPrintable(got));
+    }
+
     void probeOfNothing()
     {
         TestServer stopped;
