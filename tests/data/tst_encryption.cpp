@@ -82,6 +82,7 @@ private Q_SLOTS:
             {QStringLiteral("tls"), tls},
             {QStringLiteral("forced"), tls + QStringList{QStringLiteral("--force-encryption")}},
             {QStringLiteral("plain"), {QStringLiteral("--version"), QStringLiteral("2019")}},
+            {QStringLiteral("stalled"), tls},
         };
         for (const auto &[name, arguments] : servers) {
             auto server = std::make_unique<TestServer>(arguments);
@@ -176,6 +177,42 @@ private Q_SLOTS:
         QFETCH(QString, server);
         QFETCH(int, offered);
         QCOMPARE(int(ProbeServerEncryption(QStringLiteral("127.0.0.1"), m_servers.at(server)->port(), 10000)), offered);
+    }
+
+    // TDS 7.4 keeps the login time-out: a 2019 server that accepts the
+    // connection and never answers fails the login after it, encrypted or not.
+    void stalledServerTimesOut_data()
+    {
+        QTest::addColumn<int>("encryption");
+        QTest::newRow("no") << int(TEncryption::No);
+        QTest::newRow("request") << int(TEncryption::Request);
+        QTest::newRow("require") << int(TEncryption::Require);
+    }
+
+    void stalledServerTimesOut()
+    {
+        QFETCH(int, encryption);
+        TestServer &server = *m_servers.at(QStringLiteral("stalled"));
+        TConnectionSecurity security;
+        security.Encryption = TEncryption(encryption);
+        security.TrustServerCertificate = true;
+        TDataAccessFacade facade;
+        facade.SetLoginTimeout(2);
+        QVERIFY(server.suspend());
+        struct Resume
+        {
+            TestServer &Server;
+            ~Resume() { Server.resume(); }
+        } resume{server};
+        try {
+            connect(facade, QStringLiteral("stalled"), security);
+            QFAIL("a stopped server let the login through");
+        } catch (const EQueryTimeout &error) {
+            QCOMPARE(error.Message(), QStringLiteral("Сервер не ответил на подключение за 2 с."));
+        }
+        server.resume();
+        connect(facade, QStringLiteral("stalled"), security);
+        QCOMPARE(facade.ServerMajorVersion(), 15);
     }
 
     // Which settings a server's offer explains, without a server.
