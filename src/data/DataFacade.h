@@ -177,7 +177,9 @@ private:
     // Throws the Russian reason when the encryption settings explain a
     // failed login (see EncryptionProbe.h); returns otherwise.
     void ExplainEncryptionFailure(const EOdbcError &Error) const;
+    // DataFacadeModern.cpp: the 2005+ catalogue.
     void LoadColumnsFromSys(TTable *Table, const QStringList *Primary);
+    void PrimaryColumnNamesFromSys(odbc::Statement &Statement, qint32 TableId, QStringList &Names);
     // Throws EQueryTimeout (and drops the connection) when Error is a timeout.
     void FailOnTimeout(const EOdbcError &Error);
 
