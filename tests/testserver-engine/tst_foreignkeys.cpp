@@ -318,6 +318,26 @@ private slots:
         QCOMPARE(f.query("SELECT COUNT(*) FROM sys.objects WHERE type = 'F '"), QStringList({"4"}));
     }
 
+    void demoRelatedSet()
+    {
+        EngineFixture f(true);
+        QCOMPARE(f.run("USE Shop").errors(), QStringList());
+        QCOMPARE(f.query("SELECT o.name, t.name, r.name FROM sysreferences k JOIN sysobjects o ON o.id = k.constid"
+                         " JOIN sysobjects t ON t.id = k.fkeyid JOIN sysobjects r ON r.id = k.rkeyid ORDER BY o.name"),
+                 QStringList({"FK_Customers_ReferredBy|Customers|Customers", "FK_OrderItems_Goods|OrderItems|Goods",
+                              "FK_OrderItems_Orders|OrderItems|Orders", "FK_Orders_Customers|Orders|Customers"}));
+        // Every table holds rows, Russian and Latin, and every reference finds its row.
+        QCOMPARE(f.query("SELECT COUNT(*) FROM Customers"), QStringList({"8"}));
+        QCOMPARE(f.query("SELECT COUNT(*) FROM Orders"), QStringList({"12"}));
+        QCOMPARE(f.query("SELECT COUNT(*) FROM OrderItems"), QStringList({"24"}));
+        QCOMPARE(f.query("SELECT Name FROM Customers WHERE Id = 7"), QStringList({"Дмитрий Ёлкин"}));
+        QCOMPARE(f.run("ALTER TABLE OrderItems WITH CHECK CHECK CONSTRAINT ALL\nALTER TABLE Orders WITH CHECK CHECK CONSTRAINT ALL\n"
+                       "ALTER TABLE Customers WITH CHECK CHECK CONSTRAINT ALL").errors(),
+                 QStringList());
+        QCOMPARE(f.run("DELETE FROM Orders WHERE Id = 1").firstError(), 547);
+        QCOMPARE(f.run("DELETE FROM Goods WHERE Id = 2").firstError(), 547);
+    }
+
     void keptAcrossRestarts()
     {
         const qts::ServerVersion *release = qts::findServerVersion(2000);
