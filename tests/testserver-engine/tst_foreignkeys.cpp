@@ -141,7 +141,9 @@ private slots:
         const auto error = std::find_if(r.messages.begin(), r.messages.end(), [](const qts::Message &m) { return m.number == 547; });
         QCOMPARE(int(error->severity), 16);
         QCOMPARE(int(error->state), year >= 2005 ? 0 : 1);
-        QCOMPARE(std::next(error)->number, 3621);
+        // A refused write ends "terminated"; a refused constraint does not.
+        const bool alter = QByteArray(conflict.verb) == "ALTER TABLE";
+        QCOMPARE(std::next(error) != r.messages.end() && std::next(error)->number == 3621, !alter);
         QCOMPARE(r.results.back().rows, QStringList({"after"}));
         // Nothing of the refused statement stays.
         if (!sql.contains("NOCHECK") && !sql.contains("Notes"))
@@ -324,8 +326,8 @@ private slots:
         QCOMPARE(f.run("USE Shop").errors(), QStringList());
         QCOMPARE(f.query("SELECT o.name, t.name, r.name FROM sysreferences k JOIN sysobjects o ON o.id = k.constid"
                          " JOIN sysobjects t ON t.id = k.fkeyid JOIN sysobjects r ON r.id = k.rkeyid ORDER BY o.name"),
-                 QStringList({"FK_Customers_ReferredBy|Customers|Customers", "FK_OrderItems_Goods|OrderItems|Goods",
-                              "FK_OrderItems_Orders|OrderItems|Orders", "FK_Orders_Customers|Orders|Customers"}));
+                 QStringList({"FK_Customers_ReferredBy|Customers|Customers", "FK_OrderItems_Orders|OrderItems|Orders",
+                              "FK_Orders_Customers|Orders|Customers"}));
         // Every table holds rows, Russian and Latin, and every reference finds its row.
         QCOMPARE(f.query("SELECT COUNT(*) FROM Customers"), QStringList({"8"}));
         QCOMPARE(f.query("SELECT COUNT(*) FROM Orders"), QStringList({"12"}));
@@ -335,7 +337,8 @@ private slots:
                        "ALTER TABLE Customers WITH CHECK CHECK CONSTRAINT ALL").errors(),
                  QStringList());
         QCOMPARE(f.run("DELETE FROM Orders WHERE Id = 1").firstError(), 547);
-        QCOMPARE(f.run("DELETE FROM Goods WHERE Id = 2").firstError(), 547);
+        QCOMPARE(f.run("DELETE FROM Customers WHERE Id = 1").firstError(), 547);
+        QCOMPARE(f.run("DELETE FROM Goods WHERE Id = 2").errors(), QStringList());
     }
 
     void keptAcrossRestarts()

@@ -83,7 +83,8 @@ void Executor::foreignKeyConflict(const char *verb, bool reference, const Foreig
     SqlFailure f;
     f.number = 547;
     f.severity = 16;
-    f.terminated = true;
+    // A write is "terminated"; ALTER TABLE only refuses the constraint.
+    f.terminated = std::string_view(verb) != "ALTER TABLE";
     const std::string column = columns.size() == 1 ? table.columns[std::size_t(columns[0])].name : std::string();
     if (engine_.version().atLeast(2005)) {
         const char *kind = reference ? (sameTable ? "SAME TABLE REFERENCE" : "REFERENCE")
