@@ -425,6 +425,35 @@ std::unique_ptr<QStringList> TDataAccessFacade::GetPrimaryColumnNames(const TTab
     return names;
 }
 
+std::vector<TForeignKey> TDataAccessFacade::GetForeignKeys(TForeignKeyCatalogue Catalogue)
+{
+    CloseQuery();
+    EnsureOpen();
+    // Held here: a timeout drops the facade's connection before the statement goes.
+    const std::shared_ptr<odbc::Connection> connection = m_connection;
+    odbc::Statement statement(*connection);
+    ApplyQueryTimeout(statement);
+    TForeignKeyCollector keys;
+    try {
+        statement.execDirect(ForeignKeysQuery(Catalogue));
+        odbc::Cursor cursor(statement);
+        const int constraint = cursor.requireField(QStringLiteral("constraint_name"));
+        const int table = cursor.requireField(QStringLiteral("table_name"));
+        const int referenced = cursor.requireField(QStringLiteral("referenced_table"));
+        const int column = cursor.requireField(QStringLiteral("column_name"));
+        const int referencedColumn = cursor.requireField(QStringLiteral("referenced_column"));
+        const int disabled = cursor.requireField(QStringLiteral("is_disabled"));
+        while (cursor.fetch())
+            keys.AddRow(cursor.asString(constraint), cursor.asString(table), cursor.asString(referenced), cursor.asString(column),
+                        cursor.asString(referencedColumn), !cursor.isNull(disabled) && cursor.asInteger(disabled) != 0);
+        statement.closeCursor();
+    } catch (const EOdbcError &Error) {
+        FailOnTimeout(Error);
+        throw;
+    }
+    return keys.Take();
+}
+
 QString TDataAccessFacade::GetDataBaseCollation(const QString &DataBase)
 {
     CloseQuery();

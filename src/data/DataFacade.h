@@ -24,6 +24,7 @@
 #include "ConnectionString.h"
 #include "DataErrors.h"
 #include "Domain.h"
+#include "ForeignKeyQueries.h"
 #include "RowSet.h"
 #include "ScriptCommand.h"
 
@@ -99,6 +100,9 @@ public:
     // Virtual so that a test can hand in names that differ in letter case.
     [[nodiscard]] virtual std::unique_ptr<QStringList> GetPrimaryColumnNames(const TTable *Table);
     [[nodiscard]] static TColumnClass GetColumnClass(int XType);
+    // The foreign keys of the current database, read from the catalogue the
+    // server has (SQL Server 2000's system tables or the later sys views).
+    [[nodiscard]] std::vector<TForeignKey> GetForeignKeys(TForeignKeyCatalogue Catalogue);
     // The rows of the columns the script carries (used and carriable), by
     // name in the table's order; every field when the table's columns were
     // never read. Null when the table cannot be read; LastOpenError() then
