@@ -19,6 +19,7 @@ struct TWorkbenchChoices
     QStringList Keys;     // empty: the used primary-key columns
     QString Nickname;
     bool DeleteTable = false;
+    qint64 BatchRows = BatchRowsAutomatic;
 };
 
 // What a test needs to know of a column, as LoadColumns reads it.
@@ -64,5 +65,6 @@ private:
 
 // How the workbench saves a script: each item followed by CR LF.
 QByteArray ScriptFileBytes(const QStringList &Lines);
-// The bytes with the header's creation time blanked out.
+// The bytes with the creation time (of the header and of a temporary
+// table's name) blanked out.
 QByteArray MaskCreationTime(QByteArray Bytes);

@@ -34,6 +34,9 @@ struct TScriptCliOptions
     QStringList Keys;
     QString Nickname;
     bool DeleteTable = false;
+    // Rows per batch: 0 one batch, N batches of N rows through a temporary
+    // table, -1 (not given) batched only when one batch would be too long.
+    qint64 BatchRows = -1;
     // Empty: standard output.
     QString Output;
     bool Verbose = false;

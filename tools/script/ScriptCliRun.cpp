@@ -265,6 +265,7 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
             table->Nickname = Options.Nickname;
         TParseSettings settings;
         settings.SetDeleteTable(Options.DeleteTable);
+        settings.SetBatchRows(Options.BatchRows < 0 ? BatchRowsAutomatic : Options.BatchRows);
         if (const TScriptPlan plan(*table); !plan.Problem.isEmpty())
             throw EExit(secBadArguments, plan.Problem);
         else if (!plan.HasKeys && !Options.DeleteTable)
