@@ -454,6 +454,13 @@ std::vector<TForeignKey> TDataAccessFacade::GetForeignKeys(TForeignKeyCatalogue 
     return keys.Take();
 }
 
+std::vector<TForeignKey> TDataAccessFacade::GetForeignKeys()
+{
+    CloseQuery();
+    EnsureOpen(); // the opening reads the server's version
+    return GetForeignKeys(ReadsSysCatalogue() ? TForeignKeyCatalogue::CatalogViews : TForeignKeyCatalogue::SystemTables);
+}
+
 QString TDataAccessFacade::GetDataBaseCollation(const QString &DataBase)
 {
     CloseQuery();

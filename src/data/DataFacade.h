@@ -103,6 +103,8 @@ public:
     // The foreign keys of the current database, read from the catalogue the
     // server has (SQL Server 2000's system tables or the later sys views).
     [[nodiscard]] std::vector<TForeignKey> GetForeignKeys(TForeignKeyCatalogue Catalogue);
+    // The same from the catalogue of the server connected to.
+    [[nodiscard]] std::vector<TForeignKey> GetForeignKeys();
     // The rows of the columns the script carries (used and carriable), by
     // name in the table's order; every field when the table's columns were
     // never read. Null when the table cannot be read; LastOpenError() then

@@ -100,6 +100,22 @@ private Q_SLOTS:
                                     "FK_PairRef: PairRef(PB,PA) -> Pair(B,A) off"}));
     }
 
+    // Without a choice the facade reads the catalogue of the server's release.
+    void catalogueOfTheServersRelease()
+    {
+        for (const TestServer *server : {&m_server2000, &m_server2008}) {
+            TDataAccessFacade facade;
+            connect(facade, *server);
+            facade.UseDataBase(QStringLiteral("shop"));
+            QStringList keys;
+            for (const TForeignKey &key : facade.GetForeignKeys())
+                keys << describe(key);
+            QCOMPARE(keys.size(), 4);
+            QVERIFY(keys.contains(QStringLiteral("FK_PairRef: PairRef(PB,PA) -> Pair(B,A) off")));
+            QCOMPARE(facade.ReadsSysCatalogue(), server == &m_server2008);
+        }
+    }
+
     void releasesWithoutTheViewsRefuseThem()
     {
         QVERIFY_THROWS_EXCEPTION(EDataAccessError, read(m_server2000, TForeignKeyCatalogue::CatalogViews));
