@@ -21,6 +21,13 @@ struct TWorkbenchChoices
     bool DeleteTable = false;
 };
 
+// The extra options: a condition on the rows, the UPDATE kept to rows that differ.
+struct TWorkbenchOptions
+{
+    QString RowFilter; // empty: every row
+    bool OnlyChanged = false;
+};
+
 // What a test needs to know of a column, as LoadColumns reads it.
 struct TColumnFact
 {
@@ -48,7 +55,8 @@ public:
 
     // The script's Lines as the generator hands them to the workbench;
     // false (and Error) when a step failed.
-    bool Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error);
+    bool Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error,
+                  const TWorkbenchOptions &Options = TWorkbenchOptions());
 
     // Runs a batch and returns its first rows as text (a NULL is a null
     // QString); throws EQuorvaneException with the first error.

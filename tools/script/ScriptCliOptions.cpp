@@ -3,13 +3,17 @@
 const char *const ScriptCliUsage =
     "usage: quorvane-script --server NAME --login LOGIN --database DB --table TABLE\n"
     "                       [--columns a,b,c] [--keys k1,k2] [--nickname NAME] [--delete]\n"
-    "                       [--output FILE] [--verbose]\n"
+    "                       [--where CONDITION] [--only-changed] [--output FILE] [--verbose]\n"
     "Writes the data script of one table. The password is read from the environment\n"
     "variable QUORVANE_PASSWORD, or asked for when standard input is a terminal.\n"
     "  --columns  the columns the script carries (default: all)\n"
     "  --keys     the columns rows are matched on (default: the primary key)\n"
     "  --nickname the name the script addresses the target table by\n"
-    "  --delete   delete the target's rows before the merge\n"
+    "  --delete   delete the target's rows before the merge (with --where only the\n"
+    "             rows that meet the condition)\n"
+    "  --where    carry only the rows that meet this Transact-SQL condition\n"
+    "  --only-changed\n"
+    "             update only the target rows where a carried column differs\n"
     "  --output   the script file (default: standard output)\n"
     "  --verbose  report progress on standard error also when it is not a terminal\n"
     "  --help     show this text and exit\n"
@@ -81,6 +85,8 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
             ok = value(o.Table);
         } else if (name == QLatin1String("--nickname")) {
             ok = value(o.Nickname);
+        } else if (name == QLatin1String("--where")) {
+            ok = value(o.RowFilter);
         } else if (name == QLatin1String("--output")) {
             ok = value(o.Output);
         } else if (name == QLatin1String("--columns") || name == QLatin1String("--keys")) {
@@ -98,6 +104,8 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
             }
         } else if (name == QLatin1String("--delete")) {
             ok = flag(o.DeleteTable);
+        } else if (name == QLatin1String("--only-changed")) {
+            ok = flag(o.OnlyChanged);
         } else if (name == QLatin1String("--verbose")) {
             ok = flag(o.Verbose);
         } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {

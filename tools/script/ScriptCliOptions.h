@@ -29,6 +29,10 @@ struct TScriptCliOptions
     QStringList Keys;
     QString Nickname;
     bool DeleteTable = false;
+    // The user's condition on the rows (--where); empty for every row.
+    QString RowFilter;
+    // --only-changed: the UPDATE skips rows that already hold the values.
+    bool OnlyChanged = false;
     // Empty: standard output.
     QString Output;
     bool Verbose = false;
