@@ -205,10 +205,25 @@ QWidget *TOneStepCreatinWizard::BuildTableSelectPage()
     params->addWidget(label(QStringLiteral("Использовать имя:"), AdditionalTableParamsPanel));
     params->addWidget(TableNicknameEdit);
     params->addWidget(DeleteTableCheckBox);
+    DeleteFilterNoteLabel = new QLabel(OneTableWizardTexts::DeleteFilterNote, AdditionalTableParamsPanel);
+    DeleteFilterNoteLabel->setObjectName(QStringLiteral("DeleteFilterNoteLabel"));
+    DeleteFilterNoteLabel->setWordWrap(true);
+    DeleteFilterNoteLabel->hide();
+    params->addWidget(DeleteFilterNoteLabel);
+    RowFilterEdit = new QLineEdit(AdditionalTableParamsPanel);
+    RowFilterEdit->setObjectName(QStringLiteral("RowFilterEdit"));
+    RowFilterEdit->setPlaceholderText(QStringLiteral("все строки"));
+    params->addWidget(label(QStringLiteral("Условие отбора строк (WHERE):"), AdditionalTableParamsPanel));
+    params->addWidget(RowFilterEdit);
+    connect(RowFilterEdit, &QLineEdit::textChanged, this, &TOneStepCreatinWizard::RowFilterEditChange);
     params->addStretch(1);
     AdditionalTableParamsPanel->hide();
 
+    OnlyChangedCheckBox = new QCheckBox(QStringLiteral("Обновлять только изменившиеся строки"), page);
+    OnlyChangedCheckBox->setObjectName(QStringLiteral("OnlyChangedCheckBox"));
+
     auto *side = new QVBoxLayout;
+    side->addWidget(OnlyChangedCheckBox);
     side->addWidget(AdditionalParamsCheckBox);
     side->addWidget(AdditionalTableParamsPanel);
     side->addStretch(1);
