@@ -1,8 +1,9 @@
 #pragma once
 
-// The table script wizard: pick a table (with nickname and delete option),
-// the columns to carry and the key columns, then watch the generation and
-// take its script. The rest of the application is reached only through
+// The table script wizard: pick a table (with nickname, delete option, a
+// condition on the rows and whether the UPDATE touches only rows that
+// differ), the columns to carry and the key columns, then watch the
+// generation and take its script. The rest of the application is reached only through
 // IWizzardController and the domain objects handed in.
 //
 // GUI thread only. The controller reports progress and completion on the GUI

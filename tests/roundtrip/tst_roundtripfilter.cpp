@@ -4,6 +4,7 @@
 // against drifted copies, the copies checked value by value, and the
 // UPDATE's rows-changed count read back.
 
+#include "ChangedRowsSplit.h"
 #include "RoundTripFixtures.h"
 #include "RoundTripModel.h"
 #include "SqlNames.h"
@@ -53,6 +54,15 @@ const TRoundTripTable &driftTable()
 
 // Rows 2, 3, 4, 5, 7 and 8 differ from the source and exist in the target.
 constexpr int driftedRows = 6;
+
+// The text the workbench sends for a script's lines.
+QString ScriptText(const QStringList &Lines)
+{
+    QString text;
+    for (const QString &line : Lines)
+        text += line + QStringLiteral("\r\n");
+    return text;
+}
 
 } // namespace
 
@@ -215,6 +225,12 @@ void TestRoundTripFilter::onlyChangedDrift()
         // Every drifted row is updated once; then there is nothing to do.
         QCOMPARE(counts.at(n), qint64(pass == 1 ? driftedRows : 0));
         QCOMPARE(counts.at(n + 1), qint64(pass == 1 ? 1 : 0));
+        // The workbench's log: the rows of the table apart from the table
+        // variable's; none at all in the table the second time.
+        const TChangedRowsSplit split = SplitChangedRows(ScriptText(lines), counts, true);
+        QVERIFY(split.Known);
+        QCOMPARE(split.Temporary, qint64(n));
+        QCOMPARE(split.Tables, qint64(pass == 1 ? driftedRows + 1 : 0));
         const QString difference = model.Compare(expected, m_target->Query(all));
         QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("pass %1: ").arg(pass) + difference));
     }
@@ -265,6 +281,11 @@ void TestRoundTripFilter::onlyChangedEveryFixture()
             return;
         const QString difference = model.Compare(expected, m_target->Query(all));
         QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("pass %1: ").arg(pass) + difference));
+        // Every data script lets the log tell the table variable's rows
+        // from the table's.
+        const TChangedRowsSplit split = SplitChangedRows(ScriptText(lines), counts, true);
+        QVERIFY2(split.Known, qPrintable(QStringLiteral("pass %1: no split of the counts").arg(pass)));
+        QCOMPARE(split.Temporary, qint64(source.size()));
         if (pass == 1 || !keyed || commented)
             continue;
         // After the table variable's rows: the UPDATE's count.
