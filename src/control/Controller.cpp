@@ -21,6 +21,10 @@ const QString serverNameKey = QStringLiteral("ServerName");
 // The last server name the user typed (it is in no list the program finds):
 // offered again at the next start, and chosen when it is ServerName.
 const QString typedServerNameKey = QStringLiteral("TypedServerName");
+// Encryption and trust go with the other connection settings; CaFile is
+// only read (the dialog does not show it).
+const QString encryptKey = QStringLiteral("Encrypt");
+const QString trustKey = QStringLiteral("TrustServerCertificate");
 
 std::unique_ptr<TScriptCreationController> theController;
 
@@ -30,6 +34,7 @@ struct TConnectionState
     QString UserId;
     QString Password;
     QString DataBase;
+    TConnectionSecurity Security;
 };
 
 TConnectionState SaveConnectionState()
@@ -40,6 +45,7 @@ TConnectionState SaveConnectionState()
     state.UserId = facade->ConnectionProperty(TDataAccessFacade::UserIdProperty);
     state.Password = facade->ConnectionProperty(TDataAccessFacade::PasswordProperty);
     state.DataBase = facade->GetDataBaseName();
+    state.Security = facade->Security();
     return state;
 }
 
@@ -52,6 +58,7 @@ void RestoreConnectionState(const TConnectionState &State)
         return;
     TDataAccessFacade *facade = DataAccessFacade();
     try {
+        facade->SetSecurity(State.Security);
         facade->SetLogin(State.UserId, State.Password);
         const TSQLServer server(State.DataSource);
         facade->SetServer(&server);
@@ -101,6 +108,9 @@ bool TScriptCreationController::Connect()
         if (TSQLServer *server = servers->FindByName(rememberedServer))
             dialog->SetServerIndex(servers->IndexOf(server));
     dialog->SetServerNames(servers->GetNames());
+    const TConnectionSecurity stored = DataAccessFacade()->Security();
+    dialog->SetEncryption(stored.Encryption);
+    dialog->SetTrustServerCertificate(stored.TrustServerCertificate);
 
     // What the connection stands on now: a reconnect that fails and is
     // then cancelled goes back to it instead of leaving the workbench on
@@ -129,6 +139,10 @@ bool TScriptCreationController::Connect()
             }
             servers->SetItemIndex(index);
             attempted = true;
+            TConnectionSecurity security = stored;
+            security.Encryption = dialog->Encryption();
+            security.TrustServerCertificate = dialog->TrustServerCertificate();
+            DataAccessFacade()->SetSecurity(security);
             SetLogin(dialog->UserName(), dialog->Password());
             ConnectToServer(servers->ItemIndex());
             connected = true;
@@ -150,6 +164,9 @@ bool TScriptCreationController::Connect()
     SettingsManager()->SetSetting(connectionSection, serverNameKey, serverName);
     if (servers->ItemIndex() >= offeredCount)
         SettingsManager()->SetSetting(connectionSection, typedServerNameKey, serverName);
+    SettingsManager()->SetSetting(connectionSection, encryptKey, EncryptionText(dialog->Encryption()));
+    SettingsManager()->SetSetting(connectionSection, trustKey,
+                                  dialog->TrustServerCertificate() ? QStringLiteral("1") : QStringLiteral("0"));
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionString.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -77,6 +79,11 @@ public:
     virtual void SetServerNames(const QStringList &Names) = 0;
     // The text of the server box, also when it matches no entry.
     [[nodiscard]] virtual QString ServerText() = 0;
+    // "Шифрование" and "Доверять сертификату сервера".
+    [[nodiscard]] virtual TEncryption Encryption() = 0;
+    virtual void SetEncryption(TEncryption Encryption) = 0;
+    [[nodiscard]] virtual bool TrustServerCertificate() = 0;
+    virtual void SetTrustServerCertificate(bool Trust) = 0;
     // Shows the dialog modally; true when closed with OK.
     virtual bool Execute() = 0;
 };

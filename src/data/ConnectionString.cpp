@@ -1,6 +1,7 @@
 #include "ConnectionString.h"
 
 #include "DataErrors.h"
+#include "FreeTdsConfig.h"
 
 #include <QFileInfo>
 
@@ -56,6 +57,28 @@ TServerTarget MapDataSource(const QString &dataSource, const QStringList &config
     return target;
 }
 
+QString EncryptionText(TEncryption Encryption)
+{
+    switch (Encryption) {
+    case TEncryption::No:
+        return QStringLiteral("no");
+    case TEncryption::Require:
+        return QStringLiteral("require");
+    case TEncryption::Request:
+        break;
+    }
+    return QStringLiteral("request");
+}
+
+std::optional<TEncryption> EncryptionFromText(const QString &Text)
+{
+    const QString text = Text.trimmed();
+    for (TEncryption e : {TEncryption::No, TEncryption::Request, TEncryption::Require})
+        if (text.compare(EncryptionText(e), Qt::CaseInsensitive) == 0)
+            return e;
+    return std::nullopt;
+}
+
 bool IsFreeTdsDriver(const QString &driver)
 {
     const QString name = QFileInfo(driver.trimmed()).fileName();
@@ -77,14 +100,30 @@ QString BraceValue(const QString &propertyName, const QString &value, bool freeT
 QString BuildConnectionString(const TConnectionProperties &properties, const QStringList &configEntries)
 {
     const bool freeTds = IsFreeTdsDriver(properties.Driver);
-    const TServerTarget target = MapDataSource(properties.DataSource, configEntries);
+    // Only FreeTDS reads freetds.conf.
+    const TServerTarget target = MapDataSource(properties.DataSource, freeTds ? configEntries : QStringList());
+    const TConnectionSecurity &security = properties.Security;
 
     QStringList parts;
     auto add = [&](const QString &keyword, const QString &property, const QString &value) {
         parts << keyword + QLatin1Char('=') + BraceValue(property, value, freeTds);
     };
     add(QStringLiteral("DRIVER"), QStringLiteral("Driver"), properties.Driver);
-    if (!target.ConfigEntry.isEmpty()) {
+    if (freeTds && security.ChecksCertificate()) {
+        // The checks live in a section of the program's own configuration.
+        TServerTarget reached = target;
+        if (!target.ConfigEntry.isEmpty()) {
+            for (const TFreeTdsEntry &entry : ReadFreeTdsEntries(FreeTdsConfigFiles()))
+                if (entry.Name.compare(target.ConfigEntry, Qt::CaseInsensitive) == 0) {
+                    reached.Host = entry.Host;
+                    reached.Port = entry.Port;
+                    reached.Instance = entry.Instance;
+                    break;
+                }
+        }
+        add(QStringLiteral("SERVERNAME"), QStringLiteral("Data Source"),
+            FreeTdsCheckingSection(reached.Host, reached.Port, reached.Instance, security.CaFile));
+    } else if (!target.ConfigEntry.isEmpty()) {
         add(QStringLiteral("SERVERNAME"), QStringLiteral("Data Source"), target.ConfigEntry);
     } else if (freeTds) {
         QString server = target.Host;
@@ -94,7 +133,9 @@ QString BuildConnectionString(const TConnectionProperties &properties, const QSt
         if (target.Port != 0)
             add(QStringLiteral("PORT"), QStringLiteral("Data Source"), QString::number(target.Port));
     } else {
-        QString server = target.Host;
+        // "tcp:" keeps Microsoft's drivers from trying shared memory or
+        // named pipes first.
+        QString server = QStringLiteral("tcp:") + target.Host;
         if (!target.Instance.isEmpty())
             server += QLatin1Char('\\') + target.Instance;
         if (target.Port != 0)
@@ -111,10 +152,24 @@ QString BuildConnectionString(const TConnectionProperties &properties, const QSt
     add(QStringLiteral("WSID"), QStringLiteral("Workstation ID"), properties.WorkstationId);
     if (freeTds) {
         // With "auto" (the packaged default) FreeTDS retries versions on a
-        // silent server without end and the login time-out never fires; 7.1
-        // is SQL Server 2000's own protocol and later servers accept it.
-        parts << QStringLiteral("TDS_Version=7.1");
+        // silent server without end and the login time-out never fires. A
+        // fixed version keeps it: 7.4 times out like 7.1 against a stopped
+        // server, and gives the types of 2005-2022 as they are (max values
+        // whole, date and time types with their precision) instead of the
+        // 7.1 downgrades; SQL Server 2000 answers a 7.4 login with 7.1.
+        parts << QStringLiteral("TDS_Version=7.4");
         parts << QStringLiteral("ClientCharset=UTF-8");
+        if (security.Encryption == TEncryption::No)
+            parts << QStringLiteral("Encryption=off");
+        else if (security.Encryption == TEncryption::Require)
+            parts << QStringLiteral("Encryption=require");
+    } else {
+        // Driver 18 knows no "off": "no" still encrypts the login where the
+        // server can, and the whole session where the server insists.
+        parts << (security.Encryption == TEncryption::Require ? QStringLiteral("Encrypt=yes")
+                                                               : QStringLiteral("Encrypt=no"));
+        if (security.TrustServerCertificate)
+            parts << QStringLiteral("TrustServerCertificate=yes");
     }
     // Every value, the last one too, is followed by ";": FreeTDS keeps the
     // closing brace of a braced value that ends the string.

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Where a "Data Source" text leads.
 struct TServerTarget
 {
@@ -37,6 +39,32 @@ struct TServerTarget
 // FreeTDS and is doubled for drivers that follow the ODBC rule.
 [[nodiscard]] QString BraceValue(const QString &propertyName, const QString &value, bool freeTds);
 
+// "Шифрование": "нет", "если сервер поддерживает" (the default) and
+// "обязательно", as the settings and the command line spell them.
+enum class TEncryption : quint8 { No, Request, Require };
+
+[[nodiscard]] QString EncryptionText(TEncryption Encryption);
+// "no", "request", "require" (any case, blanks around); nothing for another text.
+[[nodiscard]] std::optional<TEncryption> EncryptionFromText(const QString &Text);
+
+// How the connection is protected. The server's certificate is checked only
+// when encryption is required and the certificate is not trusted as it is
+// (as Microsoft's ODBC Driver 18 does it).
+struct TConnectionSecurity
+{
+    TEncryption Encryption = TEncryption::Request;
+    bool TrustServerCertificate = false;
+    // The CA certificates (PEM) the server's certificate must be signed by;
+    // empty: the system's store.
+    QString CaFile;
+
+    [[nodiscard]] bool ChecksCertificate() const
+    {
+        return Encryption == TEncryption::Require && !TrustServerCertificate;
+    }
+    friend bool operator==(const TConnectionSecurity &, const TConnectionSecurity &) = default;
+};
+
 struct TConnectionProperties
 {
     QString Driver = QStringLiteral("FreeTDS");
@@ -46,7 +74,16 @@ struct TConnectionProperties
     QString InitialCatalog;  // "Initial Catalog"; empty: the login's default database
     QString ApplicationName = QStringLiteral("Quorvane");
     QString WorkstationId = QStringLiteral("QUORVANE-WS");
+    TConnectionSecurity Security;
 };
 
-// The complete string for SQLDriverConnect.
+// The complete string for SQLDriverConnect. FreeTDS gets SERVER and PORT (or
+// SERVERNAME for a freetds.conf entry), a fixed TDS version and UTF-8 for
+// the client's text; "Encryption" only when it is not "request", so an
+// entry's own setting stays in force by default. FreeTDS takes the
+// certificate checks only from a freetds.conf: when they are wanted, the
+// string names a section of the program's own configuration
+// (FreeTdsCheckingSection). Other drivers get the keywords of Microsoft's
+// drivers: SERVER=tcp:host,port, Encrypt and TrustServerCertificate; names
+// in freetds.conf mean nothing to them.
 [[nodiscard]] QString BuildConnectionString(const TConnectionProperties &properties, const QStringList &configEntries);

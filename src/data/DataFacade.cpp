@@ -48,6 +48,23 @@ QString configuredDriver()
 #endif
 }
 
+TConnectionSecurity configuredSecurity()
+{
+    TConnectionSecurity security;
+#ifdef QUORVANE_HAVE_SETTINGS
+    TSimpleSettingsManager *settings = SettingsManager();
+    const QString section = QStringLiteral("Connection");
+    security.Encryption = EncryptionFromText(settings->GetSetting(section, QStringLiteral("Encrypt"),
+                                                                  EncryptionText(TEncryption::Request))->Value())
+                              .value_or(TEncryption::Request);
+    security.TrustServerCertificate =
+        settings->GetSetting(section, QStringLiteral("TrustServerCertificate"), QStringLiteral("0"))->Value().trimmed()
+        == QLatin1String("1");
+    security.CaFile = settings->GetSetting(section, QStringLiteral("CaFile"), QString())->Value().trimmed();
+#endif
+    return security;
+}
+
 // Runs a cleanup step after a failure without letting its own failure hide
 // the first one.
 template <typename F>
@@ -87,6 +104,19 @@ void TDataAccessFacade::SetDriver(const QString &Driver)
     RefuseWhileLent();
     CloseConnection();
     m_driverOverride = Driver.trimmed();
+    m_serverVersionRead = false;
+}
+
+TConnectionSecurity TDataAccessFacade::Security() const
+{
+    return m_securityOverride ? *m_securityOverride : configuredSecurity();
+}
+
+void TDataAccessFacade::SetSecurity(const TConnectionSecurity &Security)
+{
+    RefuseWhileLent();
+    CloseConnection();
+    m_securityOverride = Security;
 }
 
 bool TDataAccessFacade::Connected() const
@@ -111,6 +141,7 @@ QString TDataAccessFacade::BuildConnectionText(const QString &Catalog) const
 {
     TConnectionProperties properties = m_properties;
     properties.Driver = Driver();
+    properties.Security = Security();
     properties.InitialCatalog = Catalog;
     return BuildConnectionString(properties, FreeTdsEntryNames());
 }
@@ -127,10 +158,13 @@ void TDataAccessFacade::OpenConnection()
     } catch (const EOdbcError &error) {
         if (error.HasSqlState(QStringLiteral("HYT00")))
             throw EQueryTimeout(m_loginTimeout, EQueryTimeout::TWait::Login);
+        ExplainEncryptionFailure(error);
         throw;
     }
     m_connection = std::move(connection);
     ++m_openCount;
+    if (!m_serverVersionRead)
+        ReadServerVersion();
 }
 
 void TDataAccessFacade::CloseConnection() noexcept
@@ -207,6 +241,8 @@ void TDataAccessFacade::SetServer(const TSQLServer *Server)
     RefuseWhileLent();
     CloseConnection();
     m_properties.DataSource = Server->Name;
+    m_serverVersionRead = false;
+    m_serverMajorVersion = 0;
     OpenConnection();
 }
 
@@ -364,6 +400,10 @@ std::unique_ptr<QStringList> TDataAccessFacade::GetPrimaryColumnNames(const TTab
     EnsureOpen();
     auto names = std::make_unique<QStringList>();
     odbc::Statement statement(*m_connection);
+    if (ReadsSysCatalogue()) {
+        PrimaryColumnNamesFromSys(statement, Table->Id, *names);
+        return names;
+    }
     // The name goes in as a string literal; in brackets when it needs them,
     // so the procedure reads a name with a dot or a blank as one name.
     statement.execDirect(QStringLiteral("EXEC sp_MShelpcolumns N%1").arg(QuoteString(QuoteName(Table->Name))));
@@ -383,6 +423,35 @@ std::unique_ptr<QStringList> TDataAccessFacade::GetPrimaryColumnNames(const TTab
             names->append(cursor.asString(name));
     statement.closeCursor();
     return names;
+}
+
+std::vector<TForeignKey> TDataAccessFacade::GetForeignKeys(TForeignKeyCatalogue Catalogue)
+{
+    CloseQuery();
+    EnsureOpen();
+    // Held here: a timeout drops the facade's connection before the statement goes.
+    const std::shared_ptr<odbc::Connection> connection = m_connection;
+    odbc::Statement statement(*connection);
+    ApplyQueryTimeout(statement);
+    TForeignKeyCollector keys;
+    try {
+        statement.execDirect(ForeignKeysQuery(Catalogue));
+        odbc::Cursor cursor(statement);
+        const int constraint = cursor.requireField(QStringLiteral("constraint_name"));
+        const int table = cursor.requireField(QStringLiteral("table_name"));
+        const int referenced = cursor.requireField(QStringLiteral("referenced_table"));
+        const int column = cursor.requireField(QStringLiteral("column_name"));
+        const int referencedColumn = cursor.requireField(QStringLiteral("referenced_column"));
+        const int disabled = cursor.requireField(QStringLiteral("is_disabled"));
+        while (cursor.fetch())
+            keys.AddRow(cursor.asString(constraint), cursor.asString(table), cursor.asString(referenced), cursor.asString(column),
+                        cursor.asString(referencedColumn), !cursor.isNull(disabled) && cursor.asInteger(disabled) != 0);
+        statement.closeCursor();
+    } catch (const EOdbcError &Error) {
+        FailOnTimeout(Error);
+        throw;
+    }
+    return keys.Take();
 }
 
 QString TDataAccessFacade::GetDataBaseCollation(const QString &DataBase)
@@ -413,6 +482,10 @@ void TDataAccessFacade::LoadColumns(TTable *Table)
     Table->DataBaseCollation = GetDataBaseCollation(Table->DataBase ? Table->DataBase->Name : m_catalog);
     ClearSql();
     Table->Columns.Clear();
+    if (ReadsSysCatalogue()) {
+        LoadColumnsFromSys(Table, primary.get());
+        return;
+    }
     // In the table's order: the rows are read by name in this order.
     AddSql(QStringLiteral("SELECT * FROM syscolumns WHERE %1=%2 ORDER BY colid;").arg(QStringLiteral("id")).arg(Table->Id));
     try {

@@ -24,6 +24,7 @@
 #include "ConnectionString.h"
 #include "DataErrors.h"
 #include "Domain.h"
+#include "ForeignKeyQueries.h"
 #include "RowSet.h"
 #include "ScriptCommand.h"
 
@@ -31,6 +32,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace odbc {
 class Connection;
@@ -86,14 +88,21 @@ public:
     // New lists owned by the caller; null when the query gave no rows.
     [[nodiscard]] std::unique_ptr<TDataBaseList> GetDataBases();
     [[nodiscard]] std::unique_ptr<TTableList> GetTables(TDataBase *DataBase);
-    // Refills the table's columns from syscolumns in their order, with the
-    // default collation of the table's database (Table->DataBaseCollation).
+    // Refills the table's columns in their order, with the default
+    // collation of the table's database (Table->DataBaseCollation): from
+    // syscolumns on SQL Server 2000 and earlier, from sys.columns and
+    // sys.types on 2005 and later. Either way a column carries the catalogue
+    // code of its (base) system type; a type SQL Server 2000 lacks keeps its
+    // code outside the catalogue and its name in ColumnType.Name.
     void LoadColumns(TTable *Table);
     // DATABASEPROPERTYEX(name, 'Collation'); empty when the server cannot say.
     [[nodiscard]] QString GetDataBaseCollation(const QString &DataBase);
     // Virtual so that a test can hand in names that differ in letter case.
     [[nodiscard]] virtual std::unique_ptr<QStringList> GetPrimaryColumnNames(const TTable *Table);
     [[nodiscard]] static TColumnClass GetColumnClass(int XType);
+    // The foreign keys of the current database, read from the catalogue the
+    // server has (SQL Server 2000's system tables or the later sys views).
+    [[nodiscard]] std::vector<TForeignKey> GetForeignKeys(TForeignKeyCatalogue Catalogue);
     // The rows of the columns the script carries (used and carriable), by
     // name in the table's order; every field when the table's columns were
     // never read. RowFilter, when not blank, keeps the rows that meet it.
@@ -111,6 +120,18 @@ public:
     // (default "FreeTDS") is read at the first opening.
     [[nodiscard]] QString Driver() const;
     void SetDriver(const QString &Driver);
+    // Encryption and the certificate checks; until set, the settings'
+    // "Connection" entries Encrypt (no, request, require; default request),
+    // TrustServerCertificate (0/1) and CaFile are read at each opening.
+    [[nodiscard]] TConnectionSecurity Security() const;
+    void SetSecurity(const TConnectionSecurity &Security);
+    // The major version of the server (8: SQL Server 2000, 9: 2005, ...
+    // 16: 2022), read from SERVERPROPERTY('ProductVersion') at the first
+    // opening after SetServer; 0 while unknown or when the server cannot
+    // say (SQL Server 7), which reads the catalogue as 2000 does.
+    [[nodiscard]] int ServerMajorVersion() const { return m_serverMajorVersion; }
+    // The catalogue views of 2005 and later are read.
+    [[nodiscard]] bool ReadsSysCatalogue() const { return m_serverMajorVersion >= 9; }
     [[nodiscard]] int LoginTimeout() const { return m_loginTimeout; }
     void SetLoginTimeout(int Seconds) { m_loginTimeout = Seconds; }
 
@@ -157,6 +178,13 @@ private:
     [[nodiscard]] QString BuildConnectionText(const QString &Catalog) const;
     [[nodiscard]] std::unique_ptr<odbc::Connection> OpenExtraConnection(const QString &Catalog) const;
     bool NextRow();
+    void ReadServerVersion();
+    // Throws the Russian reason when the encryption settings explain a
+    // failed login (see EncryptionProbe.h); returns otherwise.
+    void ExplainEncryptionFailure(const EOdbcError &Error) const;
+    // DataFacadeModern.cpp: the 2005+ catalogue.
+    void LoadColumnsFromSys(TTable *Table, const QStringList *Primary);
+    void PrimaryColumnNamesFromSys(odbc::Statement &Statement, qint32 TableId, QStringList &Names);
     // Throws EQueryTimeout (and drops the connection) when Error is a timeout.
     void FailOnTimeout(const EOdbcError &Error);
 
@@ -164,6 +192,9 @@ private:
     QString m_catalog;
     QString m_rememberedDataBase;
     QString m_driverOverride;
+    std::optional<TConnectionSecurity> m_securityOverride;
+    int m_serverMajorVersion = 0;
+    bool m_serverVersionRead = false;
     int m_loginTimeout = DefaultLoginTimeout;
     int m_queryTimeoutOverride = -1;
     bool m_lent = false;

@@ -1,8 +1,15 @@
 #include "FreeTdsConfig.h"
 
+#include "DataErrors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -15,6 +22,41 @@ struct Section
     QString port;
     QString instance;
 };
+
+// The program's own configuration (see the header). The mutex guards it
+// and the one change of FREETDSCONF.
+struct PrivateConfig
+{
+    std::mutex mutex;
+    std::unique_ptr<QTemporaryDir> dir;
+    QString userFile;          // FREETDSCONF as it was before
+    QStringList keys;          // what each section stands for
+    QStringList sections;      // their text
+};
+
+PrivateConfig &privateConfig()
+{
+    static PrivateConfig config;
+    return config;
+}
+
+QString userConfigFile()
+{
+    PrivateConfig &config = privateConfig();
+    std::lock_guard lock(config.mutex);
+    return config.dir ? config.userFile : qEnvironmentVariable("FREETDSCONF");
+}
+
+// A value goes into the file up to the end of its line; FreeTDS cuts a
+// value at ';' or '#' nowhere, but a line break would start a new setting.
+QString confValue(const QString &value)
+{
+    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')) || value.contains(QChar(0))
+        || value != value.trimmed())
+        throw EDataAccessError(
+            QStringLiteral("Значение «%1» нельзя записать в настройки FreeTDS.").arg(value.simplified()));
+    return value;
+}
 
 } // namespace
 
@@ -30,7 +72,7 @@ QString TFreeTdsEntry::Comment() const
 QStringList FreeTdsConfigFiles()
 {
     QStringList candidates;
-    const QString fromEnvironment = qEnvironmentVariable("FREETDSCONF");
+    const QString fromEnvironment = userConfigFile();
     if (!fromEnvironment.isEmpty())
         candidates << fromEnvironment;
     candidates << QDir::homePath() + QStringLiteral("/.freetds.conf");
@@ -119,4 +161,60 @@ QStringList FreeTdsEntryNames()
     for (const TFreeTdsEntry &entry : ReadFreeTdsEntries(FreeTdsConfigFiles()))
         names << entry.Name;
     return names;
+}
+
+QString FreeTdsCheckingSection(const QString &Host, int Port, const QString &Instance, const QString &CaFile)
+{
+    QString body = QStringLiteral("\thost = %1\n").arg(confValue(Host));
+    if (Port != 0)
+        body += QStringLiteral("\tport = %1\n").arg(Port);
+    else if (!Instance.isEmpty())
+        body += QStringLiteral("\tinstance = %1\n").arg(confValue(Instance));
+    body += QStringLiteral("\tencryption = require\n");
+    // "system": GnuTLS's store of the system's CA certificates.
+    body += QStringLiteral("\tca file = %1\n").arg(CaFile.isEmpty() ? QStringLiteral("system") : confValue(CaFile));
+    body += QStringLiteral("\tcheck certificate hostname = yes\n");
+
+    PrivateConfig &config = privateConfig();
+    std::lock_guard lock(config.mutex);
+    const qsizetype known = config.keys.indexOf(body);
+    const QString name = QStringLiteral("quorvane-checked-%1").arg(known >= 0 ? known + 1 : config.keys.size() + 1);
+    if (known >= 0)
+        return name;
+
+    if (!config.dir) {
+        auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quorvane-freetds-XXXXXX"));
+        if (!dir->isValid())
+            throw EDataAccessError(QStringLiteral("Не удалось создать временную папку для настроек FreeTDS: %1.")
+                                       .arg(dir->errorString()));
+        config.userFile = qEnvironmentVariable("FREETDSCONF");
+        config.dir = std::move(dir);
+    }
+    QByteArray text;
+    if (!config.userFile.isEmpty()) {
+        QFile user(config.userFile);
+        if (user.open(QIODevice::ReadOnly))
+            text = user.readAll() + "\n";
+    }
+    QStringList sections = config.sections;
+    sections << QLatin1Char('[') + name + QStringLiteral("]\n") + body;
+    text += sections.join(QLatin1Char('\n')).toUtf8();
+    const QString fileName = config.dir->filePath(QStringLiteral("freetds.conf"));
+    // Written whole and renamed into place: a connection opening meanwhile
+    // reads the old file or the new one, never half of one.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        throw EDataAccessError(QStringLiteral("Не удалось записать настройки FreeTDS в «%1»: %2.").arg(fileName, file.errorString()));
+    config.keys << body;
+    config.sections = sections;
+    if (qEnvironmentVariable("FREETDSCONF") != fileName)
+        qputenv("FREETDSCONF", QFile::encodeName(fileName));
+    return name;
+}
+
+QString PrivateFreeTdsConfigFile()
+{
+    PrivateConfig &config = privateConfig();
+    std::lock_guard lock(config.mutex);
+    return config.dir ? config.dir->filePath(QStringLiteral("freetds.conf")) : QString();
 }

@@ -149,6 +149,9 @@ public:
     bool IsNullable = false;
     // syscolumns.collation; empty for types without one.
     QString Collation;
+    // sys.columns.is_rowguidcol and is_sparse (SQL Server 2005 and 2008 on).
+    bool IsRowGuidCol = false;
+    bool IsSparse = false;
 };
 
 // Why a column cannot be a match key; krNone when it can.

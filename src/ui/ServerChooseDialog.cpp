@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
@@ -120,7 +121,7 @@ TServerChooseForm::TServerChooseForm(QWidget *Parent)
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    setFixedSize(257, 216);
+    setFixedSize(257, 272);
     TreeViewImageList = {themeIcon("server-database", QStyle::SP_DriveHDIcon),
                          themeIcon("table", QStyle::SP_FileDialogDetailedView),
                          themeIcon("network-server", QStyle::SP_ComputerIcon)};
@@ -177,15 +178,29 @@ void TServerChooseForm::createWidgets()
     PasswordEdit->setStyle(asterisks);
     PasswordNotifyLabel = notifyLabel(this, "PasswordNotifyLabel", 48, 159);
 
-    Bevel1 = bevel(this, "Bevel1", 175);
+    Bevel3 = bevel(this, "Bevel3", 175);
+    EncryptionLabel = caption(this, "EncryptionLabel", QStringLiteral("Шифрование:"), 8, 184);
+    EncryptionComboBox = new QComboBox(this);
+    EncryptionComboBox->setObjectName(QStringLiteral("EncryptionComboBox"));
+    EncryptionComboBox->setGeometry(88, 180, 161, 22);
+    EncryptionComboBox->addItems({QStringLiteral("нет"), QStringLiteral("если сервер поддерживает"),
+                                  QStringLiteral("обязательно")});
+    EncryptionComboBox->setCurrentIndex(int(TEncryption::Request));
+    TrustServerCertificateCheckBox = new QCheckBox(QStringLiteral("Доверять сертификату сервера"), this);
+    TrustServerCertificateCheckBox->setObjectName(QStringLiteral("TrustServerCertificateCheckBox"));
+    TrustServerCertificateCheckBox->setGeometry(8, 206, 241, 20);
+    TrustServerCertificateCheckBox->setToolTip(
+        QStringLiteral("Не проверять сертификат сервера при обязательном шифровании"));
+
+    Bevel1 = bevel(this, "Bevel1", 231);
 
     BitBtnOK = new QPushButton(QStringLiteral("OK"), this);
     BitBtnOK->setObjectName(QStringLiteral("BitBtnOK"));
-    BitBtnOK->setGeometry(85, 183, 75, 25);
+    BitBtnOK->setGeometry(85, 239, 75, 25);
     BitBtnOK->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogOkButton));
     BitBtn1 = new QPushButton(QStringLiteral("Отмена"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(173, 183, 75, 25);
+    BitBtn1->setGeometry(173, 239, 75, 25);
     BitBtn1->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCancelButton));
     // The actions carry Enter and Esc; no button may take them first.
     for (QPushButton *button : {BitBtnOK, BitBtn1}) {
@@ -215,6 +230,9 @@ void TServerChooseForm::createWidgets()
     setTabOrder(BitBtnOK, BitBtn1);
     setTabOrder(BitBtn1, ServersComboBoxEx);
     setTabOrder(ServersComboBoxEx, SearchNetworkButton);
+    // The encryption choice comes last: the login's own order stays as it was.
+    setTabOrder(SearchNetworkButton, EncryptionComboBox);
+    setTabOrder(EncryptionComboBox, TrustServerCertificateCheckBox);
 }
 
 void TServerChooseForm::showEvent(QShowEvent *Event)
@@ -327,6 +345,29 @@ void TServerChooseForm::SetPasswordText(const QString &Text)
     PasswordEdit->setText(Text);
 }
 
+TEncryption TServerChooseForm::EncryptionValue() const
+{
+    const int index = EncryptionComboBox->currentIndex();
+    return index == int(TEncryption::No) ? TEncryption::No
+           : index == int(TEncryption::Require) ? TEncryption::Require
+                                                 : TEncryption::Request;
+}
+
+void TServerChooseForm::SetEncryptionValue(TEncryption Encryption)
+{
+    EncryptionComboBox->setCurrentIndex(int(Encryption));
+}
+
+bool TServerChooseForm::TrustServerCertificateValue() const
+{
+    return TrustServerCertificateCheckBox->isChecked();
+}
+
+void TServerChooseForm::SetTrustServerCertificateValue(bool Trust)
+{
+    TrustServerCertificateCheckBox->setChecked(Trust);
+}
+
 int TServerChooseForm::ServerItemIndex() const
 {
     const int index = ServersComboBoxEx->currentIndex();
@@ -391,10 +432,14 @@ bool TServerChooseDialog::Execute()
     FForm->SetPasswordText(FPassword);
     FForm->SetServers(FServerNames);
     FForm->SetServerItemIndex(FServerIndex);
+    FForm->SetEncryptionValue(FEncryption);
+    FForm->SetTrustServerCertificateValue(FTrustServerCertificate);
     const int result = FForm->ShowWithUserName(FUserName);
     (void)UserName();
     (void)Password();
     (void)ServerIndex();
+    (void)Encryption();
+    (void)TrustServerCertificate();
     return result == QDialog::Accepted;
 }
 
@@ -434,6 +479,30 @@ void TServerChooseDialog::SetServerNames(const QStringList &Names)
 {
     FServerNames = Names;
     FForm->SetServers(FServerNames);
+}
+
+TEncryption TServerChooseDialog::Encryption()
+{
+    FEncryption = FForm->EncryptionValue();
+    return FEncryption;
+}
+
+void TServerChooseDialog::SetEncryption(TEncryption Encryption)
+{
+    FEncryption = Encryption;
+    FForm->SetEncryptionValue(Encryption);
+}
+
+bool TServerChooseDialog::TrustServerCertificate()
+{
+    FTrustServerCertificate = FForm->TrustServerCertificateValue();
+    return FTrustServerCertificate;
+}
+
+void TServerChooseDialog::SetTrustServerCertificate(bool Trust)
+{
+    FTrustServerCertificate = Trust;
+    FForm->SetTrustServerCertificateValue(Trust);
 }
 
 QString TServerChooseDialog::ServerText() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionString.h"
+
 #include <QDialog>
 #include <QHostAddress>
 #include <QIcon>
@@ -12,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -25,7 +28,8 @@ class TSQLServersList;
 using TServerSearch =
     std::function<std::unique_ptr<TSQLServersList>(const QHostAddress &Address, quint16 Port, int TimeoutMs)>;
 
-// The login form: server, user name, password. Enter confirms and Esc
+// The login form: server, user name, password, encryption and trust in the
+// server's certificate. Enter confirms and Esc
 // cancels wherever the focus is; the close box cancels too.
 //
 // "Найти в сети..." asks the SQL Server Browser for servers (only when
@@ -53,6 +57,11 @@ public:
     QLabel *Label2;
     QLineEdit *PasswordEdit;
     QLabel *PasswordNotifyLabel;
+    QFrame *Bevel3;
+    QLabel *EncryptionLabel;
+    // "нет", "если сервер поддерживает", "обязательно", in TEncryption's order.
+    QComboBox *EncryptionComboBox;
+    QCheckBox *TrustServerCertificateCheckBox;
     QFrame *Bevel1;
     QPushButton *BitBtnOK;
     QPushButton *BitBtn1;
@@ -70,6 +79,10 @@ public:
     void SetUserNameText(const QString &Text);
     [[nodiscard]] QString PasswordText() const;
     void SetPasswordText(const QString &Text);
+    [[nodiscard]] TEncryption EncryptionValue() const;
+    void SetEncryptionValue(TEncryption Encryption);
+    [[nodiscard]] bool TrustServerCertificateValue() const;
+    void SetTrustServerCertificateValue(bool Trust);
     // The chosen item; -1 when the box holds text that names no item.
     [[nodiscard]] int ServerItemIndex() const;
     void SetServerItemIndex(int Index);
@@ -126,6 +139,10 @@ public:
     [[nodiscard]] const QStringList &ServerNames() const { return FServerNames; }
     void SetServerNames(const QStringList &Names);
     [[nodiscard]] QString ServerText() const;
+    [[nodiscard]] TEncryption Encryption();
+    void SetEncryption(TEncryption Encryption);
+    [[nodiscard]] bool TrustServerCertificate();
+    void SetTrustServerCertificate(bool Trust);
     void SetKeepForm(bool Keep) { FKeepForm = Keep; }
 
     [[nodiscard]] TServerChooseForm *Form() const { return FForm; }
@@ -134,6 +151,8 @@ private:
     QString FUserName;
     QString FPassword;
     QStringList FServerNames;
+    TEncryption FEncryption = TEncryption::Request;
+    bool FTrustServerCertificate = false;
     QPointer<TServerChooseForm> FForm;
     int FServerIndex = 0;
     bool FKeepForm = false;

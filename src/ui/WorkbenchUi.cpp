@@ -30,6 +30,10 @@ public:
     QStringList ServerNames() override { return m_dialog.ServerNames(); }
     void SetServerNames(const QStringList &Names) override { m_dialog.SetServerNames(Names); }
     QString ServerText() override { return m_dialog.ServerText(); }
+    TEncryption Encryption() override { return m_dialog.Encryption(); }
+    void SetEncryption(TEncryption Encryption) override { m_dialog.SetEncryption(Encryption); }
+    bool TrustServerCertificate() override { return m_dialog.TrustServerCertificate(); }
+    void SetTrustServerCertificate(bool Trust) override { m_dialog.SetTrustServerCertificate(Trust); }
     bool Execute() override { return m_dialog.Execute(); }
 
 private:

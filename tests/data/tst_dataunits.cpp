@@ -12,6 +12,7 @@
 #include "SimpleSettingsManager.h"
 #include "SqlBrowser.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cfloat>
@@ -46,6 +47,13 @@ class TestDataUnits : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The settings these tests write go to a folder of their own.
+        QVERIFY(m_settingsRoot.isValid());
+        qputenv("APPDATA", QFile::encodeName(m_settingsRoot.path()));
+    }
+
     void dataSourceForms_data()
     {
         QTest::addColumn<QString>("dataSource");
@@ -123,7 +131,7 @@ private Q_SLOTS:
         properties.Password = QStringLiteral("se;cret");
         const QString text = BuildConnectionString(properties, {});
         QCOMPARE(text, QStringLiteral("DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1433};UID={sa};PWD={se;cret};"
-                                      "APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.1;ClientCharset=UTF-8;"));
+                                      "APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.4;ClientCharset=UTF-8;"));
         QVERIFY(!text.contains(QLatin1String("DATABASE")));
         properties.InitialCatalog = QStringLiteral("Продажи 2024");
         QVERIFY(BuildConnectionString(properties, {}).contains(QStringLiteral(";DATABASE={Продажи 2024};UID={sa};")));
@@ -139,9 +147,153 @@ private Q_SLOTS:
         properties.DataSource = QStringLiteral("10.0.0.5\\INST,1500");
         properties.Password = QStringLiteral("a}b");
         const QString text = BuildConnectionString(properties, {});
-        QVERIFY(text.contains(QLatin1String(";SERVER={10.0.0.5\\INST,1500};")));
+        QVERIFY(text.contains(QLatin1String(";SERVER={tcp:10.0.0.5\\INST,1500};")));
         QVERIFY(text.contains(QLatin1String(";PWD={a}}b};")));
         QVERIFY(!text.contains(QLatin1String("ClientCharset")));
+    }
+
+    // The whole string for each driver and each kind of encryption.
+    void connectionStringPerDriver_data()
+    {
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<QString>("dataSource");
+        QTest::addColumn<int>("encryption");
+        QTest::addColumn<bool>("trust");
+        QTest::addColumn<QString>("expected");
+        const QString freeTdsTail = QStringLiteral("UID={sa};PWD={pw};APP={Quorvane};WSID={QUORVANE-WS};TDS_Version=7.4;ClientCharset=UTF-8;");
+        const QString msTail = QStringLiteral("UID={sa};PWD={pw};APP={Quorvane};WSID={QUORVANE-WS};");
+        const QString ms18 = QStringLiteral("ODBC Driver 18 for SQL Server");
+        QTest::newRow("FreeTDS, request: the entry's or FreeTDS's own default")
+            << "FreeTDS" << "127.0.0.1,1500" << int(TEncryption::Request) << false
+            << "DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1500};" + freeTdsTail;
+        QTest::newRow("FreeTDS, no") << "FreeTDS" << "127.0.0.1,1500" << int(TEncryption::No) << false
+                                     << "DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1500};" + freeTdsTail + "Encryption=off;";
+        QTest::newRow("FreeTDS, require, trusted") << "FreeTDS" << "10.1.2.3\\SQL" << int(TEncryption::Require) << true
+                                                   << "DRIVER={FreeTDS};SERVER={10.1.2.3\\SQL};" + freeTdsTail + "Encryption=require;";
+        QTest::newRow("FreeTDS, no, trust means nothing") << "FreeTDS" << "(local)" << int(TEncryption::No) << true
+                                                          << "DRIVER={FreeTDS};SERVER={127.0.0.1};PORT={1433};" + freeTdsTail + "Encryption=off;";
+        QTest::newRow("Driver 18, request") << ms18 << "127.0.0.1,1500" << int(TEncryption::Request) << false
+                                            << "DRIVER={" + ms18 + "};SERVER={tcp:127.0.0.1,1500};" + msTail + "Encrypt=no;";
+        QTest::newRow("Driver 18, no") << ms18 << "(local)" << int(TEncryption::No) << false
+                                       << "DRIVER={" + ms18 + "};SERVER={tcp:127.0.0.1,1433};" + msTail + "Encrypt=no;";
+        QTest::newRow("Driver 18, require, checked") << ms18 << "10.1.2.3\\SQL" << int(TEncryption::Require) << false
+                                                     << "DRIVER={" + ms18 + "};SERVER={tcp:10.1.2.3\\SQL};" + msTail + "Encrypt=yes;";
+        QTest::newRow("Driver 18, require, trusted") << ms18 << "10.1.2.3,1433" << int(TEncryption::Require) << true
+                                                     << "DRIVER={" + ms18 + "};SERVER={tcp:10.1.2.3,1433};" + msTail
+                                                            + "Encrypt=yes;TrustServerCertificate=yes;";
+        QTest::newRow("Driver 18, a freetds.conf name is a host name to it")
+            << ms18 << "myserver" << int(TEncryption::Request) << false
+            << "DRIVER={" + ms18 + "};SERVER={tcp:myserver};" + msTail + "Encrypt=no;";
+    }
+
+    void connectionStringPerDriver()
+    {
+        QFETCH(QString, driver);
+        QFETCH(QString, dataSource);
+        QFETCH(int, encryption);
+        QFETCH(bool, trust);
+        QFETCH(QString, expected);
+        TConnectionProperties properties;
+        properties.Driver = driver;
+        properties.DataSource = dataSource;
+        properties.UserId = QStringLiteral("sa");
+        properties.Password = QStringLiteral("pw");
+        properties.Security.Encryption = TEncryption(encryption);
+        properties.Security.TrustServerCertificate = trust;
+        QCOMPARE(BuildConnectionString(properties, {QStringLiteral("myserver")}), expected);
+    }
+
+    // FreeTDS checks a certificate only by a freetds.conf: the string names
+    // a section of the program's own file, which FREETDSCONF points to, and
+    // the user's own FREETDSCONF entries still resolve through it.
+    void certificateChecksGoThroughAPrivateFreeTdsConfig()
+    {
+        QTemporaryDir dir;
+        const QString userConf = dir.filePath(QStringLiteral("user.conf"));
+        QFile user(userConf);
+        QVERIFY(user.open(QIODevice::WriteOnly));
+        user.write("[global]\n\ttext size = 64512\n[Sales]\n\thost = 10.9.9.9\n\tport = 1600\n");
+        user.close();
+        qputenv("FREETDSCONF", QFile::encodeName(userConf));
+
+        TConnectionProperties properties;
+        properties.DataSource = QStringLiteral("127.0.0.1,1500");
+        properties.Security.Encryption = TEncryption::Require;
+        properties.Security.CaFile = dir.filePath(QStringLiteral("ca.pem"));
+        const QString text = BuildConnectionString(properties, FreeTdsEntryNames());
+        QVERIFY2(text.startsWith(QLatin1String("DRIVER={FreeTDS};SERVERNAME={quorvane-checked-1};UID=")), qPrintable(text));
+        QVERIFY(text.endsWith(QLatin1String("Encryption=require;")));
+        QVERIFY(!text.contains(QLatin1String("PORT=")));
+        const QString privateConf = PrivateFreeTdsConfigFile();
+        QCOMPARE(qEnvironmentVariable("FREETDSCONF"), privateConf);
+        // The same server and CA give the same section; the system's store another.
+        QVERIFY(BuildConnectionString(properties, {}).contains(QLatin1String("SERVERNAME={quorvane-checked-1};")));
+        properties.Security.CaFile.clear();
+        QVERIFY(BuildConnectionString(properties, {}).contains(QLatin1String("SERVERNAME={quorvane-checked-2};")));
+        // A freetds.conf entry is reached at its host and port.
+        properties.DataSource = QStringLiteral("sales");
+        QVERIFY(BuildConnectionString(properties, FreeTdsEntryNames()).contains(QLatin1String("SERVERNAME={quorvane-checked-3};")));
+        // Trusting the certificate needs no section.
+        properties.Security.TrustServerCertificate = true;
+        QVERIFY(BuildConnectionString(properties, FreeTdsEntryNames()).contains(QLatin1String("SERVERNAME={Sales};")));
+
+        const QList<TFreeTdsEntry> entries = ReadFreeTdsEntries({privateConf});
+        QStringList names;
+        for (const TFreeTdsEntry &entry : entries)
+            names << QStringLiteral("%1 %2:%3").arg(entry.Name, entry.Host).arg(entry.Port);
+        QCOMPARE(names, QStringList({"Sales 10.9.9.9:1600", "quorvane-checked-1 127.0.0.1:1500",
+                                     "quorvane-checked-2 127.0.0.1:1500", "quorvane-checked-3 10.9.9.9:1600"}));
+        QFile conf(privateConf);
+        QVERIFY(conf.open(QIODevice::ReadOnly));
+        const QString confText = QString::fromUtf8(conf.readAll());
+        QVERIFY(confText.startsWith(QLatin1String("[global]\n\ttext size = 64512\n")));
+        QVERIFY(confText.contains(QStringLiteral("[quorvane-checked-1]\n\thost = 127.0.0.1\n\tport = 1500\n\tencryption = require\n"
+                                                 "\tca file = %1\n\tcheck certificate hostname = yes\n")
+                                      .arg(dir.filePath(QStringLiteral("ca.pem")))));
+        QVERIFY(confText.contains(QLatin1String("[quorvane-checked-2]\n\thost = 127.0.0.1\n\tport = 1500\n\tencryption = require\n"
+                                                "\tca file = system\n")));
+        // The login dialog's list shows the user's servers, not the private sections.
+        const QStringList listed = FreeTdsEntryNames();
+        QVERIFY(listed.contains(QLatin1String("Sales")));
+        QVERIFY2(listed.filter(QStringLiteral("quorvane-checked")).isEmpty(), qPrintable(listed.join(u',')));
+        // A value that would break the file is refused.
+        properties.DataSource = QStringLiteral("127.0.0.1,1500");
+        properties.Security.TrustServerCertificate = false;
+        properties.Security.CaFile = QStringLiteral("/tmp/a\n\tca file = /tmp/b");
+        QVERIFY_THROWS_EXCEPTION(EDataAccessError, (void)BuildConnectionString(properties, {}));
+    }
+
+    void encryptionTexts()
+    {
+        QCOMPARE(EncryptionFromText(QStringLiteral(" Require ")), std::optional(TEncryption::Require));
+        QCOMPARE(EncryptionFromText(QStringLiteral("no")), std::optional(TEncryption::No));
+        QCOMPARE(EncryptionFromText(QStringLiteral("request")), std::optional(TEncryption::Request));
+        QCOMPARE(EncryptionFromText(QStringLiteral("yes")), std::nullopt);
+        for (TEncryption e : {TEncryption::No, TEncryption::Request, TEncryption::Require})
+            QCOMPARE(EncryptionFromText(EncryptionText(e)), std::optional(e));
+    }
+
+    // Encryption and trust are settings of "Connection" too; the default
+    // asks for encryption where the server can, and checks nothing.
+    void securityComesFromTheSettings()
+    {
+        TDataAccessFacade facade;
+        QCOMPARE(facade.Security(), TConnectionSecurity());
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("Encrypt"), QStringLiteral("require"));
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("TrustServerCertificate"), QStringLiteral("1"));
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("CaFile"), QStringLiteral("/etc/ca.pem"));
+        TConnectionSecurity expected;
+        expected.Encryption = TEncryption::Require;
+        expected.TrustServerCertificate = true;
+        expected.CaFile = QStringLiteral("/etc/ca.pem");
+        QCOMPARE(facade.Security(), expected);
+        SettingsManager()->SetSetting(QStringLiteral("Connection"), QStringLiteral("Encrypt"), QStringLiteral("sometimes"));
+        QCOMPARE(facade.Security().Encryption, TEncryption::Request);
+        TConnectionSecurity given;
+        given.Encryption = TEncryption::No;
+        facade.SetSecurity(given);
+        QCOMPARE(facade.Security(), given);
+        DestroySettingsManager();
     }
 
     // The driver is a setting ("Connection", "Driver"), FreeTDS by default;
@@ -345,6 +497,9 @@ private Q_SLOTS:
         QCOMPARE(instances[1].Version, QStringLiteral("8.00.760"));
         QVERIFY(ParseBrowserResponse(QByteArray("\x04xyz"), QString()).isEmpty());
     }
+
+private:
+    QTemporaryDir m_settingsRoot;
 };
 
 QTEST_GUILESS_MAIN(TestDataUnits)

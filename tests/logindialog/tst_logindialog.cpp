@@ -3,6 +3,7 @@
 #include "SimpleSettingsManager.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -141,8 +142,11 @@ private Q_SLOTS:
         QTest::newRow("server box") << "ServersComboBoxEx" << QRect(48, 24, 201, 22);
         QTest::newRow("user name") << "UserNameEdit" << QRect(48, 80, 201, 21);
         QTest::newRow("password") << "PasswordEdit" << QRect(48, 136, 201, 21);
-        QTest::newRow("OK") << "BitBtnOK" << QRect(85, 183, 75, 25);
-        QTest::newRow("cancel") << "BitBtn1" << QRect(173, 183, 75, 25);
+        // The encryption choice sits under the password; the buttons moved down for it.
+        QTest::newRow("encryption") << "EncryptionComboBox" << QRect(88, 180, 161, 22);
+        QTest::newRow("trust") << "TrustServerCertificateCheckBox" << QRect(8, 206, 241, 20);
+        QTest::newRow("OK") << "BitBtnOK" << QRect(85, 239, 75, 25);
+        QTest::newRow("cancel") << "BitBtn1" << QRect(173, 239, 75, 25);
         QTest::newRow("computer") << "Image3" << QRect(8, 18, 32, 32);
         QTest::newRow("persons") << "Image1" << QRect(8, 74, 32, 32);
         QTest::newRow("keys") << "Image2" << QRect(8, 130, 32, 41);
@@ -154,7 +158,7 @@ private Q_SLOTS:
         TServerChooseDialog dialog;
         TServerChooseForm *form = dialog.Form();
         QCOMPARE(form->findChild<QWidget *>(name)->geometry(), geometry);
-        QCOMPARE(form->size(), QSize(257, 216));
+        QCOMPARE(form->size(), QSize(257, 272));
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QCOMPARE(form->windowTitle(), QStringLiteral("Регистрация пользователя"));
     }
@@ -172,6 +176,44 @@ private Q_SLOTS:
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         QCOMPARE(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), int('*'));
         QCOMPARE(form->TreeViewImageList.size(), 3);
+        QCOMPARE(child<QLabel>(form, "EncryptionLabel")->text(), QStringLiteral("Шифрование:"));
+        auto *encryption = child<QComboBox>(form, "EncryptionComboBox");
+        QCOMPARE(encryption->count(), 3);
+        QCOMPARE(encryption->itemText(0), QStringLiteral("нет"));
+        QCOMPARE(encryption->itemText(1), QStringLiteral("если сервер поддерживает"));
+        QCOMPARE(encryption->itemText(2), QStringLiteral("обязательно"));
+        QVERIFY(!encryption->isEditable());
+        // Nothing changes for whoever never touches it.
+        QCOMPARE(encryption->currentIndex(), 1);
+        QCOMPARE(child<QCheckBox>(form, "TrustServerCertificateCheckBox")->text(), QStringLiteral("Доверять сертификату сервера"));
+        QVERIFY(!child<QCheckBox>(form, "TrustServerCertificateCheckBox")->isChecked());
+    }
+
+    void encryptionReadsBackLikeTheRest_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void encryptionReadsBackLikeTheRest()
+    {
+        QFETCH(bool, confirm);
+        TServerChooseDialog dialog;
+        dialog.SetEncryption(TEncryption::No);
+        dialog.SetTrustServerCertificate(true);
+        executeWith(dialog, [&](TServerChooseForm *form) {
+            QCOMPARE(child<QComboBox>(form, "EncryptionComboBox")->currentText(), QStringLiteral("нет"));
+            QVERIFY(child<QCheckBox>(form, "TrustServerCertificateCheckBox")->isChecked());
+            child<QComboBox>(form, "EncryptionComboBox")->setCurrentIndex(2);
+            QTest::mouseClick(child<QCheckBox>(form, "TrustServerCertificateCheckBox"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(form, confirm ? "BitBtnOK" : "BitBtn1"), Qt::LeftButton);
+        });
+        QCOMPARE(dialog.Encryption(), TEncryption::Require);
+        QVERIFY(!dialog.TrustServerCertificate());
+        executeWith(dialog, [](TServerChooseForm *form) {
+            QCOMPARE(child<QComboBox>(form, "EncryptionComboBox")->currentText(), QStringLiteral("обязательно"));
+            QVERIFY(!child<QCheckBox>(form, "TrustServerCertificateCheckBox")->isChecked());
+        });
     }
 
     void showClearsNotesFocusesLoginAndKeepsTabOrder()

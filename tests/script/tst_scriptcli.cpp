@@ -63,6 +63,8 @@ private slots:
     void interruptedLeavesNoFile();
     void failedReadLeavesNoFile();
     void filterAndOnlyChangedAsWorkbench();
+    void encryptedRuns_data();
+    void encryptedRuns();
 
 private:
     TRun run(const QStringList &Arguments, const QByteArray &Password = "secret", bool PasswordSet = true);
@@ -73,6 +75,8 @@ private:
     QStringList connectArgs(const QString &Table) const;
 
     std::unique_ptr<TestServer> m_server;
+    // The demo server again, with a certificate, refusing clients that will not encrypt.
+    std::unique_ptr<TestServer> m_forcedServer;
     std::unique_ptr<TWorkbenchSession> m_session;
     QTemporaryDir m_dir;
     QString m_binary;
@@ -126,6 +130,7 @@ bool TestScriptCli::waitForPart(const QString &Output)
 
 void TestScriptCli::cleanupTestCase()
 {
+    m_forcedServer.reset();
     m_session.reset();
     m_server.reset();
 }
@@ -445,6 +450,54 @@ void TestScriptCli::filterAndOnlyChangedAsWorkbench()
     QVERIFY(cli.contains("DELETE FROM Goods WHERE (Price > 2 -- the dear ones\r\n);"));
     QVERIFY(cli.contains("Used row filter „Price > 2 -- the dear ones“"));
     QVERIFY(cli.contains("AND (("));
+}
+
+void TestScriptCli::encryptedRuns_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("require, checked against its CA") << QStringList{"--encrypt", "require", "--ca-file", "server.pem"} << 0 << "";
+    QTest::newRow("require, trusted") << QStringList{"--encrypt=require", "--trust-server-certificate"} << 0 << "";
+    QTest::newRow("request") << QStringList{} << 0 << "";
+    QTest::newRow("require, another CA") << QStringList{"--encrypt", "require", "--ca-file", "other.pem"} << 3
+                                         << "Сертификат сервера не прошёл проверку";
+    QTest::newRow("no") << QStringList{"--encrypt", "no"} << 3 << "Сервер принимает только зашифрованные подключения";
+}
+
+void TestScriptCli::encryptedRuns()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    if (!m_forcedServer) {
+        for (const char *name : {"server", "other"}) {
+            QProcess openssl;
+            openssl.start(QStringLiteral("openssl"),
+                          {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", m_dir.filePath(QLatin1String(name) + ".key"),
+                           "-out", m_dir.filePath(QLatin1String(name) + ".pem"), "-days", "2", "-subj", "/CN=127.0.0.1",
+                           "-addext", "subjectAltName=IP:127.0.0.1"});
+            QVERIFY(openssl.waitForFinished(60000));
+            QCOMPARE(openssl.exitCode(), 0);
+        }
+        m_forcedServer = std::make_unique<TestServer>(QStringList{"--demo", "--version", "2019", "--tls-cert", m_dir.filePath("server.pem"),
+                                                                  "--tls-key", m_dir.filePath("server.key"), "--force-encryption"});
+        QVERIFY2(m_forcedServer->start(), qPrintable(m_forcedServer->errorText()));
+    }
+    for (QString &argument : extra)
+        if (argument.endsWith(QLatin1String(".pem")))
+            argument = m_dir.filePath(argument);
+    const QStringList arguments = QStringList{"--server", m_forcedServer->dataSource(), "--login", "sa", "--database", "Shop",
+                                              "--table", "Goods"}
+                                  + extra;
+    const TRun result = run(arguments);
+    QCOMPARE(result.Code, code);
+    if (code == 0) {
+        QVERIFY2(result.Out.contains("INSERT INTO"), result.Out.left(500).constData());
+        return;
+    }
+    QCOMPARE(result.Err.count('\n'), 1);
+    QVERIFY2(QString::fromUtf8(result.Err).contains(message), result.Err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestScriptCli)

@@ -1,7 +1,8 @@
 // quorvane-script's choice of columns and keys, without a server: what it
-// refuses, and with which exit status and words.
+// refuses, and with which exit status and words; and its connection options.
 
 #include "Domain.h"
+#include "ScriptCliOptions.h"
 #include "ScriptCliRun.h"
 
 #include <QTest>
@@ -92,6 +93,49 @@ private slots:
         QVERIFY2(error.Message.contains(message), qPrintable(error.Message));
         if (code == 0)
             QCOMPARE(flags(*t), marked);
+    }
+
+    // --driver, --encrypt, --trust-server-certificate and --ca-file.
+    void connectionOptions_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QString>("expected");  // driver|encryption|trust|CA file, or the error
+        QTest::newRow("none: FreeTDS's default, request, nothing trusted") << QStringList{} << "|request|0|";
+        QTest::newRow("require") << QStringList{"--encrypt", "require"} << "|require|0|";
+        QTest::newRow("no, written with =") << QStringList{"--encrypt=NO"} << "|no|0|";
+        QTest::newRow("trusted") << QStringList{"--encrypt", "require", "--trust-server-certificate"} << "|require|1|";
+        QTest::newRow("CA file") << QStringList{"--ca-file=/etc/ssl/ours.pem", "--encrypt", "require"}
+                                 << "|require|0|/etc/ssl/ours.pem";
+        QTest::newRow("driver") << QStringList{"--driver", "ODBC Driver 18 for SQL Server"}
+                                << "ODBC Driver 18 for SQL Server|request|0|";
+        QTest::newRow("unknown encryption") << QStringList{"--encrypt", "yes"}
+                                            << "error: --encrypt wants no, request or require, got \"yes\"";
+        QTest::newRow("trust takes no value") << QStringList{"--trust-server-certificate=yes"}
+                                              << "error: --trust-server-certificate takes no value";
+        QTest::newRow("CA file needs a value") << QStringList{"--ca-file"} << "error: --ca-file needs a value";
+        QTest::newRow("driver needs a value") << QStringList{"--driver", " "} << "error: --driver needs a value";
+    }
+
+    void connectionOptions()
+    {
+        QFETCH(QStringList, extra);
+        QFETCH(QString, expected);
+        QString error;
+        const auto options = ParseScriptCliOptions(
+            QStringList{"--server", "s", "--login", "l", "--database", "d", "--table", "t"} + extra, error);
+        const QString got = options ? QStringList{options->Driver, EncryptionText(options->Security.Encryption),
+                                                  options->Security.TrustServerCertificate ? "1" : "0",
+                                                  options->Security.CaFile}
+                                          .join(u'|')
+                                    : QStringLiteral("error: ") + error;
+        QCOMPARE(got, expected);
+    }
+
+    void usageNamesTheConnectionOptions()
+    {
+        const QString usage = QString::fromLatin1(ScriptCliUsage);
+        for (const char *option : {"--driver", "--encrypt", "--trust-server-certificate", "--ca-file"})
+            QVERIFY2(usage.contains(QLatin1String(option)), option);
     }
 };
 

@@ -11,7 +11,7 @@ QString kinds(const qts::ParsedBatch &b)
 {
     static const char *const names[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE TABLE", "DROP TABLE",
                                         "CREATE DATABASE", "DROP DATABASE", "USE", "DECLARE", "SET", "PRINT",
-                                        "EXEC", "DBCC", "WAITFOR", "IF", "BLOCK", "NOOP"};
+                                        "EXEC", "DBCC", "WAITFOR", "IF", "BLOCK", "NOOP", "ALTER TABLE"};
     QStringList out;
     for (const auto &st : b.statements)
         out << QString("%1@%2").arg(names[st.body.index()]).arg(st.line);
@@ -59,6 +59,14 @@ private slots:
                "CAST(1 AS varchar(5)), COUNT(*) FROM t WHERE a IS NOT NULL AND b NOT IN (1, 2) OR c LIKE 'x%' ORDER BY 1 DESC"
             << "SELECT@1";
         QTest::newRow("go is an alias") << "SELECT 1 GO" << "SELECT@1";
+        QTest::newRow("foreign keys in a table")
+            << "CREATE TABLE t (a int NULL CONSTRAINT fk_a FOREIGN KEY REFERENCES p(id) NOT FOR REPLICATION, b int REFERENCES p,\n"
+               "  CONSTRAINT fk_ab FOREIGN KEY (a, b) REFERENCES [dbo].[q] (x, y) ON UPDATE NO ACTION ON DELETE NO ACTION)"
+            << "CREATE TABLE@1";
+        QTest::newRow("alter table")
+            << "ALTER TABLE t WITH NOCHECK ADD CONSTRAINT fk FOREIGN KEY (a) REFERENCES p (id)\nALTER TABLE t NOCHECK CONSTRAINT ALL\n"
+               "ALTER TABLE [t] WITH CHECK CHECK CONSTRAINT fk, fk2; ALTER TABLE t CHECK CONSTRAINT ALL\nALTER TABLE t DROP CONSTRAINT fk"
+            << "ALTER TABLE@1, ALTER TABLE@2, ALTER TABLE@3, ALTER TABLE@3, ALTER TABLE@4";
     }
     void accepted()
     {
@@ -86,6 +94,12 @@ private slots:
                                         << "The variable name '@T' has already been declared. Variable names must be unique within a query batch or stored procedure." << 2;
         QTest::newRow("stray symbol") << "SELECT 1 ?" << 102 << "Incorrect syntax near '?'." << 1;
         QTest::newRow("unknown statement") << "FROBNICATE t" << 102 << "Incorrect syntax near 'FROBNICATE'." << 1;
+        QTest::newRow("foreign key without columns") << "CREATE TABLE t (a int, FOREIGN KEY REFERENCES p)" << 156
+                                                     << "Incorrect syntax near the keyword 'REFERENCES'." << 1;
+        QTest::newRow("constraint without ALL or a name") << "ALTER TABLE t NOCHECK CONSTRAINT" << 156
+                                                          << "Incorrect syntax near the keyword 'CONSTRAINT'." << 1;
+        QTest::newRow("alter without an action") << "SELECT 1\nALTER TABLE t WITH CHECK" << 156
+                                                 << "Incorrect syntax near the keyword 'CHECK'." << 2;
     }
     void refused()
     {

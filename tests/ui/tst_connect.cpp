@@ -13,8 +13,11 @@
 #include "UiErrors.h"
 #include "View.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QLabel>
 #include <QTableView>
 #include <QElapsedTimer>
@@ -129,6 +132,69 @@ private slots:
         QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("Login")), QStringLiteral("sa"));
         QCOMPARE(Setting(fixture.SettingsFile(), QStringLiteral("ServerName")), m_server.dataSource());
         QVERIFY(!ReadFile(fixture.SettingsFile()).contains(QString::fromLatin1(TestServer::password)));
+    }
+
+    // "Шифрование" and "Доверять сертификату сервера" go into the attempt
+    // and, once it succeeds, into [Connection] with the login; the next
+    // start shows them again.
+    void encryptionChoiceIsUsedAndRemembered()
+    {
+        struct Seen
+        {
+            QString encryption;
+            bool trust = false;
+        };
+        const auto answer = [this](int encryption, bool trust, Seen *seen) -> ModalScript::Handler {
+            return [=, this](QWidget *dialog) {
+                auto *box = dialog->findChild<QComboBox *>(QStringLiteral("EncryptionComboBox"));
+                auto *check = dialog->findChild<QCheckBox *>(QStringLiteral("TrustServerCertificateCheckBox"));
+                if (!box || !check)
+                    qFatal("the login dialog has no encryption choice");
+                if (seen) {
+                    seen->encryption = box->currentText();
+                    seen->trust = check->isChecked();
+                }
+                box->setCurrentIndex(encryption);
+                check->setChecked(trust);
+                auto *servers = dialog->findChild<QComboBox *>(QStringLiteral("ServersComboBoxEx"));
+                servers->setEditText(m_server.dataSource());
+                dialog->findChild<QLineEdit *>(QStringLiteral("UserNameEdit"))->setText(QStringLiteral("sa"));
+                dialog->findChild<QLineEdit *>(QStringLiteral("PasswordEdit"))->setText(QString::fromLatin1(TestServer::password));
+                dialog->findChild<QPushButton *>(QStringLiteral("BitBtnOK"))->click();
+            };
+        };
+        QTemporaryDir appData;
+        QString settingsFile;
+        Seen first, second;
+        {
+            WorkbenchFixture fixture(appData.path());
+            settingsFile = fixture.SettingsFile();
+            QStringList errors;
+            // The test server here has no certificate: "обязательно" is refused, "нет" goes through.
+            ModalScript answers({answer(int(TEncryption::Require), true, &first), AcknowledgeError(&errors),
+                                 answer(int(TEncryption::No), true, nullptr)});
+            fixture.Form().show();
+            QVERIFY(answers.Done());
+            QCOMPARE(errors.size(), 1);
+            QVERIFY2(errors.first().contains(QStringLiteral("Сервер не поддерживает шифрование")), qPrintable(errors.first()));
+            QCOMPARE(DataAccessFacade()->Security().Encryption, TEncryption::No);
+            fixture.TearDown();
+        }
+        QCOMPARE(first.encryption, QStringLiteral("если сервер поддерживает"));
+        QVERIFY(!first.trust);
+        QCOMPARE(Setting(settingsFile, QStringLiteral("Encrypt")), QStringLiteral("no"));
+        QCOMPARE(Setting(settingsFile, QStringLiteral("TrustServerCertificate")), QStringLiteral("1"));
+        {
+            WorkbenchFixture fixture(appData.path());
+            ModalScript answers({answer(int(TEncryption::Request), false, &second)});
+            fixture.Form().show();
+            QVERIFY(answers.Done());
+            fixture.TearDown();
+        }
+        QCOMPARE(second.encryption, QStringLiteral("нет"));
+        QVERIFY(second.trust);
+        QCOMPARE(Setting(settingsFile, QStringLiteral("Encrypt")), QStringLiteral("request"));
+        QCOMPARE(Setting(settingsFile, QStringLiteral("TrustServerCertificate")), QStringLiteral("0"));
     }
 
     void rememberedServerThatIsGoneSelectsLocal()

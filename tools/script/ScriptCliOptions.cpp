@@ -4,6 +4,8 @@ const char *const ScriptCliUsage =
     "usage: quorvane-script --server NAME --login LOGIN --database DB --table TABLE\n"
     "                       [--columns a,b,c] [--keys k1,k2] [--nickname NAME] [--delete]\n"
     "                       [--where CONDITION] [--only-changed] [--output FILE] [--verbose]\n"
+    "                       [--driver NAME] [--encrypt no|request|require]\n"
+    "                       [--trust-server-certificate] [--ca-file FILE]\n"
     "Writes the data script of one table. The password is read from the environment\n"
     "variable QUORVANE_PASSWORD, or asked for when standard input is a terminal.\n"
     "  --columns  the columns the script carries (default: all)\n"
@@ -16,6 +18,13 @@ const char *const ScriptCliUsage =
     "             update only the target rows where a carried column differs\n"
     "  --output   the script file (default: standard output)\n"
     "  --verbose  report progress on standard error also when it is not a terminal\n"
+    "  --driver   the ODBC driver (default: QUORVANE_ODBC_DRIVER, else FreeTDS)\n"
+    "  --encrypt  encrypt the connection: no, request (when the server can; the\n"
+    "             default) or require\n"
+    "  --trust-server-certificate\n"
+    "             with --encrypt require, do not check the server's certificate\n"
+    "  --ca-file  with --encrypt require, the CA certificates (PEM) the server's\n"
+    "             certificate must be signed by (default: the system's)\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n";
 
@@ -102,6 +111,23 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
                 Error = QStringLiteral("%1 wants names separated by commas, got \"%2\"").arg(name, text);
                 ok = false;
             }
+        } else if (name == QLatin1String("--driver")) {
+            ok = value(o.Driver);
+        } else if (name == QLatin1String("--ca-file")) {
+            ok = value(o.Security.CaFile);
+        } else if (name == QLatin1String("--encrypt")) {
+            ok = value(text);
+            if (ok) {
+                const std::optional<TEncryption> encryption = EncryptionFromText(text);
+                if (!encryption) {
+                    Error = QStringLiteral("--encrypt wants no, request or require, got \"%1\"").arg(text);
+                    ok = false;
+                } else {
+                    o.Security.Encryption = *encryption;
+                }
+            }
+        } else if (name == QLatin1String("--trust-server-certificate")) {
+            ok = flag(o.Security.TrustServerCertificate);
         } else if (name == QLatin1String("--delete")) {
             ok = flag(o.DeleteTable);
         } else if (name == QLatin1String("--only-changed")) {

@@ -3,6 +3,8 @@
 // The command line of quorvane-script. The password is never an argument:
 // it comes from QUORVANE_PASSWORD or is asked for on the terminal.
 
+#include "ConnectionString.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,9 @@ struct TScriptCliOptions
 {
     QString Server;
     QString Login;
+    // Empty: QUORVANE_ODBC_DRIVER, else FreeTDS.
+    QString Driver;
+    TConnectionSecurity Security;
     QString DataBase;
     QString Table;
     // Empty: every column of the table.

@@ -215,9 +215,10 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
     TSignalWatcher watcher;
     TDataAccessFacade facade;
     // The workbench's settings are not read here: the driver is FreeTDS
-    // unless the environment names another.
-    const QString driver = qEnvironmentVariable("QUORVANE_ODBC_DRIVER");
+    // unless the command line or the environment names another.
+    const QString driver = Options.Driver.isEmpty() ? qEnvironmentVariable("QUORVANE_ODBC_DRIVER") : Options.Driver;
     facade.SetDriver(driver.isEmpty() ? QStringLiteral("FreeTDS") : driver);
+    facade.SetSecurity(Options.Security);
     std::unique_ptr<TOutputFile> output;
     std::unique_ptr<TRowSet> rows;
     bool progressShown = false;

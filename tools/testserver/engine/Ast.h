@@ -73,6 +73,16 @@ struct TableRef {
     [[nodiscard]] bool empty() const { return name.empty(); }
 };
 
+// FOREIGN KEY (columns) REFERENCES table [(refColumns)]: refColumns empty
+// means the referenced table's primary key.
+struct ForeignKeyDef {
+    std::string name; // CONSTRAINT name; empty: the server names it
+    std::vector<std::string> columns;
+    TableRef refTable;
+    std::vector<std::string> refColumns;
+    std::size_t pos = 0;
+};
+
 struct ColumnDef {
     std::string name;
     TypeSpec type;
@@ -88,6 +98,7 @@ struct ColumnDef {
     std::shared_ptr<Expr> defaultValue;
     std::string defaultText;
     bool sparse = false;
+    std::vector<ForeignKeyDef> references; // column-level REFERENCES
 };
 
 struct CreateTableStmt {
@@ -95,6 +106,20 @@ struct CreateTableStmt {
     std::vector<ColumnDef> columns;
     std::vector<std::string> primaryKey; // table constraint columns, in order
     std::string constraintName;
+    std::vector<ForeignKeyDef> foreignKeys; // table-level FOREIGN KEY constraints
+};
+
+// ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD [CONSTRAINT n] FOREIGN KEY ...,
+// ALTER TABLE t [WITH CHECK | WITH NOCHECK] {CHECK | NOCHECK} CONSTRAINT {ALL | n, ...},
+// ALTER TABLE t DROP CONSTRAINT n.
+struct AlterTableStmt {
+    enum class Action { AddForeignKey, Check, NoCheck, DropConstraint };
+    TableRef table;
+    Action action = Action::AddForeignKey;
+    int with = 0; // 1 WITH CHECK, -1 WITH NOCHECK, 0 neither
+    ForeignKeyDef foreignKey;
+    bool all = false;
+    std::vector<std::string> names;
 };
 
 struct SelectItem {
@@ -195,7 +220,7 @@ struct NoOpStmt { std::string what; }; // transactions and the like
 struct Statement {
     std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt, DropTableStmt,
                  CreateDatabaseStmt, DropDatabaseStmt, UseStmt, DeclareTableStmt, SetOptionStmt,
-                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, IfStmt, BlockStmt, NoOpStmt>
+                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, IfStmt, BlockStmt, NoOpStmt, AlterTableStmt>
         body;
     int line = 1;
 };

@@ -74,6 +74,43 @@ std::shared_ptr<const TableMeta> sysdatabasesView()
     return v;
 }
 
+std::shared_ptr<const TableMeta> sysforeignkeysView()
+{
+    static const auto v = makeView("sysforeignkeys", {
+        {"constid", "int", -1, -1}, {"fkeyid", "int", -1, -1}, {"rkeyid", "int", -1, -1},
+        {"fkey", "smallint", -1, -1}, {"rkey", "smallint", -1, -1}, {"keyno", "smallint", -1, -1},
+    });
+    return v;
+}
+
+std::shared_ptr<const TableMeta> sysreferencesView()
+{
+    static const auto v = [] {
+        std::vector<Col> cols = {
+            {"constid", "int", -1, -1}, {"fkeyid", "int", -1, -1}, {"rkeyid", "int", -1, -1}, {"rkeyindid", "smallint", -1, -1},
+            {"keycnt", "smallint", -1, -1}, {"forkeys", "varbinary", 32, -1}, {"refkeys", "varbinary", 32, -1},
+            {"fkeydbid", "smallint", -1, -1}, {"rkeydbid", "smallint", -1, -1},
+        };
+        static const char *const numbered[] = {"fkey1", "fkey2", "fkey3", "fkey4", "fkey5", "fkey6", "fkey7", "fkey8",
+                                               "fkey9", "fkey10", "fkey11", "fkey12", "fkey13", "fkey14", "fkey15", "fkey16",
+                                               "rkey1", "rkey2", "rkey3", "rkey4", "rkey5", "rkey6", "rkey7", "rkey8",
+                                               "rkey9", "rkey10", "rkey11", "rkey12", "rkey13", "rkey14", "rkey15", "rkey16"};
+        for (const char *n : numbered)
+            cols.push_back({n, "smallint", -1, -1});
+        auto t = std::make_shared<TableMeta>();
+        t->name = "sysreferences";
+        t->system = true;
+        for (const Col &c : cols) {
+            ColumnMeta m;
+            m.name = c.name;
+            m.type = typeFromName(c.type, c.arg1, c.arg2);
+            t->columns.push_back(m);
+        }
+        return t;
+    }();
+    return v;
+}
+
 Value iv(std::int64_t v)
 {
     Value x;
@@ -177,6 +214,10 @@ std::shared_ptr<const TableMeta> systemView(std::string_view name, bool master)
         return syscolumnsView();
     if (master && iequals(name, "sysdatabases"))
         return sysdatabasesView();
+    if (iequals(name, "sysforeignkeys"))
+        return sysforeignkeysView();
+    if (iequals(name, "sysreferences"))
+        return sysreferencesView();
     return nullptr;
 }
 
@@ -218,7 +259,42 @@ std::vector<Row> systemRows(const TableMeta &view, EngineImpl &engine, const Dat
                 rows.push_back({tv(t->pkName), iv(t->pkId), tv("PK"), iv(1), iv(0), iv(0), iv(0), iv(0), iv(t->id),
                                 dv(t->crDays, t->crTicks), iv(0), iv(0), iv(0), tv("K "), iv(1), iv(2), iv(0),
                                 dv(t->crDays, t->crTicks), iv(0), iv(0), iv(0), iv(0), iv(0), iv(0), iv(0)});
+            // A disabled constraint has status bit 0x800 (OBJECTPROPERTY's CnstIsDisabled).
+            for (const ForeignKeyMeta &fk : t->foreignKeys)
+                rows.push_back({tv(fk.name), iv(fk.id), tv("F "), iv(1), iv(0), iv(fk.disabled ? 0x800 : 0), iv(0), iv(0), iv(t->id),
+                                dv(fk.crDays, fk.crTicks), iv(0), iv(0), iv(0), tv("F "), iv(1), iv(0), iv(0),
+                                dv(fk.crDays, fk.crTicks), iv(0), iv(0), iv(0), iv(0), iv(0), iv(0), iv(0)});
         }
+        return rows;
+    }
+    if (&view == sysforeignkeysView().get()) {
+        for (const auto &t : tables)
+            for (const ForeignKeyMeta &fk : t->foreignKeys)
+                for (std::size_t k = 0; k < fk.columns.size(); ++k)
+                    rows.push_back({iv(fk.id), iv(t->id), iv(fk.refTableId), iv(fk.columns[k] + 1), iv(fk.refColumns[k] + 1),
+                                    iv(std::int64_t(k + 1))});
+        return rows;
+    }
+    if (&view == sysreferencesView().get()) {
+        for (const auto &t : tables)
+            for (const ForeignKeyMeta &fk : t->foreignKeys) {
+                // forkeys and refkeys: the 16 column ids as little-endian smallints, zeros after the last.
+                std::string forkeys(32, '\0'), refkeys(32, '\0');
+                Row row{iv(fk.id), iv(t->id), iv(fk.refTableId), iv(1), iv(std::int64_t(fk.columns.size())), Value{}, Value{}, iv(0), iv(0)};
+                for (std::size_t k = 0; k < 16; ++k)
+                    row.push_back(iv(k < fk.columns.size() ? fk.columns[k] + 1 : 0));
+                for (std::size_t k = 0; k < 16; ++k)
+                    row.push_back(iv(k < fk.refColumns.size() ? fk.refColumns[k] + 1 : 0));
+                for (std::size_t k = 0; k < fk.columns.size() && k < 16; ++k) {
+                    forkeys[2 * k] = char((fk.columns[k] + 1) & 0xFF);
+                    forkeys[2 * k + 1] = char((fk.columns[k] + 1) >> 8);
+                    refkeys[2 * k] = char((fk.refColumns[k] + 1) & 0xFF);
+                    refkeys[2 * k + 1] = char((fk.refColumns[k] + 1) >> 8);
+                }
+                row[5] = bv(forkeys);
+                row[6] = bv(refkeys);
+                rows.push_back(std::move(row));
+            }
         return rows;
     }
     if (&view == syscolumnsView().get()) {

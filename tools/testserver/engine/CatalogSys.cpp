@@ -2,7 +2,7 @@
 // columns each release has: sys.databases, sys.schemas, sys.objects,
 // sys.tables, sys.columns, sys.types, sys.indexes, sys.index_columns,
 // sys.identity_columns, sys.computed_columns, sys.foreign_keys and
-// sys.foreign_key_columns (always empty: tables here have no foreign keys).
+// sys.foreign_key_columns.
 
 #include "Executor.h"
 
@@ -355,6 +355,29 @@ std::optional<std::vector<Row>> sysViewRows(const TableMeta &view, EngineImpl &e
                 objectFacts(pk, t->pkName, t->pkId, t->id, "PK", "PRIMARY_KEY_CONSTRAINT", t->crDays, t->crTicks);
                 rows.push_back(pk.take());
             }
+            if (name == "objects")
+                for (const ForeignKeyMeta &fk : t->foreignKeys) {
+                    RowBuilder r(view);
+                    objectFacts(r, fk.name, fk.id, t->id, "F ", "FOREIGN_KEY_CONSTRAINT", fk.crDays, fk.crTicks);
+                    rows.push_back(r.take());
+                }
+        } else if (name == "foreign_keys") {
+            for (const ForeignKeyMeta &fk : t->foreignKeys) {
+                RowBuilder r(view);
+                objectFacts(r, fk.name, fk.id, t->id, "F ", "FOREIGN_KEY_CONSTRAINT", fk.crDays, fk.crTicks);
+                r.set("referenced_object_id", fk.refTableId).set("key_index_id", 1).set("is_disabled", fk.disabled ? 1 : 0)
+                    .set("is_not_for_replication", 0).set("is_not_trusted", fk.notTrusted ? 1 : 0)
+                    .set("delete_referential_action", 0).set("delete_referential_action_desc", "NO_ACTION")
+                    .set("update_referential_action", 0).set("update_referential_action_desc", "NO_ACTION")
+                    .set("is_system_named", fk.name.rfind("FK__", 0) == 0 ? 1 : 0);
+                rows.push_back(r.take());
+            }
+        } else if (name == "foreign_key_columns") {
+            for (const ForeignKeyMeta &fk : t->foreignKeys)
+                for (std::size_t k = 0; k < fk.columns.size(); ++k)
+                    rows.push_back(RowBuilder(view).set("constraint_object_id", fk.id).set("constraint_column_id", std::int64_t(k + 1))
+                                       .set("parent_object_id", t->id).set("parent_column_id", fk.columns[k] + 1)
+                                       .set("referenced_object_id", fk.refTableId).set("referenced_column_id", fk.refColumns[k] + 1).take());
         } else if (name == "columns" || name == "identity_columns" || name == "computed_columns") {
             for (std::size_t i = 0; i < t->columns.size(); ++i) {
                 const ColumnMeta &c = t->columns[i];

@@ -1,5 +1,7 @@
-// The demo database "Shop": the Goods table of the worked example and a few
-// tables that show the tool off.
+// The demo database "Shop": the Goods table of the worked example, a few
+// tables that show the tool off, and customers with their orders and order
+// items bound by foreign keys (a script over several of them must follow the
+// keys' order). No key references Goods: the worked example empties it.
 
 #include "Executor.h"
 
@@ -60,6 +62,58 @@ CREATE TABLE [Order Lines] ([Order] int NOT NULL, Line int NOT NULL, GoodsId int
   PRIMARY KEY ([Order], Line))
 INSERT INTO [Order Lines] VALUES(1, 1, 1, 2.5)
 INSERT INTO [Order Lines] VALUES(1, 2, 2, 1)
+
+CREATE TABLE Customers (Id int NOT NULL CONSTRAINT PK_Customers PRIMARY KEY, Name nvarchar(60) NOT NULL, City nvarchar(40) NULL,
+  [Телефон] varchar(20) NULL, ReferredBy int NULL CONSTRAINT FK_Customers_ReferredBy REFERENCES Customers(Id))
+INSERT INTO Customers VALUES(1, N'Анна Петрова', N'Москва', '+7 495 123-45-67', NULL)
+INSERT INTO Customers VALUES(2, N'Boris Ivanov', N'Санкт-Петербург', NULL, 1)
+INSERT INTO Customers VALUES(3, N'Вера Соколова', N'Казань', '+7 843 765-43-21', 1)
+INSERT INTO Customers VALUES(4, N'Greta Müller', N'Berlin', '+49 30 1234567', NULL)
+INSERT INTO Customers VALUES(5, N'ООО «Чайный дом»', N'Москва', '+7 495 000-11-22', 2)
+INSERT INTO Customers VALUES(6, N'Jean O''Neil', N'Paris', NULL, 4)
+INSERT INTO Customers VALUES(7, N'Дмитрий Ёлкин', NULL, NULL, 3)
+INSERT INTO Customers VALUES(8, N'Tea & Co. Ltd', N'London', '+44 20 7946 0018', NULL)
+CREATE TABLE Orders (Id int IDENTITY(1,1) CONSTRAINT PK_Orders PRIMARY KEY,
+  CustomerId int NOT NULL CONSTRAINT FK_Orders_Customers REFERENCES Customers(Id), OrderedAt datetime NOT NULL, Note nvarchar(100) NULL)
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(1, '2004-03-01 10:15', N'Первый заказ')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(1, '2004-03-15 12:00', NULL)
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(2, '2004-03-02 09:40', N'Доставка курьером')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(3, '2004-03-05 17:30', NULL)
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(4, '2004-03-06 11:05', N'Bitte schnell liefern')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(5, '2004-03-10 08:00', N'Оптовая партия')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(5, '2004-04-01 08:00', N'Оптовая партия, повтор')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(6, '2004-04-02 14:20', N'Cadeau d''anniversaire')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(7, '2004-04-03 19:45', NULL)
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(8, '2004-04-05 10:00', N'Sample order')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(3, '2004-04-07 16:10', N'Без сахара')
+INSERT INTO Orders(CustomerId, OrderedAt, Note) VALUES(2, '2004-04-09 13:35', NULL)
+CREATE TABLE OrderItems (OrderId int NOT NULL CONSTRAINT FK_OrderItems_Orders REFERENCES Orders(Id), Line int NOT NULL,
+  GoodsId int NOT NULL, Quantity decimal(10,3) NOT NULL, Price money NOT NULL,
+  Comment nvarchar(50) NULL, CONSTRAINT PK_OrderItems PRIMARY KEY (OrderId, Line))
+INSERT INTO OrderItems VALUES(1, 1, 1, 2.250, 2.5, NULL)
+INSERT INTO OrderItems VALUES(1, 2, 2, 3.500, 3, N'без упаковки')
+INSERT INTO OrderItems VALUES(2, 1, 2, 3.500, 3, NULL)
+INSERT INTO OrderItems VALUES(2, 2, 1, 5.000, 2.5, N'gift wrap')
+INSERT INTO OrderItems VALUES(2, 3, 2, 2.500, 3, NULL)
+INSERT INTO OrderItems VALUES(3, 1, 1, 4.750, 2.5, N'срочно')
+INSERT INTO OrderItems VALUES(4, 1, 2, 5.000, 3, NULL)
+INSERT INTO OrderItems VALUES(4, 2, 1, 4.000, 2.5, N'без упаковки')
+INSERT INTO OrderItems VALUES(5, 1, 1, 1.250, 2.5, NULL)
+INSERT INTO OrderItems VALUES(5, 2, 2, 1.500, 3, N'gift wrap')
+INSERT INTO OrderItems VALUES(5, 3, 1, 1.750, 2.5, NULL)
+INSERT INTO OrderItems VALUES(6, 1, 2, 2.500, 3, N'срочно')
+INSERT INTO OrderItems VALUES(7, 1, 1, 3.750, 2.5, NULL)
+INSERT INTO OrderItems VALUES(7, 2, 2, 5.500, 3, N'без упаковки')
+INSERT INTO OrderItems VALUES(8, 1, 2, 4.000, 3, NULL)
+INSERT INTO OrderItems VALUES(8, 2, 1, 2.000, 2.5, N'gift wrap')
+INSERT INTO OrderItems VALUES(8, 3, 2, 5.000, 3, NULL)
+INSERT INTO OrderItems VALUES(9, 1, 1, 5.250, 2.5, N'срочно')
+INSERT INTO OrderItems VALUES(10, 1, 2, 1.500, 3, NULL)
+INSERT INTO OrderItems VALUES(10, 2, 1, 1.000, 2.5, N'без упаковки')
+INSERT INTO OrderItems VALUES(11, 1, 1, 2.750, 2.5, NULL)
+INSERT INTO OrderItems VALUES(11, 2, 2, 3.500, 3, N'gift wrap')
+INSERT INTO OrderItems VALUES(11, 3, 1, 4.250, 2.5, NULL)
+INSERT INTO OrderItems VALUES(12, 1, 2, 3.000, 3, N'срочно')
 
 CREATE TABLE Sales (Id int IDENTITY(1,1) PRIMARY KEY, GoodsId int NOT NULL, SoldAt datetime NOT NULL,
   Quantity int NOT NULL, Amount money NOT NULL, Note varchar(40) NULL)

@@ -261,7 +261,7 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
         } else if (n == "char") e.type = TypeInfo{XType::Char, 1, 0, 0};
         else if (n == "nchar") e.type = TypeInfo{XType::NChar, 2, 0, 0};
         else if (n == "len" || n == "datalength" || n == "object_id" || n == "ascii" || n == "unicode" || n == "charindex" ||
-                 n == "schema_id" || n == "type_id") e.type = TypeInfo{XType::Int, 4, 10, 0};
+                 n == "schema_id" || n == "type_id" || n == "objectproperty") e.type = TypeInfo{XType::Int, 4, 10, 0};
         else if (n == "getdate" || n == "current_timestamp" || n == "getutcdate") e.type = TypeInfo{XType::DateTime, 8, 23, 3};
         else if ((n == "sysdatetime" || n == "sysutcdatetime") && currentServerVersion().atLeast(2008))
             e.type = typeFromName("datetime2", 7, -1);

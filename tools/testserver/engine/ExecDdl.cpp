@@ -108,6 +108,15 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
             c.nullable = true;
         }
     currentDateTime(meta->crDays, meta->crTicks);
+    std::vector<const ForeignKeyDef *> foreignKeys;
+    for (const auto &cd : st.columns)
+        for (const auto &fk : cd.references)
+            foreignKeys.push_back(&fk);
+    for (const auto &fk : st.foreignKeys)
+        foreignKeys.push_back(&fk);
+    if (temp)
+        for (const ForeignKeyDef *fk : foreignKeys)
+            skipTempForeignKey(fk->name);
     if (variable || temp) {
         meta->id = variable ? -1 : s_.nextTempId--;
         if (meta->pkName == "-")
@@ -133,7 +142,10 @@ void Executor::createTable(CreateTableStmt &st, bool variable)
                 meta->pkName = "PK__" + meta->name.substr(0, 8) + "__" + hex;
             }
         }
+        for (const ForeignKeyDef *fk : foreignKeys)
+            meta->foreignKeys.push_back(defineForeignKey(*fk, *meta, db, conn));
         storeTableDefinition(conn, *meta);
+        storeForeignKeys(conn, *meta);
         conn.exec("COMMIT");
     } catch (...) {
         sqlite3_exec(conn.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -159,6 +171,10 @@ void Executor::dropTable(DropTableStmt &st)
         auto meta = db->findTable(ref.name);
         if (!meta)
             fail(3701, 11, "Cannot drop the table '" + ref.name + "', because it does not exist in the system catalog.");
+        for (const Reference &r : referencesTo(*db, meta->id))
+            if (r.table->id != meta->id)
+                fail(3726, 16, "Could not drop object '" + std::string(engine_.version().atLeast(2005) ? "dbo." : "") + meta->name +
+                                   "' because it is referenced by a FOREIGN KEY constraint.");
         Sql &conn = s_.conn(db);
         conn.exec("BEGIN IMMEDIATE");
         try {

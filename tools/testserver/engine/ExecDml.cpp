@@ -286,6 +286,8 @@ void Executor::insertRows(Target &t, const std::vector<int> &cols, const std::ve
         ins = std::make_unique<Stmt>(*conn, sql);
     }
     std::vector<Row> newRows;
+    std::vector<Row> written; // checked against the tables they reference
+    const bool referencing = !t.var && !meta.foreignKeys.empty();
     std::unordered_set<std::string> newKeys;
     std::optional<std::int64_t> lastIdentity;
     std::vector<bool> given(n);
@@ -357,7 +359,11 @@ void Executor::insertRows(Target &t, const std::vector<int> &cols, const std::ve
             throw;
         }
         ins->reset();
+        if (referencing)
+            written.push_back(std::move(full));
     }
+    // At the statement's end, as SQL Server checks: a row may reference one the same statement inserts.
+    checkForeignKeys(t, written, "INSERT");
     if (t.var) {
         for (auto &r : newRows) {
             if (meta.hasPrimaryKey())

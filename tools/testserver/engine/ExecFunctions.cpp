@@ -134,6 +134,9 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
                 return textValue(name == "object_name" ? t->name : std::string("dbo"), true);
             if (t->hasPrimaryKey() && t->pkId == id)
                 return textValue(name == "object_name" ? t->pkName : std::string("dbo"), true);
+            for (const ForeignKeyMeta &fk : t->foreignKeys)
+                if (fk.id == id)
+                    return textValue(name == "object_name" ? fk.name : std::string("dbo"), true);
         }
         return none;
     }
@@ -171,6 +174,44 @@ std::optional<TypedValue> Executor::sessionFunction(const std::string &name, con
         TypedValue n;
         n.t = TypeInfo{XType::Numeric, 17, 38, 0};
         return s_.lastIdentity ? decimalValue(*s_.lastIdentity, 0, 38) : n;
+    }
+    if (name == "objectproperty") {
+        // The properties a client asks of tables and their foreign keys; NULL for the rest.
+        TypedValue n;
+        n.t = TypeInfo{XType::Int, 4, 10, 0};
+        if (args.size() != 2)
+            fail(174, 15, "The objectproperty function requires 2 argument(s).", true);
+        if (args[0].v.isNull() || args[1].v.isNull())
+            return n;
+        const std::int64_t id = convertValue(args[0], TypeInfo{XType::Int, 4, 10, 0}).v.i;
+        const std::string property = toLowerAscii(valueToText(args[1]));
+        for (const auto &t : s_.db->allTables()) {
+            if (t->id == id) {
+                if (property == "isusertable" || property == "istable")
+                    return intValue(1);
+                if (property == "isforeignkey" || property == "cnstisdisabled" || property == "cnstisnottrusted")
+                    return intValue(0);
+                if (property == "tablehasforeignkey")
+                    return intValue(t->foreignKeys.empty() ? 0 : 1);
+                if (property == "tablehasforeignref")
+                    return intValue(referencesTo(*s_.db, t->id).empty() ? 0 : 1);
+                return n;
+            }
+            for (const ForeignKeyMeta &fk : t->foreignKeys) {
+                if (fk.id != id)
+                    continue;
+                if (property == "isforeignkey" || property == "isconstraint")
+                    return intValue(1);
+                if (property == "cnstisdisabled")
+                    return intValue(fk.disabled ? 1 : 0);
+                if (property == "cnstisnottrusted")
+                    return intValue(fk.notTrusted ? 1 : 0);
+                if (property == "isusertable" || property == "istable")
+                    return intValue(0);
+                return n;
+            }
+        }
+        return n;
     }
     if (name == "object_id" || name == "ident_current") {
         TypedValue n;

@@ -70,9 +70,21 @@ void Executor::update(UpdateStmt &st)
     if (st.where)
         bindExpr(*st.where, scopes, *this);
 
+    std::vector<bool> setColumns(meta.columns.size());
+    for (const auto &[c, e] : sets)
+        setColumns[std::size_t(c)] = true;
+    // Keys the update takes from rows that another table may reference.
+    bool keySet = false;
+    for (int c : meta.keyColumns())
+        keySet = keySet || setColumns[std::size_t(c)];
+    const bool watchKeys = keySet && isReferenced(target);
+    std::unordered_set<std::string> oldKeys;
+
     std::vector<std::pair<std::int64_t, Row>> changes;
     std::vector<const Row *> rows(scopes.size(), nullptr);
     const auto apply = [&](const Row &old, std::int64_t rowid) {
+        if (watchKeys)
+            oldKeys.insert(keyOf(meta, old));
         Row row = old;
         for (const auto &[c, e] : sets) {
             const ColumnMeta &cm = meta.columns[std::size_t(c)];
@@ -227,6 +239,13 @@ void Executor::update(UpdateStmt &st)
     }
     if (usesTimestamp)
         setMetaValue(conn, "dbts", std::to_string(dbts));
+    if (!meta.foreignKeys.empty()) {
+        std::vector<Row> written;
+        for (auto &[rowid, row] : changes)
+            written.push_back(std::move(row));
+        checkForeignKeys(target, written, "UPDATE", &setColumns);
+    }
+    checkReferences(target, std::move(oldKeys), "UPDATE");
     txn.commit();
     done(true, changes.size(), 0xC5);
 }
@@ -245,6 +264,12 @@ void Executor::remove(DeleteStmt &st)
     if (target.system)
         fail(259, 16, "Ad hoc updates to system catalogs are not enabled. The system administrator must reconfigure SQL Server to allow this.");
     const TableMeta &meta = *target.meta;
+    if (st.truncate && !target.var) {
+        for (const Reference &r : referencesTo(*target.db, meta.id))
+            if (r.table->id != meta.id)
+                fail(4712, 16, "Cannot truncate table '" + std::string(engine_.version().atLeast(2005) ? "dbo." : "") + meta.name +
+                                   "' because it is being referenced by a FOREIGN KEY constraint.");
+    }
     std::vector<Scope> scopes;
     if (from)
         scopes.push_back(scopeOf(*from));
@@ -252,10 +277,18 @@ void Executor::remove(DeleteStmt &st)
     const std::size_t ts = from ? 1 : 0;
     if (st.where)
         bindExpr(*st.where, scopes, *this);
+    // The keys of deleted rows, when another table may still reference them.
+    const bool watchKeys = isReferenced(target);
+    std::unordered_set<std::string> goneKeys;
     std::vector<std::int64_t> victims;
     std::uint64_t all = 0;
     const bool everything = !st.where && !from;
     if (everything) {
+        if (watchKeys)
+            scan(target, [&](const Row &row, std::int64_t) {
+                goneKeys.insert(keyOf(meta, row));
+                return true;
+            });
         if (target.var) {
             all = target.var->rows.size();
         } else {
@@ -279,6 +312,7 @@ void Executor::remove(DeleteStmt &st)
                 const auto c = evalCondition(*st.where, rows, *this);
                 return c && *c;
             };
+            const std::size_t before = victims.size();
             if (from) {
                 for (const Row &j : joined) {
                     rows[0] = &j;
@@ -290,6 +324,8 @@ void Executor::remove(DeleteStmt &st)
             } else if (test()) {
                 victims.push_back(rowid);
             }
+            if (watchKeys && victims.size() > before)
+                goneKeys.insert(keyOf(meta, row));
             return true;
         });
         all = victims.size();
@@ -328,6 +364,7 @@ void Executor::remove(DeleteStmt &st)
         }
         if (st.truncate)
             conn.exec("UPDATE qts_tables SET ident_used=0 WHERE id=" + std::to_string(meta.id));
+        checkReferences(target, std::move(goneKeys), "DELETE");
         txn.commit();
     }
     if (st.truncate)

@@ -115,6 +115,7 @@ void Executor::statement(Statement &st)
         else if constexpr (std::is_same_v<T, CreateTableStmt>) createTable(body, false);
         else if constexpr (std::is_same_v<T, DeclareTableStmt>) createTable(body.def, true);
         else if constexpr (std::is_same_v<T, DropTableStmt>) dropTable(body);
+        else if constexpr (std::is_same_v<T, AlterTableStmt>) alterTable(body);
         else if constexpr (std::is_same_v<T, CreateDatabaseStmt>) createDatabase(body);
         else if constexpr (std::is_same_v<T, DropDatabaseStmt>) dropDatabase(body);
         else if constexpr (std::is_same_v<T, UseStmt>) use(body);

@@ -3,6 +3,7 @@
 #include "Exec.h"
 
 #include <functional>
+#include <unordered_set>
 
 namespace qts {
 
@@ -47,6 +48,7 @@ private:
     void checkIdent(CheckIdentStmt &st);
     void waitFor(const WaitForStmt &st);
     void helpColumns(const std::string &tableName);
+    void alterTable(AlterTableStmt &st);
 
     // Names.
     Target resolve(const TableRef &ref);
@@ -69,6 +71,29 @@ private:
     Value columnValue(const TypedValue &v, const Target &t, const ColumnMeta &column);
     std::string keyOf(const TableMeta &meta, const Row &row) const;
     [[noreturn]] void duplicateKey(const TableMeta &meta) const;
+
+    // Foreign keys (ExecForeignKeys.cpp).
+    struct Reference {
+        std::shared_ptr<const TableMeta> table; // the referencing table
+        ForeignKeyMeta fk;
+    };
+    std::shared_ptr<const TableMeta> tableById(const Database &db, std::int32_t id) const;
+    std::vector<Reference> referencesTo(const Database &db, std::int32_t id) const;
+    // The bytes of the parent's primary key a child row points at; false when
+    // a referencing column is NULL (the row references nothing).
+    bool referencedKey(const ForeignKeyMeta &fk, const TableMeta &child, const TableMeta &parent, const Row &row, std::string &key) const;
+    [[noreturn]] void foreignKeyConflict(const char *verb, bool reference, const ForeignKeyMeta &fk, const Database &db,
+                                         const TableMeta &table, const std::vector<int> &columns, bool sameTable) const;
+    // Rows written to t must find the rows they reference (setColumns: an
+    // UPDATE checks only the keys whose columns it sets).
+    void checkForeignKeys(const Target &t, const std::vector<Row> &rows, const char *verb, const std::vector<bool> *setColumns = nullptr);
+    // t is referenced by an enabled foreign key of some table.
+    bool isReferenced(const Target &t) const;
+    // Keys (primary key bytes) t lost must not be referenced any more.
+    void checkReferences(const Target &t, std::unordered_set<std::string> gone, const char *verb);
+    void validateForeignKey(const std::shared_ptr<Database> &db, const std::shared_ptr<const TableMeta> &table, const ForeignKeyMeta &fk);
+    ForeignKeyMeta defineForeignKey(const ForeignKeyDef &def, const TableMeta &table, const std::shared_ptr<Database> &db, Sql &conn);
+    void skipTempForeignKey(const std::string &name);
 
     // Reporting.
     void done(bool hasCount, std::uint64_t count, std::uint16_t curCmd);

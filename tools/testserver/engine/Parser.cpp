@@ -35,6 +35,7 @@ const char *const kReserved[] = {
 const char *const kStatementStarts[] = {
     "SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "USE", "DECLARE", "SET", "PRINT", "EXEC",
     "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "ELSE", "END", "SAVE", "TRUNCATE", "WAITFOR",
+    "ALTER",
 };
 
 } // namespace
@@ -300,6 +301,11 @@ Statement Parser::statement()
         } else {
             syntaxError();
         }
+    } else if (acceptWord("ALTER")) {
+        expectWord("TABLE");
+        const int line = st.line;
+        st = alterTable();
+        st.line = line;
     } else if (acceptWord("USE")) {
         st.body = UseStmt{identifier()};
     } else if (acceptWord("DECLARE")) {

@@ -52,7 +52,12 @@ private:
 
     Statement statement();
     void createTable(CreateTableStmt &st, bool variable);
-    ColumnDef columnDef();
+    ColumnDef columnDef(bool variable);
+    // After REFERENCES: table [(columns)] and the actions SQL Server allows.
+    void references(ForeignKeyDef &fk, bool variable);
+    // After FOREIGN KEY: (columns) REFERENCES ...
+    ForeignKeyDef foreignKey(std::string name, bool variable);
+    Statement alterTable();
     SelectStmt selectBody();
     ExprPtr orExpr();
     ExprPtr andExpr();

@@ -10,10 +10,9 @@ namespace qts {
 
 void Parser::createTable(CreateTableStmt &ct, bool variable)
 {
-    (void)variable;
     expectSym("(");
     do {
-        if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("CHECK")) {
+        if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("CHECK") || isWord("FOREIGN")) {
             std::string name;
             if (acceptWord("CONSTRAINT"))
                 name = identifier();
@@ -45,17 +44,65 @@ void Parser::createTable(CreateTableStmt &ct, bool variable)
                 expectSym("(");
                 expr();
                 expectSym(")");
+            } else if (isWord("FOREIGN") && !variable) {
+                ++i_;
+                ct.foreignKeys.push_back(foreignKey(name, variable));
             } else {
                 syntaxError();
             }
             continue;
         }
-        ct.columns.push_back(columnDef());
+        ct.columns.push_back(columnDef(variable));
     } while (acceptSym(","));
     expectSym(")");
 }
 
-ColumnDef Parser::columnDef()
+ForeignKeyDef Parser::foreignKey(std::string name, bool variable)
+{
+    ForeignKeyDef fk;
+    fk.name = std::move(name);
+    fk.pos = cur().pos;
+    expectWord("KEY");
+    expectSym("(");
+    do {
+        fk.columns.push_back(identifier());
+    } while (acceptSym(","));
+    expectSym(")");
+    expectWord("REFERENCES");
+    references(fk, variable);
+    return fk;
+}
+
+void Parser::references(ForeignKeyDef &fk, bool variable)
+{
+    // A table variable takes no FOREIGN KEY: REFERENCES is where its grammar ends.
+    if (variable)
+        syntaxErrorAt(toks_[i_ - 1]);
+    fk.refTable = tableName(false);
+    if (acceptSym("(")) {
+        do {
+            fk.refColumns.push_back(identifier());
+        } while (acceptSym(","));
+        expectSym(")");
+    }
+    // ON DELETE / ON UPDATE: NO ACTION is what this server does; it has no cascades.
+    while (isWord("ON") && (isWordTok(peekTok(), "DELETE") || isWordTok(peekTok(), "UPDATE"))) {
+        i_ += 2;
+        if (acceptWord("NO")) {
+            expectWord("ACTION");
+            continue;
+        }
+        if (isWord("CASCADE") || isWord("SET"))
+            throw ParseFailure{50000, "This test server does not run cascading referential actions; only NO ACTION is supported.", cur().line, 16};
+        syntaxError();
+    }
+    if (isWord("NOT") && isWordTok(peekTok(), "FOR")) {
+        i_ += 2;
+        expectWord("REPLICATION");
+    }
+}
+
+ColumnDef Parser::columnDef(bool variable)
 {
     ColumnDef c;
     c.name = identifier();
@@ -70,6 +117,8 @@ ColumnDef Parser::columnDef()
         return c;
     }
     c.type = typeSpec();
+    std::size_t namedAt = 0; // the token after the last CONSTRAINT name
+    std::string pkName;
     for (;;) {
         if (acceptWord("COLLATE")) {
             c.collation = collationName();
@@ -98,7 +147,9 @@ ColumnDef Parser::columnDef()
             c.nullable = 1;
         } else if (acceptWord("CONSTRAINT")) {
             c.constraintName = identifier();
+            namedAt = i_;
         } else if (acceptWord("PRIMARY")) {
+            pkName = c.constraintName;
             expectWord("KEY");
             if (!acceptWord("CLUSTERED"))
                 acceptWord("NONCLUSTERED");
@@ -119,11 +170,67 @@ ColumnDef Parser::columnDef()
             expectSym("(");
             expr();
             expectSym(")");
+        } else if (isWord("FOREIGN") || isWord("REFERENCES")) {
+            // [CONSTRAINT n] [FOREIGN KEY] REFERENCES t [(c)]: the name given just before belongs to it.
+            ForeignKeyDef fk;
+            fk.pos = cur().pos;
+            if (namedAt == i_)
+                fk.name = c.constraintName;
+            if (acceptWord("FOREIGN"))
+                expectWord("KEY");
+            expectWord("REFERENCES");
+            references(fk, variable);
+            fk.columns.push_back(c.name);
+            c.references.push_back(std::move(fk));
         } else {
             break;
         }
     }
+    if (c.primaryKey)
+        c.constraintName = pkName;
     return c;
+}
+
+Statement Parser::alterTable()
+{
+    Statement st;
+    AlterTableStmt at;
+    at.table = tableName(false);
+    if (acceptWord("WITH")) {
+        if (acceptWord("CHECK"))
+            at.with = 1;
+        else if (acceptWord("NOCHECK"))
+            at.with = -1;
+        else
+            syntaxError();
+    }
+    if (acceptWord("ADD")) {
+        std::string name;
+        if (acceptWord("CONSTRAINT"))
+            name = identifier();
+        if (!acceptWord("FOREIGN"))
+            throw ParseFailure{50000, "This test server adds only FOREIGN KEY constraints with ALTER TABLE.", cur().line, 16};
+        at.action = AlterTableStmt::Action::AddForeignKey;
+        at.foreignKey = foreignKey(std::move(name), false);
+    } else if (at.with == 0 && acceptWord("DROP")) {
+        expectWord("CONSTRAINT");
+        at.action = AlterTableStmt::Action::DropConstraint;
+        at.names.push_back(identifier());
+    } else if (acceptWord("CHECK") || acceptWord("NOCHECK")) {
+        at.action = iequals(toks_[i_ - 1].text, "CHECK") ? AlterTableStmt::Action::Check : AlterTableStmt::Action::NoCheck;
+        expectWord("CONSTRAINT");
+        if (acceptWord("ALL")) {
+            at.all = true;
+        } else {
+            do {
+                at.names.push_back(identifier());
+            } while (acceptSym(","));
+        }
+    } else {
+        syntaxError();
+    }
+    st.body = std::move(at);
+    return st;
 }
 
 } // namespace qts

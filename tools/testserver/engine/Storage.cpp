@@ -138,6 +138,9 @@ void initDatabaseFile(Sql &sql)
              " length INTEGER, prec INTEGER, scale INTEGER, nullable INTEGER, is_identity INTEGER, seed INTEGER,"
              " incr INTEGER, computed TEXT, dflt TEXT, pk_ordinal INTEGER, collation TEXT, sparse INTEGER DEFAULT 0,"
              " PRIMARY KEY(table_id, colid))");
+    // Column lists are colids separated by commas, in constraint order.
+    sql.exec("CREATE TABLE IF NOT EXISTS qts_foreign_keys(id INTEGER PRIMARY KEY, table_id INTEGER, name TEXT,"
+             " ref_table_id INTEGER, columns TEXT, ref_columns TEXT, disabled INTEGER, not_trusted INTEGER, crdate INTEGER)");
     // Files written before columns had collations: theirs is the server's.
     sqlite3_exec(sql.handle(), "ALTER TABLE qts_columns ADD COLUMN collation TEXT", nullptr, nullptr, nullptr);
     // And before sparse columns: none is.
@@ -239,6 +242,37 @@ void loadCatalog(Sql &sql, Database &db)
             c.sparse = sqlite3_column_int(s, 13) != 0;
             t->columns.push_back(std::move(c));
         }
+        Stmt fks(sql, "SELECT id, name, ref_table_id, columns, ref_columns, disabled, not_trusted, crdate FROM qts_foreign_keys"
+                      " WHERE table_id=? ORDER BY id");
+        sqlite3_bind_int(fks.get(), 1, t->id);
+        const auto colids = [](const unsigned char *text) {
+            std::vector<int> out;
+            std::string list = text ? reinterpret_cast<const char *>(text) : "";
+            std::size_t at = 0;
+            while (at < list.size()) {
+                std::size_t comma = list.find(',', at);
+                if (comma == std::string::npos)
+                    comma = list.size();
+                out.push_back(std::stoi(list.substr(at, comma - at)) - 1);
+                at = comma + 1;
+            }
+            return out;
+        };
+        while (fks.step()) {
+            ForeignKeyMeta fk;
+            sqlite3_stmt *s = fks.get();
+            fk.id = sqlite3_column_int(s, 0);
+            fk.name = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+            fk.refTableId = sqlite3_column_int(s, 2);
+            fk.columns = colids(sqlite3_column_text(s, 3));
+            fk.refColumns = colids(sqlite3_column_text(s, 4));
+            fk.disabled = sqlite3_column_int(s, 5) != 0;
+            fk.notTrusted = sqlite3_column_int(s, 6) != 0;
+            const std::int64_t cr = sqlite3_column_int64(s, 7);
+            fk.crDays = std::int32_t(cr >> 32);
+            fk.crTicks = std::uint32_t(cr & 0xFFFFFFFF);
+            t->foreignKeys.push_back(std::move(fk));
+        }
         StoredExprHost host;
         host.collation = db.collation;
         const std::vector<Scope> scopes{Scope{t.get(), t->name, "", 0}};
@@ -311,8 +345,36 @@ void storeTableDefinition(Sql &sql, const TableMeta &t)
     sql.exec(create);
 }
 
+void storeForeignKeys(Sql &sql, const TableMeta &t)
+{
+    sql.exec("DELETE FROM qts_foreign_keys WHERE table_id=" + std::to_string(t.id));
+    Stmt st(sql, "INSERT INTO qts_foreign_keys VALUES(?,?,?,?,?,?,?,?,?)");
+    const auto list = [](const std::vector<int> &cols) {
+        std::string out;
+        for (int c : cols)
+            out += (out.empty() ? "" : ",") + std::to_string(c + 1);
+        return out;
+    };
+    for (const ForeignKeyMeta &fk : t.foreignKeys) {
+        sqlite3_stmt *s = st.get();
+        sqlite3_bind_int(s, 1, fk.id);
+        sqlite3_bind_int(s, 2, t.id);
+        sqlite3_bind_text(s, 3, fk.name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(s, 4, fk.refTableId);
+        const std::string cols = list(fk.columns), refs = list(fk.refColumns);
+        sqlite3_bind_text(s, 5, cols.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 6, refs.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(s, 7, fk.disabled ? 1 : 0);
+        sqlite3_bind_int(s, 8, fk.notTrusted ? 1 : 0);
+        sqlite3_bind_int64(s, 9, (std::int64_t(fk.crDays) << 32) | fk.crTicks);
+        st.step();
+        st.reset();
+    }
+}
+
 void dropTableDefinition(Sql &sql, std::int32_t id)
 {
+    sql.exec("DELETE FROM qts_foreign_keys WHERE table_id=" + std::to_string(id));
     sql.exec("DROP TABLE IF EXISTS t" + std::to_string(id));
     sql.exec("DELETE FROM qts_columns WHERE table_id=" + std::to_string(id));
     sql.exec("DELETE FROM qts_tables WHERE id=" + std::to_string(id));

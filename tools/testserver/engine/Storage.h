@@ -35,6 +35,20 @@ struct ColumnMeta {
     bool sparse = false; // SPARSE (SQL Server 2008)
 };
 
+// A FOREIGN KEY constraint of the table that holds it (the referencing
+// table). It always references the other table's primary key.
+struct ForeignKeyMeta {
+    std::int32_t id = 0;
+    std::string name;
+    std::int32_t refTableId = 0;
+    std::vector<int> columns;    // referencing columns (indexes in this table), in constraint order
+    std::vector<int> refColumns; // the referenced columns they match, same order
+    bool disabled = false;       // NOCHECK CONSTRAINT
+    bool notTrusted = false;     // added or enabled without checking the rows there
+    std::int32_t crDays = 0;
+    std::uint32_t crTicks = 0;
+};
+
 struct TableMeta {
     std::int32_t id = 0;
     std::string name;
@@ -44,6 +58,7 @@ struct TableMeta {
     std::int32_t crDays = 0;
     std::uint32_t crTicks = 0;
     bool system = false; // a catalogue view (sysobjects ...)
+    std::vector<ForeignKeyMeta> foreignKeys;
 
     [[nodiscard]] int findColumn(std::string_view name) const;
     [[nodiscard]] int identityColumn() const;
@@ -138,6 +153,8 @@ void readValue(sqlite3_stmt *st, int index, const TypeInfo &t, Value &out);
 // Persists a table's definition and creates its SQLite table.
 void storeTableDefinition(Sql &sql, const TableMeta &t);
 void dropTableDefinition(Sql &sql, std::int32_t id);
+// Writes a table's foreign keys anew (after CREATE or ALTER TABLE).
+void storeForeignKeys(Sql &sql, const TableMeta &t);
 std::int64_t nextCounter(Sql &sql, const char *key, std::int64_t first);
 std::string metaValue(Sql &sql, const char *key);
 void setMetaValue(Sql &sql, const char *key, const std::string &value);
