@@ -17,7 +17,7 @@ void check(sqlite3 *db, int rc)
 
 // Ten-thousandths as the row set writes decimals: no trailing zeros, no
 // bare separator.
-QString scaledText(qint64 value)
+void appendScaled(QByteArray &out, qint64 value)
 {
     char buf[32];
     char *p = buf;
@@ -37,7 +37,7 @@ QString scaledText(qint64 value)
         std::memcpy(p, digits, size_t(used));
         p += used;
     }
-    return QString::fromLatin1(buf, p - buf);
+    out.append(buf, p - buf);
 }
 } // namespace
 
@@ -87,18 +87,21 @@ qint64 TSqliteRowSet::AsInteger(int index) const
     return sqlite3_column_int64(m_stmt, index);
 }
 
-QString TSqliteRowSet::AsString(int index) const
+bool TSqliteRowSet::AppendUtf8(int index, QByteArray &out) const
 {
     switch (m_kinds[size_t(index)]) {
     case TSqliteText::Integer: {
         char buf[24];
         const char *end = std::to_chars(buf, buf + sizeof buf, sqlite3_column_int64(m_stmt, index)).ptr;
-        return QString::fromLatin1(buf, end - buf);
+        out.append(buf, end - buf);
+        return true;
     }
     case TSqliteText::Bit:
-        return sqlite3_column_int(m_stmt, index) ? QStringLiteral("1") : QStringLiteral("0");
+        out += sqlite3_column_int(m_stmt, index) ? '1' : '0';
+        return true;
     case TSqliteText::Scaled4:
-        return scaledText(sqlite3_column_int64(m_stmt, index));
+        appendScaled(out, sqlite3_column_int64(m_stmt, index));
+        return true;
     case TSqliteText::Float: {
         char buf[40];
         char *end = std::to_chars(buf, buf + sizeof buf, sqlite3_column_double(m_stmt, index)).ptr;
@@ -106,14 +109,17 @@ QString TSqliteRowSet::AsString(int index) const
         for (char *p = buf; p != end; ++p)
             if (*p == '.')
                 *p = separator;
-        return QString::fromLatin1(buf, end - buf);
+        out.append(buf, end - buf);
+        return true;
     }
     case TSqliteText::DateTime: {
         // yyyy-MM-dd hh:mm:ss.zzz -> dd.MM.yyyy hh:mm:ss[.zzz]
         const char *s = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index));
         const int n = sqlite3_column_bytes(m_stmt, index);
-        if (n < 19)
-            return QString::fromUtf8(s, n);
+        if (n < 19) {
+            out.append(s, n);
+            return true;
+        }
         char buf[23];
         std::memcpy(buf, s + 8, 2);
         buf[2] = '.';
@@ -126,11 +132,20 @@ QString TSqliteRowSet::AsString(int index) const
             std::memcpy(buf + 19, s + 19, 4);
             len = 23;
         }
-        return QString::fromLatin1(buf, len);
+        out.append(buf, len);
+        return true;
     }
     case TSqliteText::Text:
         break;
     }
     const char *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index));
-    return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, index));
+    out.append(text, sqlite3_column_bytes(m_stmt, index));
+    return true;
+}
+
+QString TSqliteRowSet::AsString(int index) const
+{
+    QByteArray text;
+    AppendUtf8(index, text);
+    return QString::fromUtf8(text);
 }

@@ -34,6 +34,8 @@ public:
     [[nodiscard]] bool IsNull(int index) const override;
     [[nodiscard]] QString AsString(int index) const override;
     [[nodiscard]] qint64 AsInteger(int index) const override;
+    // The text form in UTF-8, straight from SQLite's bytes.
+    bool AppendUtf8(int index, QByteArray &out) const override;
 
 private:
     void step();

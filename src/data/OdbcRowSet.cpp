@@ -15,8 +15,14 @@ TOdbcRowSet::TOdbcRowSet(std::unique_ptr<odbc::Connection> connection, const QSt
     }
     m_statement = std::make_unique<odbc::Statement>(*m_connection);
     m_statement->execDirect(selectSql);
-    m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
-    const int count = m_cursor->fieldCount();
+    bool anyVariant = false;
+    for (const bool properties : variantProperties)
+        anyVariant |= properties;
+    if (!anyVariant)
+        m_bulk = odbc::BulkCursor::Bind(*m_statement);
+    if (!m_bulk)
+        m_cursor = std::make_unique<odbc::Cursor>(*m_statement);
+    const int count = m_bulk ? m_bulk->fieldCount() : m_cursor->fieldCount();
     for (int column = 0; column < count; ++column) {
         const size_t shown = m_fields.size();
         const bool properties = shown < variantProperties.size() && variantProperties[shown];
@@ -26,13 +32,14 @@ TOdbcRowSet::TOdbcRowSet(std::unique_ptr<odbc::Connection> connection, const QSt
         if (properties)
             column += VariantPropertyCount;
     }
-    m_eof = !m_cursor->fetch();
+    m_eof = !(m_bulk ? m_bulk->fetch() : m_cursor->fetch());
 }
 
 TOdbcRowSet::~TOdbcRowSet()
 {
     // Statements go before their connection.
     m_cursor.reset();
+    m_bulk.reset();
     m_statement.reset();
     m_connection.reset();
 }
@@ -41,7 +48,33 @@ void TOdbcRowSet::Next()
 {
     if (m_eof)
         return;
-    m_eof = !m_cursor->fetch();
+    m_eof = !(m_bulk ? m_bulk->fetch() : m_cursor->fetch());
+}
+
+QString TOdbcRowSet::FieldName(int index) const
+{
+    const int column = field(index).column;
+    return m_bulk ? m_bulk->fieldName(column) : m_cursor->fieldName(column);
+}
+
+bool TOdbcRowSet::IsNull(int index) const
+{
+    const int column = field(index).column;
+    return m_bulk ? m_bulk->isNull(column) : m_cursor->isNull(column);
+}
+
+qint64 TOdbcRowSet::AsInteger(int index) const
+{
+    const int column = field(index).column;
+    return m_bulk ? m_bulk->asInteger(column) : m_cursor->asInteger(column);
+}
+
+bool TOdbcRowSet::AppendUtf8(int index, QByteArray &out) const
+{
+    if (!m_bulk)
+        return false;
+    m_bulk->appendUtf8(field(index).column, out);
+    return true;
 }
 
 const TOdbcRowSet::Field &TOdbcRowSet::field(int index) const
@@ -54,6 +87,8 @@ const TOdbcRowSet::Field &TOdbcRowSet::field(int index) const
 QString TOdbcRowSet::AsString(int index) const
 {
     const Field &f = field(index);
+    if (m_bulk)
+        return m_bulk->asString(f.column);
     if (!f.properties)
         return m_cursor->asString(f.column);
     if (m_cursor->isNull(f.column))

@@ -6,7 +6,10 @@
 // at the time it was made: the facade's connection stays free for the GUI,
 // and a database switch there cannot cut off a generation. It counts the
 // rows first (SELECT COUNT(*) on that connection), then streams them with
-// one query, one row in memory at a time.
+// one query. A result whose columns all have a bounded size is read in
+// blocks of rows through bound column arrays (odbc::BulkCursor), and its
+// values reach the generator as UTF-8 (AppendUtf8); one with long values
+// or variant properties is read value by value (odbc::Cursor).
 //
 // A sql_variant field may be followed in the query by the five
 // SQL_VARIANT_PROPERTY values of it (BaseType, Precision, Scale, MaxLength,
@@ -17,6 +20,7 @@
 // Thread rules: made on the GUI thread, then read by one thread at a time
 // (the generator's worker); Cancel may come from any thread meanwhile.
 
+#include "OdbcBulkCursor.h"
 #include "OdbcCursor.h"
 #include "RowSet.h"
 
@@ -43,10 +47,11 @@ public:
     void Next() override;
 
     [[nodiscard]] int FieldCount() const override { return int(m_fields.size()); }
-    [[nodiscard]] QString FieldName(int index) const override { return m_cursor->fieldName(field(index).column); }
-    [[nodiscard]] bool IsNull(int index) const override { return m_cursor->isNull(field(index).column); }
+    [[nodiscard]] QString FieldName(int index) const override;
+    [[nodiscard]] bool IsNull(int index) const override;
     [[nodiscard]] QString AsString(int index) const override;
-    [[nodiscard]] qint64 AsInteger(int index) const override { return m_cursor->asInteger(field(index).column); }
+    [[nodiscard]] qint64 AsInteger(int index) const override;
+    bool AppendUtf8(int index, QByteArray &out) const override;
     [[nodiscard]] TVariantBase VariantBase(int index) const override;
     void Cancel() noexcept override;
 
@@ -60,7 +65,8 @@ private:
 
     std::unique_ptr<odbc::Connection> m_connection;
     std::unique_ptr<odbc::Statement> m_statement;
-    std::unique_ptr<odbc::Cursor> m_cursor;
+    std::unique_ptr<odbc::Cursor> m_cursor;    // value by value, or
+    std::unique_ptr<odbc::BulkCursor> m_bulk; // in blocks
     std::vector<Field> m_fields;
     qint64 m_recordCount = 0;
     bool m_eof = true;

@@ -60,11 +60,27 @@ std::unique_ptr<TCustomColumn> newColumn(const QString &Name, int XType, qint32 
     return std::make_unique<TKind>(Name, XType, Id, IsIdentity, Length);
 }
 
+// True when the characters from Start on, after blanks, begin with "go" in
+// any letter case: the line would read as a batch separator to sqlcmd and
+// tsql, which cut at such a line even inside a string literal.
+bool startsLikeGo(const QChar *data, qsizetype start, qsizetype n, qsizetype *at)
+{
+    qsizetype j = start;
+    while (j < n && data[j] != u'\r' && data[j] != u'\n' && data[j].isSpace())
+        ++j;
+    if (j + 1 >= n || (data[j].unicode() | 0x20) != u'g' || (data[j + 1].unicode() | 0x20) != u'o')
+        return false;
+    *at = j;
+    return true;
+}
+
 // '...' with quotes doubled. A backslash right before a line break is a
 // line continuation to the server, which drops the backslash and the break.
 // Such a backslash is followed by another backslash and CR LF: the server
 // takes that pair for the continuation and keeps the value as it was, and
-// the literal stays one piece of any length.
+// the literal stays one piece of any length. The same continuation splits
+// a line of the value that starts with "go" after its G, so that no line of
+// the script reads as a batch separator (the server joins G and O again).
 void appendStringLiteral(QString &out, QStringView text, bool national)
 {
     if (national)
@@ -83,10 +99,80 @@ void appendStringLiteral(QString &out, QStringView text, bool national)
             out.append(data + runStart, i + 1 - runStart);
             out += u"\\\r\n";
             runStart = i + 1;
+        } else if (qsizetype g = 0; (c == u'\r' || c == u'\n') && startsLikeGo(data, i + 1, n, &g)) {
+            out.append(data + runStart, g + 1 - runStart);
+            out += u"\\\r\n";
+            runStart = g + 1;
+            i = g;
         }
     }
     out.append(data + runStart, n - runStart);
     out += u'\'';
+}
+
+// The code point of the UTF-8 sequence at Data[I] and its length; a byte
+// that starts no valid sequence stands for itself.
+char32_t decodeUtf8(const char *data, qsizetype i, qsizetype n, int *length)
+{
+    const unsigned char b = static_cast<unsigned char>(data[i]);
+    const int size = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    if (size == 1 || i + size > n) {
+        *length = 1;
+        return b;
+    }
+    char32_t c = b & (0x7F >> size);
+    for (int k = 1; k < size; ++k)
+        c = (c << 6) | (static_cast<unsigned char>(data[i + k]) & 0x3F);
+    *length = size;
+    return c;
+}
+
+// startsLikeGo for UTF-8 text: the same blanks (QChar::isSpace) are skipped.
+bool startsLikeGoUtf8(const char *data, qsizetype start, qsizetype n, qsizetype *at)
+{
+    qsizetype j = start;
+    while (j < n && data[j] != '\r' && data[j] != '\n') {
+        int length = 1;
+        const char32_t c = decodeUtf8(data, j, n, &length);
+        if (c > 0xFFFF || !QChar::isSpace(c))
+            break;
+        j += length;
+    }
+    if (j + 1 >= n || (data[j] | 0x20) != 'g' || (data[j + 1] | 0x20) != 'o')
+        return false;
+    *at = j;
+    return true;
+}
+
+// appendStringLiteral in UTF-8: every rule works on ASCII characters, so the
+// bytes of other characters pass as they are.
+void appendStringLiteralUtf8(QByteArray &out, QByteArrayView text, bool national)
+{
+    if (national)
+        out += 'N';
+    out += '\'';
+    const qsizetype n = text.size();
+    const char *data = text.data();
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = data[i];
+        if (c == '\'') {
+            out.append(data + runStart, i + 1 - runStart);
+            out += '\'';
+            runStart = i + 1;
+        } else if (c == '\\' && i + 1 < n && (data[i + 1] == '\r' || data[i + 1] == '\n')) {
+            out.append(data + runStart, i + 1 - runStart);
+            out += "\\\r\n";
+            runStart = i + 1;
+        } else if (qsizetype g = 0; (c == '\r' || c == '\n') && startsLikeGoUtf8(data, i + 1, n, &g)) {
+            out.append(data + runStart, g + 1 - runStart);
+            out += "\\\r\n";
+            runStart = g + 1;
+            i = g;
+        }
+    }
+    out.append(data + runStart, n - runStart);
+    out += '\'';
 }
 
 } // namespace
@@ -201,6 +287,35 @@ void appendNumber(QString &Out, QStringView Text)
             data[i] = u'.';
 }
 
+// appendNumber in UTF-8.
+void appendNumberUtf8(QByteArray &Out, QByteArrayView Text)
+{
+    const QChar separator = DecimalSeparator();
+    if (separator == u'.') {
+        Out += Text;
+        return;
+    }
+    if (separator.unicode() < 0x80) {
+        const char s = char(separator.unicode());
+        const qsizetype start = Out.size();
+        Out += Text;
+        char *data = Out.data() + start;
+        for (qsizetype i = 0, n = Text.size(); i < n; ++i)
+            if (data[i] == s)
+                data[i] = '.';
+        return;
+    }
+    const QByteArray encoded = QString(separator).toUtf8();
+    Out += QByteArray(Text.data(), Text.size()).replace(encoded, ".");
+}
+
+void appendDateTimeUtf8(QByteArray &Out, QByteArrayView Text)
+{
+    Out += "CONVERT(DATETIME, ";
+    appendStringLiteralUtf8(Out, Text, false);
+    Out += ",105)";
+}
+
 void appendDateTime(QString &Out, QStringView Text)
 {
     // The row set's date texts hold no quote; doubling keeps the literal
@@ -301,6 +416,32 @@ void TBinaryColumn::AppendSQLValue(QString &Out, QStringView Text) const
     appendBinary(Out, Text);
 }
 
+void TNumericColumn::AppendSQLValue(QByteArray &Out, QByteArrayView Text) const
+{
+    appendNumberUtf8(Out, Text);
+}
+
+void TStringColumn::AppendSQLValue(QByteArray &Out, QByteArrayView Text) const
+{
+    appendStringLiteralUtf8(Out, Text, false);
+}
+
+void TNationalStringColumn::AppendSQLValue(QByteArray &Out, QByteArrayView Text) const
+{
+    appendStringLiteralUtf8(Out, Text, true);
+}
+
+void TDateTimeColumn::AppendSQLValue(QByteArray &Out, QByteArrayView Text) const
+{
+    appendDateTimeUtf8(Out, Text);
+}
+
+void TBinaryColumn::AppendSQLValue(QByteArray &Out, QByteArrayView Text) const
+{
+    Out += "0x";
+    Out += Text;
+}
+
 TColumnClass GetColumnClass(int XType)
 {
     const CatalogueEntry *entry = findEntry(XType);
@@ -368,6 +509,23 @@ void AppendFieldLiteral(QString &Out, const TRowSet &RowSet, int Index, const TC
         appendVariantLiteral(Out, RowSet.AsString(Index), RowSet.VariantBase(Index), DefaultCollation);
     else
         Column.AppendSQLValue(Out, RowSet.AsString(Index));
+}
+
+void AppendFieldLiteral(QByteArray &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column,
+                        const QString &DefaultCollation, QByteArray &Scratch)
+{
+    if (RowSet.IsNull(Index)) {
+        Out += "NULL";
+    } else if (Column.ColumnType.XType == XType::SqlVariant) {
+        QString literal;
+        appendVariantLiteral(literal, RowSet.AsString(Index), RowSet.VariantBase(Index), DefaultCollation);
+        Out += literal.toUtf8();
+    } else {
+        Scratch.resize(0);
+        if (!RowSet.AppendUtf8(Index, Scratch))
+            Scratch = RowSet.AsString(Index).toUtf8();
+        Column.AppendSQLValue(Out, Scratch);
+    }
 }
 
 QString GetFieldLiteral(const TRowSet &RowSet, int Index, const TCustomColumn &Column, const QString &DefaultCollation)

@@ -2,6 +2,8 @@
 
 #include "IndexedObjectList.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -121,6 +123,9 @@ public:
     // The same literal appended to Out; the generator's row loop uses this
     // so that it builds each row in one reused buffer.
     virtual void AppendSQLValue(QString &Out, QStringView Text) const = 0;
+    // The same literal in UTF-8 for the text in UTF-8: the generator writes
+    // rows this way, without a QString per value.
+    virtual void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const = 0;
 
     // False for timestamp and computed columns (the server refuses explicit
     // values for them) and for types outside the catalogue (no literal is
@@ -173,6 +178,7 @@ class TNumericColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // Writes the text in single quotes, quotes doubled.
@@ -181,6 +187,7 @@ class TStringColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // nchar, nvarchar, ntext: N'...', so characters outside the server's code
@@ -190,6 +197,7 @@ class TNationalStringColumn : public TStringColumn
 public:
     using TStringColumn::TStringColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // Writes the text inside CONVERT(DATETIME, '...',105) (day before month).
@@ -198,6 +206,7 @@ class TDateTimeColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // binary, varbinary, image (and timestamp): the hex text as a 0x... literal.
@@ -206,6 +215,7 @@ class TBinaryColumn : public TCustomColumn
 public:
     using TCustomColumn::TCustomColumn;
     void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
 // The kind to instantiate for an xtype code: a constructor function.
@@ -238,6 +248,10 @@ QString GetFieldLiteral(const TRowSet &RowSet, int Index, const TCustomColumn &C
                         const QString &DefaultCollation = QString());
 void AppendFieldLiteral(QString &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column,
                         const QString &DefaultCollation = QString());
+// The same in UTF-8; Scratch is a buffer the caller reuses for the field's
+// text (TRowSet::AppendUtf8).
+void AppendFieldLiteral(QByteArray &Out, const TRowSet &RowSet, int Index, const TCustomColumn &Column,
+                        const QString &DefaultCollation, QByteArray &Scratch);
 
 class TColumnList : public TObjectList<TCustomColumn>
 {
@@ -293,6 +307,8 @@ public:
     QString Comment;
 };
 
+class TScriptSpool;
+
 // One script document; Lines items may hold CR LF themselves.
 class TScript
 {
@@ -302,7 +318,18 @@ public:
     QString Name = QStringLiteral("(Без имени)");
     QStringList Lines;
     QString FileName;
+    // A generated script too long to keep in memory: its text is in the
+    // spool's file and Lines is empty (ScriptSpool.h).
+    std::shared_ptr<TScriptSpool> Spool;
 };
+
+// Rows per batch of a data script: 0 keeps the rows in one batch (a table
+// variable); a positive count fills a temporary table in GO-separated
+// batches of at most that many rows; BatchRowsAutomatic batches only a
+// script too long to go to the server as one batch.
+constexpr qint64 BatchRowsAutomatic = -1;
+// The rows per batch of an automatically batched script.
+constexpr qint64 DefaultBatchRows = 10000;
 
 class IParseSettings
 {
@@ -316,6 +343,7 @@ public:
     [[nodiscard]] virtual bool GetOnlyChanged() const { return false; }
     [[nodiscard]] virtual bool GetDeleteTable() const = 0;
     virtual void SetDeleteTable(bool Value) = 0;
+    [[nodiscard]] virtual qint64 GetBatchRows() const { return BatchRowsAutomatic; }
 };
 
 // Held through std::shared_ptr<IParseSettings>.
@@ -328,10 +356,13 @@ public:
     void SetOnlyChanged(bool Value) { OnlyChanged = Value; }
     [[nodiscard]] bool GetDeleteTable() const override { return DeleteTable; }
     void SetDeleteTable(bool Value) override { DeleteTable = Value; }
+    [[nodiscard]] qint64 GetBatchRows() const override { return BatchRows; }
+    void SetBatchRows(qint64 Value) { BatchRows = Value; }
 
     QString RowFilter;
     bool OnlyChanged = false;
     bool DeleteTable = false;
+    qint64 BatchRows = BatchRowsAutomatic;
 };
 
 class TSQLServersList : public TIndexedObjecList<TSQLServer>

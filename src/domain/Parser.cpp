@@ -2,6 +2,7 @@
 
 #include "RowSet.h"
 #include "ScriptBuilder.h"
+#include "ScriptSpool.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -9,6 +10,7 @@
 #include <chrono>
 
 std::atomic<int> TScriptCreatorParser::s_running{0};
+std::atomic<qint64> TScriptCreatorParser::s_spoolChars{TScriptSpoolSink::DefaultMemoryChars};
 
 TScriptCreatorParser::TScriptCreatorParser() = default;
 
@@ -147,7 +149,7 @@ void TScriptCreatorParser::Execute()
         TGenerationResult result = TGenerationResult::Failed(QStringLiteral("No table or no rows to read."));
         if (Table && RowSet) {
             script = std::make_unique<TScript>();
-            TScriptLinesCollector sink(script->Lines);
+            TScriptSpoolSink sink(SpoolChars());
             TScriptBuildControl control;
             control.Now = Clock ? Clock() : QDateTime::currentDateTime();
             control.Progress = [this](int percent, const QString &text) { ReportProgress(percent, text); };
@@ -157,6 +159,13 @@ void TScriptCreatorParser::Execute()
             };
             result = BuildScript(*Table, *RowSet, Settings.get(), sink, control);
             // Only a whole script leaves the worker.
+            if (result.Complete()) {
+                try {
+                    sink.Finish(*script);
+                } catch (const EQuorvaneException &error) {
+                    result = TGenerationResult::Failed(error.Message());
+                }
+            }
             if (!result.Complete())
                 script.reset();
         }

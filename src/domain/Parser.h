@@ -82,6 +82,12 @@ public:
     // Workers started and not yet ended, abandoned ones included.
     [[nodiscard]] static int Running() { return s_running.load(); }
 
+    // A script past this many characters goes to a temporary file (the
+    // TScript's Spool) rather than into Lines; for every generator started
+    // afterwards.
+    [[nodiscard]] static qint64 SpoolChars() { return s_spoolChars.load(); }
+    static void SetSpoolChars(qint64 Value) { s_spoolChars = Value; }
+
 private:
     struct Abandoned
     {
@@ -118,4 +124,5 @@ private:
     std::thread m_canceller;
     std::condition_variable m_ended;
     static std::atomic<int> s_running;
+    static std::atomic<qint64> s_spoolChars;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -61,6 +62,10 @@ public:
     // The base type of a sql_variant field on the current row; for a value
     // of base type B, AsString gives the text form of a B value (above).
     [[nodiscard]] virtual TVariantBase VariantBase(int) const { return {}; }
+    // Appends the text form of a non-NULL field (above) in UTF-8 to Out and
+    // says true; a row set without this path says false and leaves Out
+    // alone (the caller then takes AsString). Never asked of a sql_variant.
+    virtual bool AppendUtf8(int, QByteArray &) const { return false; }
 
     // Makes a read that another thread waits in return (with an error) as
     // soon as it can. The one member that may be called from another thread

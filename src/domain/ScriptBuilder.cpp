@@ -6,6 +6,7 @@
 #include "ScriptPlan.h"
 #include "SqlNames.h"
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -50,6 +51,11 @@ QString breakCommentMarks(QString text)
     return text;
 }
 
+// How the rows travel: in one batch through the table variable, or in
+// GO-separated batches through a temporary table; an automatic script keeps
+// its rows back until it knows which.
+enum class Shape { Single, Batched, Undecided };
+
 // The script after its header: the rows, then the statements that change
 // the target. Returns false when broken off.
 struct Writer
@@ -60,10 +66,26 @@ struct Writer
     const TScriptBuildControl &control;
     const TScriptPlan &plan;
     bool deleteTable;
+    qint64 batchRows; // rows per batch when batched
+    Shape shape;
+    QString temporary; // the temporary table of a batched script
     QString rowFilter; // the user's condition on the rows; empty for all
     bool onlyChanged;  // the UPDATE skips rows that hold the carried values
 
-    void add(const QString &item) { sink.AddLine(item); }
+    // Characters of the script so far (an undecided script counts what it
+    // holds back too), and of the current batch of a batched one.
+    qint64 scriptChars = 0;
+    qint64 batchChars = 0;
+    qint64 rowsInBatch = 0;
+    QList<QByteArray> heldBack{}; // an undecided script's INSERTs' values, UTF-8
+
+    void add(const QString &item)
+    {
+        const qint64 size = item.size() + 2;
+        scriptChars += size;
+        batchChars += size;
+        sink.AddLine(item);
+    }
     void report(int percent, const QString &text)
     {
         if (control.Progress)
@@ -71,7 +93,26 @@ struct Writer
     }
     [[nodiscard]] bool stopRequested() const { return control.StopRequested && control.StopRequested(); }
 
+    [[nodiscard]] const QString &source() const { return shape == Shape::Batched ? temporary : plan.Variable; }
+    [[nodiscard]] QByteArray insertHead() const
+    {
+        return QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(")
+            .arg(source(), plan.VariableList.join(QStringLiteral(", ")))
+            .toUtf8();
+    }
+    void addUtf8(QByteArrayView item, qint64 units)
+    {
+        scriptChars += units + 2;
+        batchChars += units + 2;
+        sink.AddUtf8Line(item);
+    }
+    [[nodiscard]] qint64 footerChars() const;
+
     void header();
+    void declare();
+    void endBatch();
+    void row(const QByteArray &head, QByteArray &values);
+    void decideBatched();
     bool data(const std::vector<SourceField> &fields);
     void footer();
 };
@@ -102,34 +143,106 @@ void Writer::header()
     if (!plan.HasKeys && !deleteTable)
         add(QStringLiteral("--Ключевые столбцы не выбраны и удаление строк не задано: скрипт только заполняет "
                            "табличную переменную и ничего не меняет в таблице.--"));
-    add(QStringLiteral("DECLARE %1 TABLE (%2);").arg(plan.Variable, plan.Declarations.join(QStringLiteral(", "))));
-    add(empty);
+    if (shape != Shape::Undecided)
+        declare();
     report(1, headerText);
+}
+
+// The table the rows go into; a batched script's first batch ends here.
+void Writer::declare()
+{
+    const QString empty;
+    if (shape == Shape::Batched) {
+        add(QStringLiteral("--Строки переносятся пакетами по %1 через временную таблицу %2.--")
+                .arg(batchRows)
+                .arg(temporary));
+        add(QStringLiteral("CREATE TABLE %1 (%2);").arg(temporary, plan.TemporaryDeclarations.join(QStringLiteral(", "))));
+        endBatch();
+    } else {
+        add(QStringLiteral("DECLARE %1 TABLE (%2);").arg(plan.Variable, plan.Declarations.join(QStringLiteral(", "))));
+        add(empty);
+    }
+}
+
+void Writer::endBatch()
+{
+    add(QStringLiteral("GO"));
+    add(QString());
+    batchChars = 0;
+    rowsInBatch = 0;
+}
+
+// Writes one row's INSERT (Values is the text after "VALUES(", UTF-8); a
+// batched script ends the batch first when it holds its rows or the row's
+// text would take it past the size a batch may have.
+void Writer::row(const QByteArray &head, QByteArray &values)
+{
+    const qint64 units = Utf16Size(head) + Utf16Size(values);
+    if (shape == Shape::Undecided) {
+        scriptChars += units + 4;
+        heldBack.append(values);
+        if (scriptChars + footerChars() > control.AutomaticBatchChars)
+            decideBatched();
+        return;
+    }
+    if (shape == Shape::Batched && rowsInBatch > 0 && (rowsInBatch >= batchRows || batchChars + units + 4 > control.BatchChars))
+        endBatch();
+    values.prepend(head);
+    addUtf8(values, units);
+    add(QString());
+    ++rowsInBatch;
+}
+
+// An undecided script turned out too long for one batch: the rows held back
+// go out as the first batches of a batched script.
+void Writer::decideBatched()
+{
+    shape = Shape::Batched;
+    batchRows = DefaultBatchRows;
+    declare();
+    const QByteArray head = insertHead();
+    QList<QByteArray> held;
+    held.swap(heldBack);
+    for (QByteArray &values : held)
+        row(head, values);
+}
+
+// An upper bound of the characters the statements after the rows take.
+qint64 Writer::footerChars() const
+{
+    qint64 lists = plan.Target.size() * 8 + plan.Variable.size() * 4 + plan.Where.size() * 2 + 2048;
+    for (const QStringList *list : {&plan.ColumnList, &plan.VariableList, &plan.SetList, &plan.Declarations})
+        for (const QString &item : *list)
+            lists += item.size() * 2 + 4;
+    return lists + table.Name.size() * 2;
 }
 
 bool Writer::data(const std::vector<SourceField> &fields)
 {
-    // One buffer reused for every INSERT.
-    const QString insertHead =
-        QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(").arg(plan.Variable, plan.VariableList.join(QStringLiteral(", ")));
-    const QString empty;
-    QString line;
-    line.reserve(insertHead.size() + 256);
+    QByteArray head = insertHead();
+    QByteArray line, scratch;
     const qint64 n = rows.RecordCount();
+    // Rows enough that even the shortest INSERTs pass the size: no need
+    // to hold any back.
+    if (shape == Shape::Undecided && n * (head.size() + 8) + scriptChars > control.AutomaticBatchChars)
+        decideBatched();
+    if (shape != Shape::Undecided)
+        head = insertHead();
     int lastPercent = 1;
     for (qint64 k = 0; !rows.Eof(); ++k) {
         line.resize(0);
-        line += insertHead;
         bool first = true;
         for (const SourceField &f : fields) {
             if (!first)
-                line += u", ";
+                line += ", ";
             first = false;
-            AppendFieldLiteral(line, rows, f.field, *f.carried->Column, table.DataBaseCollation);
+            AppendFieldLiteral(line, rows, f.field, *f.carried->Column, table.DataBaseCollation, scratch);
         }
-        line += u");";
-        add(line);
-        add(empty);
+        line += ");";
+        const bool undecided = shape == Shape::Undecided;
+        row(head, line);
+        if (undecided && shape == Shape::Batched)
+            head = insertHead();
         rows.Next();
         const int percent = RowPercent(k, n);
         if (k == 0 || percent != lastPercent || rows.Eof()) {
@@ -138,6 +251,17 @@ bool Writer::data(const std::vector<SourceField> &fields)
         }
         if (stopRequested())
             return false;
+    }
+    if (shape == Shape::Undecided) {
+        // Short enough for one batch: the script every small table gets.
+        shape = Shape::Single;
+        declare();
+        for (QByteArray &values : heldBack) {
+            values.prepend(head);
+            addUtf8(values, Utf16Size(values));
+            add(QString());
+        }
+        heldBack.clear();
     }
     // A stop that came with the last row (or cut the rows short) still
     // means the rows may not all be here.
@@ -148,6 +272,9 @@ void Writer::footer()
 {
     const QString empty;
     report(99, QStringLiteral("Формирую „подвал“»"));
+    // The merge is the last batch of a batched script.
+    if (shape == Shape::Batched && rowsInBatch > 0)
+        endBatch();
     // Without keys nothing is written to the target unless its rows were
     // deleted first: then every carried row goes in unmatched.
     const bool changesTarget = plan.HasKeys || deleteTable;
@@ -176,7 +303,7 @@ void Writer::footer()
             }
         }
         const QString update = QStringLiteral("UPDATE %1 \r\n  SET %2 \r\n  FROM %3 AS %4 \r\n  WHERE %5;")
-                                   .arg(plan.Target, plan.SetList.join(QStringLiteral(", ")), plan.Variable, plan.Alias,
+                                   .arg(plan.Target, plan.SetList.join(QStringLiteral(", ")), source(), plan.Alias,
                                         updateWhere);
         if (plan.SetList.isEmpty()) {
             add(QStringLiteral("/*"));
@@ -188,17 +315,19 @@ void Writer::footer()
         }
         add(empty);
         add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4 AS %5\r\n  WHERE NOT EXISTS(SELECT * FROM %1 WHERE %6)")
-                .arg(plan.Target, columns, variableColumns, plan.Variable, plan.Alias, plan.Where));
+                .arg(plan.Target, columns, variableColumns, source(), plan.Alias, plan.Where));
         add(empty);
     } else if (deleteTable) {
         add(empty);
-        add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4").arg(plan.Target, columns, variableColumns, plan.Variable));
+        add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4").arg(plan.Target, columns, variableColumns, source()));
         add(empty);
     }
     if (identity) {
         add(QStringLiteral("SET IDENTITY_INSERT %1 OFF;").arg(plan.Target));
         add(QStringLiteral("DBCC CHECKIDENT(%1, RESEED);").arg(plan.ReseedTarget));
     }
+    if (shape == Shape::Batched)
+        add(QStringLiteral("DROP TABLE %1;").arg(temporary));
     add(empty);
     add(QStringLiteral("--Script for table „%1“ end.--").arg(CommentSafe(table.Name)));
     add(empty);
@@ -211,6 +340,19 @@ void Writer::footer()
 }
 
 } // namespace
+
+qint64 Utf16Size(QByteArrayView Utf8)
+{
+    // Every character but a continuation byte starts one unit; a four-byte
+    // sequence (beyond the BMP) takes two.
+    qint64 units = 0;
+    for (const char c : Utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        units += (b & 0xC0) != 0x80;
+        units += b >= 0xF0;
+    }
+    return units;
+}
 
 int RowPercent(qint64 K, qint64 N)
 {
@@ -225,8 +367,19 @@ TGenerationResult BuildScript(const TTable &Table, TRowSet &RowSet, const IParse
     const TScriptPlan plan(Table);
     if (!plan.Problem.isEmpty())
         return TGenerationResult::Failed(plan.Problem);
-    Writer writer{Table, RowSet, Sink, Control, plan, Settings && Settings->GetDeleteTable(),
-                  Settings ? Settings->GetRowFilter().trimmed() : QString(), Settings && Settings->GetOnlyChanged()};
+    const qint64 batchRows = Settings ? Settings->GetBatchRows() : BatchRowsAutomatic;
+    const Shape shape = batchRows == 0 ? Shape::Single : batchRows > 0 ? Shape::Batched : Shape::Undecided;
+    Writer writer{Table,
+                  RowSet,
+                  Sink,
+                  Control,
+                  plan,
+                  Settings && Settings->GetDeleteTable(),
+                  batchRows > 0 ? batchRows : DefaultBatchRows,
+                  shape,
+                  TemporaryTableName(Table.Name, Control.Now),
+                  Settings ? Settings->GetRowFilter().trimmed() : QString(),
+                  Settings && Settings->GetOnlyChanged()};
     try {
         std::vector<SourceField> fields;
         for (const TCarriedColumn &carried : plan.Carried) {
@@ -276,6 +429,21 @@ void TScriptFileSink::AddLine(const QString &Item)
     *end++ = '\r';
     *end++ = '\n';
     m_used += end - begin;
+}
+
+void TScriptFileSink::AddUtf8Line(QByteArrayView Item)
+{
+    const qsizetype needed = Item.size() + 2;
+    if (m_used + needed > m_buffer.size()) {
+        Flush();
+        if (needed > m_buffer.size())
+            m_buffer.resize(needed);
+    }
+    char *at = m_buffer.data() + m_used;
+    std::memcpy(at, Item.data(), size_t(Item.size()));
+    at[Item.size()] = '\r';
+    at[Item.size() + 1] = '\n';
+    m_used += needed;
 }
 
 void TScriptFileSink::Flush()

@@ -2,6 +2,7 @@
 
 #include "GenerationResult.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringEncoder>
@@ -21,7 +22,13 @@ class TScriptLineSink
 public:
     virtual ~TScriptLineSink() = default;
     virtual void AddLine(const QString &Item) = 0;
+    // The same item in UTF-8 (the rows come so); a sink that keeps bytes
+    // takes them as they are.
+    virtual void AddUtf8Line(QByteArrayView Item) { AddLine(QString::fromUtf8(Item)); }
 };
+
+// The UTF-16 units (the server's characters) of UTF-8 text.
+[[nodiscard]] qint64 Utf16Size(QByteArrayView Utf8);
 
 // Collects the items into a string list (a TScript's Lines).
 class TScriptLinesCollector : public TScriptLineSink
@@ -45,6 +52,7 @@ public:
     TScriptFileSink &operator=(const TScriptFileSink &) = delete;
 
     void AddLine(const QString &Item) override;
+    void AddUtf8Line(QByteArrayView Item) override;
     // Writes what is buffered; the destructor does it too, but silently.
     void Flush();
     [[nodiscard]] qint64 BytesWritten() const { return m_written; }
@@ -68,10 +76,24 @@ struct TScriptBuildControl
     std::function<void(int Percent, const QString &Text)> Progress;
     // Polled once per row, after its report; true breaks the generation off.
     std::function<bool()> StopRequested;
+    // A batched script ends a batch early rather than let it pass this many
+    // characters (UTF-16 units, as the server counts them). The server takes
+    // 65,536 packets: 134,217,728 characters at the default 4 KB packet.
+    qint64 BatchChars = DefaultBatchChars;
+    // An automatically batched script stays one batch up to this many
+    // characters; its rows are held back (at most this much text) until
+    // it is known whether it does.
+    qint64 AutomaticBatchChars = DefaultAutomaticBatchChars;
+
+    static constexpr qint64 DefaultBatchChars = qint64(32) * 1024 * 1024;
+    static constexpr qint64 DefaultAutomaticBatchChars = qint64(8) * 1024 * 1024;
 };
 
 // Writes the data script for Table's used columns and RowSet's rows into
-// Sink and says how it ended:
+// Sink and says how it ended. Settings' batch rows choose between one batch
+// (a table variable) and a batched script: a temporary table created in the
+// first batch, filled in GO-separated batches, merged into the target and
+// dropped in the last batch. How it ended:
 // - complete: the sink holds the whole script;
 // - broken off (StopRequested said so, also when a read then failed): the
 //   sink holds a beginning that must be thrown away;

@@ -9,15 +9,21 @@ namespace {
 constexpr int maxName = 128;
 const QString columnSuffix = QStringLiteral("1");
 
-// "@" + name + "TempTable", made a valid variable name of at most 128 characters.
-QString tableVariableName(const QString &tableName)
+// Prefix + name + suffix, the name made of identifier characters and cut
+// so that the whole stays within Limit characters.
+QString madeName(const QString &prefix, const QString &tableName, const QString &suffix, int limit)
 {
-    const QString suffix = QStringLiteral("TempTable");
-    QString name = tableName.left(maxName - 1 - int(suffix.size()));
+    QString name = tableName.left(limit - int(prefix.size() + suffix.size()));
     for (QChar &c : name)
         if (!(c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'$' || c == u'#'))
             c = u'_';
-    return u'@' + name + suffix;
+    return prefix + name + suffix;
+}
+
+// "@" + name + "TempTable", made a valid variable name of at most 128 characters.
+QString tableVariableName(const QString &tableName)
+{
+    return madeName(QStringLiteral("@"), tableName, QStringLiteral("TempTable"), maxName);
 }
 
 // Name + tail, the name cut so that the whole stays within 128 characters.
@@ -53,6 +59,13 @@ QString aliasFor(const QString &targetName)
 }
 
 } // namespace
+
+QString TemporaryTableName(const QString &TableName, const QDateTime &Now)
+{
+    constexpr int maxTemporaryName = 116;
+    return madeName(QStringLiteral("#"), TableName,
+                    QStringLiteral("TempTable_") + Now.toString(QStringLiteral("yyyyMMdd_hhmmsszzz")), maxTemporaryName);
+}
 
 QString KeyRefusalText(const TCustomColumn &Column, TKeyRefusal Refusal)
 {
@@ -114,6 +127,11 @@ TScriptPlan::TScriptPlan(const TTable &Table)
         Carried.push_back(carried);
 
         Declarations << carried.VariableName + u' ' + GetDeclaredType(*column, Table.DataBaseCollation);
+        QString temporary = carried.VariableName + u' ' + GetDeclaredType(*column);
+        const QString collation = column->Collation.isEmpty() ? Table.DataBaseCollation : column->Collation;
+        if (column->IsCharacter() && !collation.isEmpty())
+            temporary += QStringLiteral(" COLLATE ") + collation;
+        TemporaryDeclarations << temporary;
         ColumnList << carried.Name;
         VariableList << carried.VariableName;
         const QString value = Alias + u'.' + carried.VariableName;

@@ -14,6 +14,7 @@
 
 #include "Domain.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +44,9 @@ public:
     QString Target;           // the table the script changes, as the script writes it
     QString ReseedTarget;     // the same inside DBCC CHECKIDENT
     QStringList Declarations; // of the table variable's columns
+    // The same columns in a temporary table, which would otherwise take
+    // tempdb's collation: every character column states its collation.
+    QStringList TemporaryDeclarations;
     QStringList ColumnList;   // the target's carried columns
     QStringList VariableList; // the table variable's columns
     QStringList SetList;      // Name = Alias.VariableName, keys and identity left out
@@ -50,6 +54,12 @@ public:
     bool IdentityCarried = false;
     bool HasKeys = false;
 };
+
+// The temporary table of a batched script: "#" + the table's name made a
+// valid identifier + "TempTable_" + the creation time to the millisecond,
+// so that a table left behind by a broken run is never reused; at most the
+// 116 characters a temporary table's name may have.
+QString TemporaryTableName(const QString &TableName, const QDateTime &Now);
 
 // The reason, in English, that a column cannot be a key; empty for krNone.
 QString KeyRefusalText(const TCustomColumn &Column, TKeyRefusal Refusal);

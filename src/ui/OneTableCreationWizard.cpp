@@ -4,6 +4,8 @@
 #include "Domain.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -418,6 +420,7 @@ void TOneStepCreatinWizard::PrimaryColumnsSelectWizzardStepExecute(TPageControlW
     settings->SetDeleteTable(AdditionalParamsCheckBox->isChecked() && DeleteTableCheckBox->isChecked());
     settings->SetRowFilter(RowFilter());
     settings->SetOnlyChanged(OnlyChanged());
+    settings->SetBatchRows(BatchRowsChoice());
     ProgressInfoLabel->clear();
     // A second run after one that yielded no script starts afresh.
     ProgressLabel->setText(QStringLiteral("Прогресс:"));
@@ -432,6 +435,20 @@ void TOneStepCreatinWizard::PrimaryColumnsSelectWizzardStepExecute(TPageControlW
         [this](IWizzardController *sender, int percent, const QString &text) { ScriptCreationProgress(sender, percent, text); });
     FGenerating = true;
     FWizzardController->CreateScript(SelectedTable(), std::move(settings));
+}
+
+qint64 TOneStepCreatinWizard::BatchRowsChoice() const
+{
+    if (!AdditionalParamsCheckBox->isChecked())
+        return BatchRowsAutomatic;
+    switch (BatchModeComboBox->currentIndex()) {
+    case 1:
+        return 0;
+    case 2:
+        return BatchRowsSpinBox->value();
+    default:
+        return BatchRowsAutomatic;
+    }
 }
 
 void TOneStepCreatinWizard::BreakSriptGenerationButtonClick()

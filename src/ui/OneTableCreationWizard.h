@@ -22,6 +22,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -29,6 +30,7 @@ class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QStackedWidget;
 class QToolButton;
 class QTreeWidget;
@@ -137,6 +139,8 @@ private:
     // Refuses keys the server cannot match on, and asks before a script that
     // would change nothing.
     void CheckKeyColumns() const;
+    // The rows per batch the extra options ask for (TParseSettings::BatchRows).
+    [[nodiscard]] qint64 BatchRowsChoice() const;
     // After a generation that yields no script: says why and goes back to
     // the key page, where the user may try again, go back or leave.
     void ShowGenerationEnd(const QString &text, bool failed);
@@ -168,6 +172,10 @@ private:
     QLineEdit *RowFilterEdit;
     QLabel *DeleteFilterNoteLabel;
     QCheckBox *OnlyChangedCheckBox;
+    // How the script carries its rows: automatically, in one batch, or in
+    // batches of BatchRowsSpinBox rows (TParseSettings::BatchRows).
+    QComboBox *BatchModeComboBox;
+    QSpinBox *BatchRowsSpinBox;
     QWidget *ColumnsSelectTabSheet;
     QListWidget *AllColumnsListBox;
     QListWidget *UsedColumnsListBox;

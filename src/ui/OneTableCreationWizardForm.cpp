@@ -2,8 +2,11 @@
 
 #include "OneTableCreationWizard.h"
 
+#include "Domain.h"
+
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +16,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
@@ -216,7 +220,22 @@ QWidget *TOneStepCreatinWizard::BuildTableSelectPage()
     params->addWidget(label(QStringLiteral("Условие отбора строк (WHERE):"), AdditionalTableParamsPanel));
     params->addWidget(RowFilterEdit);
     connect(RowFilterEdit, &QLineEdit::textChanged, this, &TOneStepCreatinWizard::RowFilterEditChange);
+    BatchModeComboBox = new QComboBox(AdditionalTableParamsPanel);
+    BatchModeComboBox->setObjectName(QStringLiteral("BatchModeComboBox"));
+    BatchModeComboBox->addItems({QStringLiteral("Пакеты: автоматически"), QStringLiteral("Все строки одним пакетом"),
+                                 QStringLiteral("Пакеты по числу строк")});
+    BatchRowsSpinBox = new QSpinBox(AdditionalTableParamsPanel);
+    BatchRowsSpinBox->setObjectName(QStringLiteral("BatchRowsSpinBox"));
+    BatchRowsSpinBox->setRange(1, 100000000);
+    BatchRowsSpinBox->setValue(int(DefaultBatchRows));
+    BatchRowsSpinBox->setSuffix(QStringLiteral(" строк в пакете"));
+    BatchRowsSpinBox->setEnabled(false);
+    params->addWidget(label(QStringLiteral("Строки в скрипте:"), AdditionalTableParamsPanel));
+    params->addWidget(BatchModeComboBox);
+    params->addWidget(BatchRowsSpinBox);
     params->addStretch(1);
+    connect(BatchModeComboBox, &QComboBox::currentIndexChanged, BatchRowsSpinBox,
+            [this](int index) { BatchRowsSpinBox->setEnabled(index == 2); });
     AdditionalTableParamsPanel->hide();
 
     OnlyChangedCheckBox = new QCheckBox(QStringLiteral("Обновлять только изменившиеся строки"), page);

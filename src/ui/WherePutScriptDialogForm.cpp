@@ -50,7 +50,11 @@ TWherePutScriptDialogForm::TWherePutScriptDialogForm(QWidget *parent)
     ThrowIntoShredderButton->setFixedHeight(25);
     ThrowIntoShredderButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-delete"),
                                                       style()->standardIcon(QStyle::SP_TrashIcon)));
-    for (QPushButton *button : {InNewButton, InCurrentButton, ThrowIntoShredderButton})
+    ToFileButton = new QPushButton(QStringLiteral("Сохранить в файл…"), this);
+    ToFileButton->setObjectName(QStringLiteral("ToFileButton"));
+    ToFileButton->setMinimumWidth(135);
+    ToFileButton->setFixedHeight(25);
+    for (QPushButton *button : {InNewButton, InCurrentButton, ToFileButton, ThrowIntoShredderButton})
         button->setAutoDefault(false);
 
     auto *top = new QHBoxLayout;
@@ -59,6 +63,7 @@ TWherePutScriptDialogForm::TWherePutScriptDialogForm(QWidget *parent)
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(InNewButton);
     bottom->addWidget(InCurrentButton);
+    bottom->addWidget(ToFileButton);
     bottom->addStretch(1);
     bottom->addWidget(ThrowIntoShredderButton);
     auto *layout = new QVBoxLayout(this);
@@ -70,12 +75,14 @@ TWherePutScriptDialogForm::TWherePutScriptDialogForm(QWidget *parent)
 
     // The middle button comes first in the tab order.
     setTabOrder(InCurrentButton, InNewButton);
-    setTabOrder(InNewButton, ThrowIntoShredderButton);
+    setTabOrder(InNewButton, ToFileButton);
+    setTabOrder(ToFileButton, ThrowIntoShredderButton);
 
     connect(InNewButton, &QPushButton::clicked, this, &TWherePutScriptDialogForm::InNewButtonClick);
     connect(InCurrentButton, &QPushButton::clicked, this, &TWherePutScriptDialogForm::InCurrentButtonClick);
     connect(ThrowIntoShredderButton, &QPushButton::clicked, this,
             &TWherePutScriptDialogForm::ThrowIntoShredderButtonClick);
+    connect(ToFileButton, &QPushButton::clicked, this, &TWherePutScriptDialogForm::ToFileButtonClick);
 }
 
 void TWherePutScriptDialogForm::Offer(TWherePutScripts offered)
@@ -83,6 +90,7 @@ void TWherePutScriptDialogForm::Offer(TWherePutScripts offered)
     InNewButton->setEnabled(offered.Contains(wpsInNew));
     InCurrentButton->setEnabled(offered.Contains(wpsInCurrent));
     ThrowIntoShredderButton->setEnabled(offered.Contains(wpsThrowIntoShredder));
+    ToFileButton->setEnabled(offered.Contains(wpsToFile));
 }
 
 TWherePutScript TWherePutScriptDialogForm::Execute(TWherePutScripts offered)
@@ -117,5 +125,11 @@ void TWherePutScriptDialogForm::InCurrentButtonClick()
 void TWherePutScriptDialogForm::ThrowIntoShredderButtonClick()
 {
     FChoice = wpsThrowIntoShredder;
+    done(QDialog::Accepted);
+}
+
+void TWherePutScriptDialogForm::ToFileButtonClick()
+{
+    FChoice = wpsToFile;
     done(QDialog::Accepted);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Asks where a freshly generated script goes: a new tab, the end of the
-// current script, or nowhere. The caller offers the answers and acts on the
+// current script, a file, or nowhere. The caller offers the answers and acts on the
 // one chosen; the dialog touches no script.
 
 #include <QDialog>
@@ -12,7 +12,7 @@
 class QLabel;
 class QPushButton;
 
-enum TWherePutScript { wpsInNew, wpsInCurrent, wpsThrowIntoShredder };
+enum TWherePutScript { wpsInNew, wpsInCurrent, wpsThrowIntoShredder, wpsToFile };
 
 // A set of TWherePutScript.
 class TWherePutScripts
@@ -48,6 +48,7 @@ public:
     void InNewButtonClick();
     void InCurrentButtonClick();
     void ThrowIntoShredderButtonClick();
+    void ToFileButtonClick();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -59,4 +60,5 @@ private:
     QPushButton *InNewButton;
     QPushButton *InCurrentButton;
     QPushButton *ThrowIntoShredderButton;
+    QPushButton *ToFileButton;
 };

@@ -104,7 +104,9 @@ private slots:
         QList<QPair<int, QString>> reports;
         TScriptBuildControl control;
         control.Progress = [&](int p, const QString &t) { reports.append({p, t}); };
-        QCOMPARE(BuildScript(*table, rowSet, nullptr, sink, control).Outcome, goComplete);
+        TParseSettings oneBatch;
+        oneBatch.SetBatchRows(0);
+        QCOMPARE(BuildScript(*table, rowSet, &oneBatch, sink, control).Outcome, goComplete);
         // 98 percents, the last row once more, and the four fixed reports
         QVERIFY(reports.size() <= 103);
         QCOMPARE(reports.at(2), qMakePair(1, QStringLiteral("Формирую данные. Всего строк в таблице: 200000. "

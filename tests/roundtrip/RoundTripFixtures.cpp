@@ -287,6 +287,24 @@ QList<TRoundTripTable> buildTables()
                    {},
                    {QStringLiteral("INSERT INTO %1 VALUES(1, 'a')"), QStringLiteral("INSERT INTO %1 VALUES(2, NULL)")}});
 
+    // Values with lines that sqlcmd and tsql would take for batch
+    // separators, row after row, so that a batch boundary falls among them.
+    {
+        const QStringList goValues = {QStringLiteral("a\r\nGO\r\nb"),          QStringLiteral("go"),
+                                      QStringLiteral("x\ngo\n"),                QStringLiteral("\r\n  Go 5\r\nGO"),
+                                      QStringLiteral("c:\\\r\nGO\\\r\n"), QStringLiteral("'\r\nGO'\r\n'GO"),
+                                      QStringLiteral("goods\rGO\r")};
+        TRoundTripTable go{QStringLiteral("RtGo"),
+                           QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, N nvarchar(100) NULL, V varchar(100) NULL, T text NULL)"),
+                           {}, {}, {}, {}};
+        for (int i = 0; i < goValues.size(); ++i) {
+            const QString value = continued(goValues.at(i));
+            go.Rows << QStringLiteral("INSERT INTO %1 VALUES(%2, N%3, %3, %3)").arg(QStringLiteral("%1"), QString::number(i + 1), value);
+        }
+        go.Drift = {QStringLiteral("DELETE FROM %1 WHERE Id IN (2, 5)"), QStringLiteral("UPDATE %1 SET N = N'old', T = NULL WHERE Id = 3")};
+        tables.append(go);
+    }
+
     // Order Lines, as the wizard offers it: the raw name in the nickname.
     tables.append({QStringLiteral("Order Lines"),
                    QStringLiteral("CREATE TABLE %1 ([Order] int NOT NULL, Line int NOT NULL, Qty decimal(10,3) NULL, "
@@ -305,6 +323,20 @@ const QList<TRoundTripTable> &RoundTripTables()
 {
     static const QList<TRoundTripTable> tables = buildTables();
     return tables;
+}
+
+const TRoundTripTable &OversizedTable()
+{
+    static const TRoundTripTable table = [] {
+        TRoundTripTable huge{QStringLiteral("RtHuge"), QStringLiteral("CREATE TABLE %1 (Id int NOT NULL PRIMARY KEY, T text NULL)"),
+                             {}, {}, {}, {}};
+        for (int i = 1; i <= 18; ++i)
+            huge.Rows << QStringLiteral("INSERT INTO %1 VALUES(%2, '%3')")
+                             .arg(QStringLiteral("%1"), QString::number(i), QString(1000000, QChar(u'a' + i)));
+        huge.Drift = {QStringLiteral("DELETE FROM %1 WHERE Id > 9")};
+        return huge;
+    }();
+    return table;
 }
 
 const TRoundTripTable &RoundTripTable(const QString &Name)

@@ -23,6 +23,10 @@ struct TRoundTripTable
 // Every fixture table, by name.
 const QList<TRoundTripTable> &RoundTripTables();
 const TRoundTripTable &RoundTripTable(const QString &Name);
+// A table of 18 values of a million characters: its script passes what one
+// batch may hold at a 512-byte packet (65,536 packets: 16,777,216
+// characters) unless it is batched.
+const TRoundTripTable &OversizedTable();
 
 // Statements that build the table under SqlName in the current database:
 // create, fill with the rows, then the extra steps.

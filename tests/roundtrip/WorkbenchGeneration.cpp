@@ -2,9 +2,11 @@
 
 #include "Parser.h"
 #include "RowSet.h"
+#include "ScriptSpool.h"
 #include "TextFile.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
@@ -83,6 +85,7 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
     settings->SetDeleteTable(Choices.DeleteTable);
     settings->SetRowFilter(Options.RowFilter);
     settings->SetOnlyChanged(Options.OnlyChanged);
+    settings->SetBatchRows(Choices.BatchRows);
 
     QEventLoop loop;
     std::unique_ptr<TScript> script;
@@ -107,6 +110,19 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
     if (!delivered || !script) {
         Error = QStringLiteral("no script: %1").arg(delivered ? result.Reason : QStringLiteral("the generator did not report"));
         return false;
+    }
+    if (script->Spool) {
+        // A long script comes in a file: its lines cut at CR LF only, so
+        // that joined with CR LF they are the text again.
+        QFile file(script->Spool->Path());
+        if (!file.open(QIODevice::ReadOnly)) {
+            Error = QStringLiteral("the script's file cannot be read");
+            return false;
+        }
+        Lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+        if (!Lines.isEmpty() && Lines.last().isEmpty())
+            Lines.removeLast();
+        return true;
     }
     Lines = script->Lines;
     return true;
@@ -134,5 +150,10 @@ QByteArray ScriptFileBytes(const QStringList &Lines)
 QByteArray MaskCreationTime(QByteArray Bytes)
 {
     static const QRegularExpression time(QStringLiteral("Creation date and time „[^“\r\n]*“"));
-    return QString::fromUtf8(Bytes).replace(time, QStringLiteral("Creation date and time „(masked)“")).toUtf8();
+    // A batched script's temporary table is named after the time too.
+    static const QRegularExpression temporary(QStringLiteral("TempTable_\\d{8}_\\d{9}"));
+    return QString::fromUtf8(Bytes)
+        .replace(time, QStringLiteral("Creation date and time „(masked)“"))
+        .replace(temporary, QStringLiteral("TempTable_(masked)"))
+        .toUtf8();
 }

@@ -19,6 +19,7 @@ struct TWorkbenchChoices
     QStringList Keys;     // empty: the used primary-key columns
     QString Nickname;
     bool DeleteTable = false;
+    qint64 BatchRows = BatchRowsAutomatic;
 };
 
 // The extra options: a condition on the rows, the UPDATE kept to rows that differ.
@@ -72,5 +73,6 @@ private:
 
 // How the workbench saves a script: each item followed by CR LF.
 QByteArray ScriptFileBytes(const QStringList &Lines);
-// The bytes with the header's creation time blanked out.
+// The bytes with the creation time (of the header and of a temporary
+// table's name) blanked out.
 QByteArray MaskCreationTime(QByteArray Bytes);

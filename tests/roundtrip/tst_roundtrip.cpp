@@ -10,6 +10,7 @@
 #include "WorkbenchGeneration.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,8 +23,13 @@ private slots:
     void cleanupTestCase();
     void roundTrip_data();
     void roundTrip();
+    void scriptTooLongForOneBatchRunsBatched();
 
 private:
+    // Runs the script on the session batch by batch, as the workbench does;
+    // the errors it met.
+    static QList<TScriptMessage> runScript(TWorkbenchSession &Session, const QStringList &Lines);
+    static QList<int> errorNumbers(const QList<TScriptMessage> &Messages);
     // Runs the statements one by one; the first failure's text, or empty.
     static QString runAll(TWorkbenchSession &Session, const QStringList &Statements);
     void buildTarget(const QString &Table, const QString &Name);
@@ -98,11 +104,12 @@ void TestRoundTrip::roundTrip_data()
     QTest::addColumn<QString>("nickname");
     QTest::addColumn<bool>("deleteTable");
     QTest::addColumn<int>("runs");
+    QTest::addColumn<qint64>("batchRows");
 
     const QStringList all, primary;
     const auto row = [](const char *tag, const QString &table, const QStringList &columns, const QStringList &keys,
-                        const QString &nickname, bool deleteTable, int runs = 1) {
-        QTest::newRow(tag) << table << columns << keys << nickname << deleteTable << runs;
+                        const QString &nickname, bool deleteTable, int runs = 1, qint64 batchRows = BatchRowsAutomatic) {
+        QTest::newRow(tag) << table << columns << keys << nickname << deleteTable << runs << batchRows;
     };
     row("every type, primary key", "RtTypes", all, primary, {}, false);
     row("every type, delete", "RtTypes", all, primary, {}, true);
@@ -137,6 +144,35 @@ void TestRoundTrip::roundTrip_data()
     row("NULL keys", "RtNullKey", all, composite, {}, false);
     row("NULL keys, run twice", "RtNullKey", all, composite, {}, false, 2);
     row("other collation key", "RtCollation", all, primary, {}, false);
+
+    // Batched: a temporary table filled in batches, merged in the last one.
+    row("every type, batched by 2", "RtTypes", all, primary, {}, false, 1, 2);
+    row("every type, delete, batched by 1", "RtTypes", all, primary, {}, true, 1, 1);
+    row("sql_variant, batched", "RtVariant", all, primary, {}, false, 1, 2);
+    row("composite key, batched", "RtComposite", all, primary, {}, false, 1, 2);
+    row("names in brackets, batched", "Rt Names", all, primary, {}, false, 1, 1);
+    row("identity carried, delete, batched", "RtIdentity", all, primary, {}, true, 1, 2);
+    row("identity not carried, batched", "RtIdentity", {"Name", "Qty"}, {"Name"}, {}, false, 1, 2);
+    row("no key, delete, run twice, batched", "RtNoKey", all, primary, {}, true, 2, 1);
+    row("empty source, delete, batched", "RtEmpty", all, primary, {}, true, 1, 5);
+    row("long values, batched", "RtLong", all, primary, {}, false, 1, 1);
+    row("128-character column name, batched", "RtLongName", all, primary, {}, false, 1, 1);
+    row("table named T, batched", "T", all, primary, {}, false, 1, 1);
+    row("Order Lines, owner and brackets, batched", "Order Lines", all, primary, "dbo.[Order Lines Copy]", false, 1, 2);
+    row("non-Latin name, identity, delete, batched", "Заказы 2024", all, primary, {}, true, 1, 1);
+    row("NULL keys, run twice, batched", "RtNullKey", all, composite, {}, false, 2, 2);
+    row("other collation key, batched", "RtCollation", all, primary, {}, false, 1, 1);
+    // Only columns of a bounded size: the rows come through bound column
+    // arrays (the others are read value by value).
+    const QStringList bounded{"Id", "CGuid", "CTiny", "CSmall", "CInt", "CSmallDate", "CReal", "CMoney", "CDate",
+                              "CFloat", "CBit", "CDec", "CNum", "CSmallMoney", "CBig", "CVarBin", "CVarChar",
+                              "CBin", "CChar", "CNVarChar", "CNChar"};
+    row("every bounded type", "RtTypes", bounded, {"Id"}, {}, false);
+    row("every bounded type, delete, batched by 2", "RtTypes", bounded, {"Id"}, {}, true, 1, 2);
+    row("GO lines in values, bounded", "RtGo", {"Id", "N", "V"}, {"Id"}, {}, false, 1, 3);
+    row("GO lines in values", "RtGo", all, primary, {}, false);
+    row("GO lines in values, batched by 3", "RtGo", all, primary, {}, false, 1, 3);
+    row("GO lines in values, delete, batched by 2", "RtGo", all, primary, {}, true, 1, 2);
 }
 
 void TestRoundTrip::roundTrip()
@@ -147,6 +183,7 @@ void TestRoundTrip::roundTrip()
     QFETCH(QString, nickname);
     QFETCH(bool, deleteTable);
     QFETCH(int, runs);
+    QFETCH(qint64, batchRows);
     const QString where = QStringLiteral("table %1, options \"%2\"").arg(table, QLatin1String(QTest::currentDataTag()));
     // The table the nickname names (owner and brackets aside), and whether
     // it is another one than the source's own name.
@@ -177,18 +214,25 @@ void TestRoundTrip::roundTrip()
 
     TScript script;
     QString error;
-    QVERIFY2(m_source->Generate({table, columns, keys, nickname, deleteTable}, script.Lines, error),
+    QVERIFY2(m_source->Generate({table, columns, keys, nickname, deleteTable, batchRows}, script.Lines, error),
              qPrintable(where + QStringLiteral(": ") + error));
+    // A batched script has its GO lines, and no other line reads as one.
+    int separators = 0;
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    static const QRegularExpression go(QStringLiteral("^\\s*go"), QRegularExpression::CaseInsensitiveOption);
+    for (const QString &line : script.Lines.join(QStringLiteral("\r\n")).split(breaks)) {
+        if (line == QLatin1String("GO"))
+            ++separators;
+        else
+            QVERIFY2(!go.match(line).hasMatch(), qPrintable(where + QStringLiteral(": a line reads as GO: ") + line));
+    }
+    QCOMPARE(separators > 0, batchRows > 0);
     QList<TRowText> expected = before;
     for (int run = 1; run <= runs; ++run) {
-        const std::unique_ptr<TScriptCommand> command = m_target->Facade().MakeScriptCommand(&script);
-        QVERIFY(command);
-        const TScriptResult result = command->Execute();
-        if (result.HasErrors()) {
-            QStringList messages;
-            for (const TScriptMessage &message : result.Messages)
-                if (message.IsError)
-                    messages << QStringLiteral("%1 (line %2): %3").arg(message.Number).arg(message.Line).arg(message.Text);
+        QStringList messages;
+        for (const TScriptMessage &message : runScript(*m_target, script.Lines))
+            messages << QStringLiteral("%1 (line %2): %3").arg(message.Number).arg(message.Line).arg(message.Text);
+        if (!messages.isEmpty()) {
             QFAIL(qPrintable(where + QStringLiteral(": run %1: the server refused the script:\n  ").arg(run) +
                              messages.join(QStringLiteral("\n  "))));
         }
@@ -239,6 +283,101 @@ void TestRoundTrip::roundTrip()
         QVERIFY2(added.at(0).at(0).toLongLong() > highest,
                  qPrintable(where + QStringLiteral(": the next identity %1 is not above %2").arg(added.at(0).at(0)).arg(highest)));
     }
+}
+
+QList<TScriptMessage> TestRoundTrip::runScript(TWorkbenchSession &Session, const QStringList &Lines)
+{
+    // The batches between the script's own GO items, each sent with its
+    // text as it stands (the workbench's splitter goes by lines and would
+    // make a value's bare LF a CR LF).
+    QStringList batches{QString()};
+    for (const QString &item : Lines) {
+        if (item == QLatin1String("GO"))
+            batches << QString();
+        else
+            batches.last() += item + QStringLiteral("\r\n");
+    }
+    // The workbench and sqlcmd cut the script in the same places: no value
+    // holds a line they would take for GO.
+    TScript script;
+    script.Lines = Lines;
+    const std::unique_ptr<TScriptCommand> command = Session.Facade().MakeScriptCommand(&script);
+    const TScriptBatches split = command->Batches();
+    QList<TScriptMessage> errors;
+    if (split.Batches.size() != batches.size()) {
+        TScriptMessage mismatch;
+        mismatch.IsError = true;
+        mismatch.Text = QStringLiteral("the workbench cuts the script into %1 batches, the script has %2")
+                            .arg(split.Batches.size())
+                            .arg(batches.size());
+        return {mismatch};
+    }
+    for (const QString &batch : batches)
+        for (const TScriptMessage &message : Session.Facade().ExecuteScriptText(batch, 100).Messages)
+            if (message.IsError)
+                errors << message;
+    return errors;
+}
+
+QList<int> TestRoundTrip::errorNumbers(const QList<TScriptMessage> &Messages)
+{
+    QList<int> numbers;
+    for (const TScriptMessage &message : Messages)
+        numbers << message.Number;
+    return numbers;
+}
+
+void TestRoundTrip::scriptTooLongForOneBatchRunsBatched()
+{
+    // A server that grants 512-byte packets takes batches of up to 65,536
+    // of them: 16,777,216 characters.
+    TestServer server({QStringLiteral("--packet-size"), QStringLiteral("512")});
+    QVERIFY2(server.start(), qPrintable(server.errorText()));
+    const QString login = QLatin1String(TestServer::login), password = QLatin1String(TestServer::password);
+    const TRoundTripTable &fixture = OversizedTable();
+    const QString table = fixture.Name;
+    std::unique_ptr<TWorkbenchSession> source, target;
+    try {
+        TWorkbenchSession master(server.dataSource(), login, password, QStringLiteral("master"));
+        QCOMPARE(runAll(master, {QStringLiteral("CREATE DATABASE HugeSource"), QStringLiteral("CREATE DATABASE HugeTarget")}),
+                 QString());
+        source = std::make_unique<TWorkbenchSession>(server.dataSource(), login, password, QStringLiteral("HugeSource"));
+        target = std::make_unique<TWorkbenchSession>(server.dataSource(), login, password, QStringLiteral("HugeTarget"));
+    } catch (const EQuorvaneException &error) {
+        QFAIL(qPrintable(error.Message()));
+    }
+    QCOMPARE(runAll(*source, BuildStatements(fixture, table, {})), QString());
+    const auto rebuildTarget = [&] {
+        (void)target->Execute(QStringLiteral("DROP TABLE %1").arg(table));
+        return runAll(*target, BuildStatements(fixture, table, fixture.Drift));
+    };
+    QCOMPARE(rebuildTarget(), QString());
+    const QList<TColumnFact> facts = source->Columns(table);
+    const QList<TRowText> rows = source->Query(SelectRowsSql(table, facts));
+    const QList<TRowText> before = target->Query(SelectRowsSql(table, facts));
+    QCOMPARE(rows.size(), 18);
+    QCOMPARE(before.size(), 9);
+
+    QStringList single, batched, automatic;
+    QString error;
+    QVERIFY2(source->Generate({table, {}, {}, {}, false, 0}, single, error), qPrintable(error));
+    QVERIFY2(source->Generate({table, {}, {}, {}, false, 4}, batched, error), qPrintable(error));
+    QVERIFY2(source->Generate({table, {}, {}, {}, false, BatchRowsAutomatic}, automatic, error), qPrintable(error));
+    QVERIFY(single.join(QStringLiteral("\r\n")).size() > 16777216);
+    QVERIFY(!single.contains(QStringLiteral("GO")));
+    QVERIFY(automatic.contains(QStringLiteral("GO")));
+
+    const TMergeModel model(facts, {{}, {}, false});
+    QCOMPARE(errorNumbers(runScript(*target, single)), QList<int>{123});
+    QCOMPARE(model.Compare(before, target->Query(SelectRowsSql(table, facts))), QString());
+    QCOMPARE(errorNumbers(runScript(*target, batched)), QList<int>{});
+    QCOMPARE(model.Compare(model.Expected(before, rows), target->Query(SelectRowsSql(table, facts))), QString());
+    // The automatic choice keeps a batch within what the default 4 KB
+    // packet allows (134,217,728 characters), not 512 bytes: one batch of
+    // rows here is refused, and the merge is not run.
+    QCOMPARE(rebuildTarget(), QString());
+    const QList<int> automaticErrors = errorNumbers(runScript(*target, automatic));
+    QVERIFY(automaticErrors.contains(123));
 }
 
 QTEST_GUILESS_MAIN(TestRoundTrip)

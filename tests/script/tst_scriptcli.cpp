@@ -183,6 +183,10 @@ void TestScriptCli::argumentErrors_data()
                                        << "--columns wants names separated by commas";
     QTest::newRow("keys twice") << full + QStringList{"--keys", "Id", "--keys=Title"} << 2 << "--keys is given twice";
     QTest::newRow("flag with a value") << full + QStringList{"--delete=yes"} << 2 << "--delete takes no value";
+    QTest::newRow("batch rows not a number") << full + QStringList{"--batch-rows", "many"} << 2
+                                             << "--batch-rows wants a whole number of rows, 0 or more, got \"many\"";
+    QTest::newRow("batch rows negative") << full + QStringList{"--batch-rows=-5"} << 2
+                                         << "--batch-rows wants a whole number of rows, 0 or more, got \"-5\"";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "";
 }
 
@@ -275,15 +279,18 @@ void TestScriptCli::sameAsWorkbench_data()
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QString>("nickname");
     QTest::addColumn<bool>("deleteTable");
+    QTest::addColumn<qint64>("batchRows");
 
-    QTest::newRow("defaults") << "Goods" << QStringList{} << QStringList{} << QString() << false;
+    QTest::newRow("defaults") << "Goods" << QStringList{} << QStringList{} << QString() << false << qint64(-1);
+    QTest::newRow("batched by 2, delete") << "Goods" << QStringList{} << QStringList{} << QString() << true << qint64(2);
+    QTest::newRow("one batch") << "Goods" << QStringList{} << QStringList{} << QString() << false << qint64(0);
     QTest::newRow("subset, own key, delete") << "Goods" << QStringList{"Title", "Price"} << QStringList{"Title"}
-                                             << QString() << true;
+                                             << QString() << true << qint64(-1);
     // The round trip's table of every type but sql_variant (the driver
     // spins reading one), made in the demo database.
-    QTest::newRow("every type") << "RtTypes" << QStringList{} << QStringList{} << QString() << false;
-    QTest::newRow("composite key, nickname") << "Stock" << QStringList{} << QStringList{} << "StockCopy" << true;
-    QTest::newRow("name in brackets") << "Order Lines" << QStringList{} << QStringList{} << QString() << false;
+    QTest::newRow("every type") << "RtTypes" << QStringList{} << QStringList{} << QString() << false << qint64(-1);
+    QTest::newRow("composite key, nickname") << "Stock" << QStringList{} << QStringList{} << "StockCopy" << true << qint64(-1);
+    QTest::newRow("name in brackets") << "Order Lines" << QStringList{} << QStringList{} << QString() << false << qint64(-1);
 }
 
 void TestScriptCli::sameAsWorkbench()
@@ -293,10 +300,11 @@ void TestScriptCli::sameAsWorkbench()
     QFETCH(QStringList, keys);
     QFETCH(QString, nickname);
     QFETCH(bool, deleteTable);
+    QFETCH(qint64, batchRows);
 
     QStringList lines;
     QString error;
-    QVERIFY2(m_session->Generate({table, columns, keys, nickname, deleteTable}, lines, error), qPrintable(error));
+    QVERIFY2(m_session->Generate({table, columns, keys, nickname, deleteTable, batchRows}, lines, error), qPrintable(error));
 
     const QString output = m_dir.filePath(QStringLiteral("cli.sql"));
     QStringList arguments = connectArgs(table) << QStringLiteral("--output") << output;
@@ -308,6 +316,8 @@ void TestScriptCli::sameAsWorkbench()
         arguments << QStringLiteral("--nickname") << nickname;
     if (deleteTable)
         arguments << QStringLiteral("--delete");
+    if (batchRows >= 0)
+        arguments << QStringLiteral("--batch-rows") << QString::number(batchRows);
     const TRun result = run(arguments);
     QVERIFY2(result.Code == 0, result.Err.constData());
 
@@ -316,6 +326,7 @@ void TestScriptCli::sameAsWorkbench()
     const QByteArray cli = file.readAll();
     QVERIFY(cli.contains("Creation date and time „"));
     QCOMPARE(MaskCreationTime(cli), MaskCreationTime(ScriptFileBytes(lines)));
+    QCOMPARE(cli.contains("\r\nGO\r\n"), batchRows > 0);
     // Lines end with CR LF, as the workbench saves scripts (a bare LF can
     // only come from a value).
     QVERIFY(cli.endsWith("*/\r\n\r\n\r\n"));

@@ -26,6 +26,7 @@ void TestPlacementDialog::looks()
     QCOMPARE(dialog.findChild<QPushButton *>("InCurrentButton")->text(), QStringLiteral("Добавить в текущий скрипт"));
     QCOMPARE(dialog.findChild<QPushButton *>("ThrowIntoShredderButton")->text(),
              QStringLiteral("Отправить в измельчитель"));
+    QCOMPARE(dialog.findChild<QPushButton *>("ToFileButton")->text(), QStringLiteral("Сохранить в файл…"));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
 }
 
@@ -36,11 +37,16 @@ void TestPlacementDialog::answers_data()
     QTest::addColumn<QString>("disabled");
     QTest::addColumn<TWherePutScript>("expected");
 
-    const TWherePutScripts all{wpsInNew, wpsInCurrent, wpsThrowIntoShredder};
-    const TWherePutScripts noCurrent{wpsInNew, wpsThrowIntoShredder};
+    const TWherePutScripts all{wpsInNew, wpsInCurrent, wpsThrowIntoShredder, wpsToFile};
+    const TWherePutScripts noCurrent{wpsInNew, wpsThrowIntoShredder, wpsToFile};
+    const TWherePutScripts noFile{wpsInNew, wpsInCurrent, wpsThrowIntoShredder};
     QTest::newRow("new tab") << all << "InNewButton" << "" << wpsInNew;
     QTest::newRow("current script") << all << "InCurrentButton" << "" << wpsInCurrent;
     QTest::newRow("shredder") << all << "ThrowIntoShredderButton" << "" << wpsThrowIntoShredder;
+    QTest::newRow("file") << all << "ToFileButton" << "" << wpsToFile;
+    QTest::newRow("no script open: file") << noCurrent << "ToFileButton" << "InCurrentButton" << wpsToFile;
+    QTest::newRow("file not offered") << noFile << "ToFileButton,Esc" << "ToFileButton" << wpsInNew;
+    QTest::newRow("Enter on the file button") << all << "Enter@ToFileButton" << "" << wpsToFile;
     QTest::newRow("no script open: new tab") << noCurrent << "InNewButton" << "InCurrentButton" << wpsInNew;
     QTest::newRow("no script open: shredder")
         << noCurrent << "ThrowIntoShredderButton" << "InCurrentButton" << wpsThrowIntoShredder;

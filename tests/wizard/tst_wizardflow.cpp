@@ -32,84 +32,9 @@
 #include <chrono>
 #include <csignal>
 
+#include "WizardFlowHelpers.h"
+
 namespace {
-
-// Bumped when a command ends: a poller still waiting for a modal widget that
-// never came must not fire in a later command, with its captures gone.
-int pollEpoch = 0;
-
-// Runs Body once a modal widget of type T is up (polled from the event loop).
-template <typename T> void whenModal(std::function<void(T *)> body, int triesLeft = 3000, int epoch = pollEpoch)
-{
-    QTimer::singleShot(5, qApp, [body = std::move(body), triesLeft, epoch]() mutable {
-        if (epoch != pollEpoch)
-            return;
-        if (auto *widget = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            body(widget);
-            return;
-        }
-        if (triesLeft > 0)
-            whenModal<T>(std::move(body), triesLeft - 1, epoch);
-    });
-}
-
-// Runs Action once Bar shows at least Percent; the polling timer belongs to
-// Owner and goes with it.
-void whenProgressAtLeast(QWidget *owner, QProgressBar *bar, int percent, std::function<void()> action)
-{
-    auto *timer = new QTimer(owner);
-    timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, owner, [timer, bar, percent, action = std::move(action)] {
-        if (bar->value() < percent)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start();
-}
-
-template <typename T> T *child(QWidget *form, const char *name)
-{
-    T *found = form->findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
-struct WizardChoices
-{
-    QString table = QStringLiteral("Goods");
-    bool options = false;
-    QString nickname;
-    bool deleteTable = false;
-};
-
-WizardChoices onTable(const QString &table)
-{
-    WizardChoices choices;
-    choices.table = table;
-    return choices;
-}
-
-// Greeting -> table -> columns (all) -> keys (as offered) -> progress.
-void driveToProgress(TOneStepCreatinWizard *w, const WizardChoices &choices)
-{
-    auto *next = child<QPushButton>(w, "NextButton");
-    next->click();
-    auto *tree = child<QTreeWidget>(w, "TablesTreeView");
-    const QList<QTreeWidgetItem *> found = tree->findItems(choices.table, Qt::MatchExactly);
-    QVERIFY(!found.isEmpty());
-    tree->setCurrentItem(found.first());
-    if (choices.options) {
-        child<QCheckBox>(w, "AdditionalParamsCheckBox")->setChecked(true);
-        child<QLineEdit>(w, "TableNicknameEdit")->setText(choices.nickname);
-        child<QCheckBox>(w, "DeleteTableCheckBox")->setChecked(choices.deleteTable);
-    }
-    next->click();
-    next->click();
-    next->click();
-}
 
 // The first line where the script differs from the generator's own output,
 // or nothing when they are the same.

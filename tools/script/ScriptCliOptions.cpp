@@ -3,9 +3,10 @@
 const char *const ScriptCliUsage =
     "usage: quorvane-script --server NAME --login LOGIN --database DB --table TABLE\n"
     "                       [--columns a,b,c] [--keys k1,k2] [--nickname NAME] [--delete]\n"
-    "                       [--where CONDITION] [--only-changed] [--output FILE] [--verbose]\n"
-    "                       [--driver NAME] [--encrypt no|request|require]\n"
-    "                       [--trust-server-certificate] [--ca-file FILE]\n"
+    "                       [--where CONDITION] [--only-changed] [--batch-rows N]\n"
+    "                       [--output FILE] [--verbose] [--driver NAME]\n"
+    "                       [--encrypt no|request|require] [--trust-server-certificate]\n"
+    "                       [--ca-file FILE]\n"
     "Writes the data script of one table. The password is read from the environment\n"
     "variable QUORVANE_PASSWORD, or asked for when standard input is a terminal.\n"
     "  --columns  the columns the script carries (default: all)\n"
@@ -16,6 +17,9 @@ const char *const ScriptCliUsage =
     "  --where    carry only the rows that meet this Transact-SQL condition\n"
     "  --only-changed\n"
     "             update only the target rows where a carried column differs\n"
+    "  --batch-rows N  fill a temporary table in batches of N rows separated by GO;\n"
+    "             0 keeps every row in one batch (default: batches of 10000 rows\n"
+    "             when the script would pass 8 Mi characters, else one batch)\n"
     "  --output   the script file (default: standard output)\n"
     "  --verbose  report progress on standard error also when it is not a terminal\n"
     "  --driver   the ODBC driver (default: QUORVANE_ODBC_DRIVER, else FreeTDS)\n"
@@ -128,6 +132,15 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
             }
         } else if (name == QLatin1String("--trust-server-certificate")) {
             ok = flag(o.Security.TrustServerCertificate);
+        } else if (name == QLatin1String("--batch-rows")) {
+            ok = value(text);
+            bool number = false;
+            const qint64 rows = text.trimmed().toLongLong(&number);
+            if (ok && (!number || rows < 0)) {
+                Error = QStringLiteral("--batch-rows wants a whole number of rows, 0 or more, got \"%1\"").arg(text);
+                ok = false;
+            }
+            o.BatchRows = rows;
         } else if (name == QLatin1String("--delete")) {
             ok = flag(o.DeleteTable);
         } else if (name == QLatin1String("--only-changed")) {

@@ -38,6 +38,9 @@ struct TScriptCliOptions
     QString RowFilter;
     // --only-changed: the UPDATE skips rows that already hold the values.
     bool OnlyChanged = false;
+    // Rows per batch: 0 one batch, N batches of N rows through a temporary
+    // table, -1 (not given) batched only when one batch would be too long.
+    qint64 BatchRows = -1;
     // Empty: standard output.
     QString Output;
     bool Verbose = false;

@@ -267,6 +267,7 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
         settings.SetDeleteTable(Options.DeleteTable);
         settings.SetRowFilter(Options.RowFilter);
         settings.SetOnlyChanged(Options.OnlyChanged);
+        settings.SetBatchRows(Options.BatchRows < 0 ? BatchRowsAutomatic : Options.BatchRows);
         if (const TScriptPlan plan(*table); !plan.Problem.isEmpty())
             throw EExit(secBadArguments, plan.Problem);
         else if (!plan.HasKeys && !Options.DeleteTable)

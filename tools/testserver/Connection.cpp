@@ -198,7 +198,9 @@ bool Connection::handleLogin(const TdsMessage &m)
     writeCollationChange(m_writer, m_collation);
     m_tds = negotiateTds(login->tdsVersion, *m_settings.version);
     writeLoginAck(m_writer, loginAckVersion(login->tdsVersion, *m_settings.version), *m_settings.version);
-    std::size_t size = login->packetSize == 0 ? packet::DefaultSize : login->packetSize;
+    std::size_t size = m_settings.packetSize != 0 ? m_settings.packetSize
+                       : login->packetSize == 0 ? packet::DefaultSize
+                                                : login->packetSize;
     size = std::clamp<std::size_t>(size, packet::MinSize, packet::MaxSize);
     writeEnvChange(m_writer, envchange::PacketSize, std::to_string(size), std::to_string(packet::DefaultSize));
     writeDone(m_writer, m_tds, token::Done, done::Final, 0, 0);

@@ -30,6 +30,9 @@ struct ServerSettings {
     const ServerVersion *version = &defaultServerVersion();
     std::shared_ptr<const TlsContext> tls; // null: encryption is not supported
     bool forceEncryption = false;
+    // The network packet size every login is granted; 0 grants what the
+    // client asks for. Batches are limited to 65,536 packets of it.
+    std::size_t packetSize = 0;
 };
 
 class Connection : private ResultSink {

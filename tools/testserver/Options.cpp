@@ -7,6 +7,7 @@ namespace qts {
 const char *const kUsage =
     "usage: quorvane-testserver [--port N] [--data DIR] [--login NAME:PASSWORD]... [--demo] [--browser-port N]\n"
     "                           [--version YEAR] [--tls-cert FILE --tls-key FILE [--force-encryption]]\n"
+    "                           [--packet-size N]\n"
     "       quorvane-testserver --help | --version\n"
     "  --port N          TCP port on 127.0.0.1 (0, the default, picks a free one)\n"
     "  --data DIR        folder of the database files (default: a temporary folder removed at exit)\n"
@@ -18,6 +19,8 @@ const char *const kUsage =
     "  --tls-cert FILE   the server certificate (PEM): encryption is offered in the pre-login\n"
     "  --tls-key FILE    its private key (PEM)\n"
     "  --force-encryption refuse clients that will not encrypt the whole connection\n"
+    "  --packet-size N   grant every login packets of N bytes (512 to 32767) whatever it asks for;\n"
+    "                    a batch may be 65,536 packets long (FreeTDS always asks for 4096)\n"
     "  --help            show this text and exit\n"
     "  --version         show the version and exit\n";
 
@@ -85,6 +88,17 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
                 o.port = *port;
             else
                 o.browserPort = *port;
+        } else if (a == "--packet-size") {
+            const std::string *v = value();
+            if (!v)
+                return std::nullopt;
+            unsigned size = 0;
+            const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), size);
+            if (ec != std::errc() || end != v->data() + v->size() || size < packet::MinSize || size > packet::MaxSize) {
+                error = "--packet-size wants 512 to 32767 bytes, got " + *v;
+                return std::nullopt;
+            }
+            o.packetSize = size;
         } else if (a == "--data") {
             const std::string *v = value();
             if (!v)

@@ -21,6 +21,7 @@ struct Options {
     const ServerVersion *serverVersion = &defaultServerVersion();
     std::string tlsCert, tlsKey;  // PEM files; both or neither
     bool forceEncryption = false;
+    std::size_t packetSize = 0; // 0: the client's
     bool help = false;
     bool version = false;
 };

@@ -48,6 +48,7 @@ int main(int argc, char **argv)
     settings.logins = options->logins;
     settings.version = options->serverVersion;
     settings.forceEncryption = options->forceEncryption;
+    settings.packetSize = options->packetSize;
     if (!options->tlsCert.empty()) {
         settings.tls = qts::TlsContext::load(options->tlsCert, options->tlsKey, error);
         if (!settings.tls) {
