@@ -44,7 +44,7 @@ void TScriptCreationController::CreateScript(TTable *Table, std::shared_ptr<IPar
     // One generation at a time: an earlier one still running is dropped.
     AbandonGeneration();
 
-    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(Table);
+    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(Table, Settings ? Settings->GetRowFilter() : QString());
     if (!rows) {
         // Reported like any other end, after this call has returned.
         const QString reason = DataAccessFacade()->LastOpenError();

@@ -98,6 +98,20 @@ TResultGrid GridOf(const TScriptResult &Result)
     return rows;
 }
 
+// The rows a batch changed, tables apart from temporary tables and table
+// variables (the script's own staging) where that is known and matters.
+QString SplitText(const TChangedRowsSplit &Split)
+{
+    return QStringLiteral("Строк изменено в таблицах: %1; во временных таблицах и табличных переменных: %2.")
+        .arg(Split.Tables)
+        .arg(Split.Temporary);
+}
+
+bool ShowsSplit(const TChangedRowsSplit &Split)
+{
+    return Split.Known && Split.Temporary > 0;
+}
+
 const QString connectionDropped =
     QStringLiteral("Связь с сервером прервана; следующее выполнение откроет её заново.");
 
@@ -190,6 +204,10 @@ void TScriptRoutinesController::BatchDone(const TBatchReport &Report)
         // One batch: the log ends as it always did.
         if (Report.Failed())
             view.AddError(QStringLiteral("Ошибка"));
+        else if (ShowsSplit(Report.Split) && Report.Split.Tables > 0)
+            view.AddSuccess(SplitText(Report.Split));
+        else if (ShowsSplit(Report.Split))
+            view.AddInfo(SplitText(Report.Split));
         else if (result.RowsChanged == 0)
             view.AddInfo(QStringLiteral("Ничего не изменилось"));
         else
@@ -204,6 +222,10 @@ void TScriptRoutinesController::BatchDone(const TBatchReport &Report)
         view.AddError(head + QStringLiteral("не выполнен"));
     else if (Report.Failed())
         view.AddError(head + QStringLiteral("Ошибка"));
+    else if (ShowsSplit(Report.Split) && Report.Split.Tables > 0)
+        view.AddSuccess(head + SplitText(Report.Split));
+    else if (ShowsSplit(Report.Split))
+        view.AddInfo(head + SplitText(Report.Split));
     else if (result.RowsChanged == 0)
         view.AddInfo(head + QStringLiteral("Ничего не изменилось"));
     else
@@ -236,14 +258,20 @@ void TScriptRoutinesController::ExecutionFinished(const TRunSummary &Summary, TL
     if (!m_separated && Summary.Batches == 0 && Summary.ConnectionError.isEmpty())
         view.AddInfo(QStringLiteral("Ничего не изменилось"));
     if (m_separated) {
-        const QString text = QStringLiteral("Итого: пакетов выполнено %1 из %2, с ошибками %3, строк изменено %4.")
-                                 .arg(Summary.BatchesRun)
-                                 .arg(Summary.Batches)
-                                 .arg(Summary.BatchesFailed)
-                                 .arg(Summary.RowsChanged);
+        QString text = QStringLiteral("Итого: пакетов выполнено %1 из %2, с ошибками %3, ")
+                           .arg(Summary.BatchesRun)
+                           .arg(Summary.Batches)
+                           .arg(Summary.BatchesFailed);
+        const bool split = ShowsSplit(Summary.Split);
+        if (split)
+            text += QStringLiteral("строк изменено в таблицах %1, во временных таблицах и табличных переменных %2.")
+                        .arg(Summary.Split.Tables)
+                        .arg(Summary.Split.Temporary);
+        else
+            text += QStringLiteral("строк изменено %1.").arg(Summary.RowsChanged);
         if (Summary.BatchesFailed > 0 || Summary.Stopped || !Summary.ConnectionError.isEmpty())
             view.AddError(text);
-        else if (Summary.RowsChanged > 0)
+        else if (split ? Summary.Split.Tables > 0 : Summary.RowsChanged > 0)
             view.AddSuccess(text);
         else
             view.AddInfo(text);

@@ -33,8 +33,16 @@ struct TScriptRunner::TMailbox
 namespace {
 
 // Adds one run of a batch to its report.
-void AddRun(TBatchReport &Report, TScriptResult Run)
+void AddRun(TBatchReport &Report, TScriptResult Run, const QString &Text)
 {
+    const TChangedRowsSplit split = SplitChangedRows(Text, Run.StatementCounts, !Run.HasErrors() && !Run.Cancelled);
+    if (Report.Runs == 0)
+        Report.Split = split;
+    else {
+        Report.Split.Known = Report.Split.Known && split.Known;
+        Report.Split.Tables += split.Tables;
+        Report.Split.Temporary += split.Temporary;
+    }
     ++Report.Runs;
     TScriptResult &total = Report.Result;
     total.RowsChanged += Run.RowsChanged;
@@ -81,10 +89,13 @@ TRunSummary RunBatches(const TScriptBatches &Batches, TLentConnection &Lent, int
             const QString &text = Batches.Batches.at(i).Text;
             if (report.Batch.Error.isEmpty())
                 for (qint64 run = 0; run < report.Batch.Count && !report.Stopped; ++run)
-                    AddRun(report, RunBatch(*Lent.Connection, text, MaxRows, &Cancel));
+                    AddRun(report, RunBatch(*Lent.Connection, text, MaxRows, &Cancel), text);
             if (report.Failed())
                 ++summary.BatchesFailed;
             summary.RowsChanged += report.Result.RowsChanged;
+            summary.Split.Known = summary.Split.Known && report.Split.Known;
+            summary.Split.Tables += report.Split.Tables;
+            summary.Split.Temporary += report.Split.Temporary;
             if (report.Stopped) {
                 summary.Stopped = true;
                 summary.StoppedBatch = report.Number;

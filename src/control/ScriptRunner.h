@@ -10,6 +10,7 @@
 // A runner destroyed while its worker still waits on a stalled server
 // leaves the worker to finish on its own; its reports are then dropped.
 
+#include "ChangedRowsSplit.h"
 #include "DataFacade.h"
 #include "ScriptBatches.h"
 #include "ScriptCommand.h"
@@ -28,6 +29,9 @@ struct TBatchReport
     TScriptBatch Batch;    // where it stands in the script (its text dropped)
     qint64 Runs = 0;       // how many of Batch.Count runs were made
     TScriptResult Result;
+    // Result's rows changed split between tables and temporary tables or
+    // table variables, where the batch's text allows it (ChangedRowsSplit.h).
+    TChangedRowsSplit Split;
     bool Stopped = false;  // broken off by Stop
     [[nodiscard]] bool Failed() const { return !Batch.Error.isEmpty() || Result.HasErrors(); }
 };
@@ -38,6 +42,8 @@ struct TRunSummary
     int BatchesRun = 0;     // started (a stopped one counts)
     int BatchesFailed = 0;
     qint64 RowsChanged = 0;
+    // RowsChanged split, known when it is known for every batch run.
+    TChangedRowsSplit Split{true, 0, 0};
     bool Stopped = false;
     int StoppedBatch = 0;   // the batch running when the stop came; 0 when between batches
     // A failure below the script's own errors (no connection, a broken

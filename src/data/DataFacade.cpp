@@ -547,7 +547,7 @@ TColumnClass TDataAccessFacade::GetColumnClass(int XType)
     return ::GetColumnClass(XType);
 }
 
-std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table)
+std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table, const QString &RowFilter)
 {
     m_lastOpenError.clear();
     if (!Table)
@@ -574,8 +574,12 @@ std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table)
         if (select.isEmpty() && !Table->Columns.IsEmpty())
             throw EDataAccessError(QStringLiteral("Ни один из выбранных столбцов таблицы «%1» нельзя перенести.").arg(Table->Name));
         const QString fields = select.isEmpty() ? QStringLiteral("*") : select.join(QStringLiteral(", "));
-        return std::make_unique<TOdbcRowSet>(OpenExtraConnection(catalog), QStringLiteral("SELECT COUNT(*) FROM %1").arg(name),
-                                             QStringLiteral("SELECT %1 FROM %2").arg(fields, name), variants);
+        // The user's condition goes as written: a mistake in it is the
+        // server's to report, before a single row is read.
+        const QString where = RowFilterClause(RowFilter);
+        return std::make_unique<TOdbcRowSet>(OpenExtraConnection(catalog),
+                                             QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(name, where),
+                                             QStringLiteral("SELECT %1 FROM %2%3").arg(fields, name, where), variants);
     } catch (const EQuorvaneException &error) {
         m_lastOpenError = error.Message();
     } catch (const std::exception &error) {

@@ -107,9 +107,10 @@ public:
     [[nodiscard]] std::vector<TForeignKey> GetForeignKeys();
     // The rows of the columns the script carries (used and carriable), by
     // name in the table's order; every field when the table's columns were
-    // never read. Null when the table cannot be read; LastOpenError() then
-    // says why.
-    [[nodiscard]] std::unique_ptr<TRowSet> OpenTableRows(const TTable *Table);
+    // never read. RowFilter, when not blank, keeps the rows that meet it.
+    // Null when the table cannot be read (a filter the server refuses among
+    // the reasons); LastOpenError() then says why, in the server's words.
+    [[nodiscard]] std::unique_ptr<TRowSet> OpenTableRows(const TTable *Table, const QString &RowFilter = QString());
     [[nodiscard]] std::unique_ptr<TScriptCommand> MakeScriptCommand(const TScript *Script);
 
     [[nodiscard]] const QString &RememberedDataBase() const { return m_rememberedDataBase; }

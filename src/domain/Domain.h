@@ -335,6 +335,12 @@ class IParseSettings
 {
 public:
     virtual ~IParseSettings() = default;
+    // The user's own condition on the rows carried (Transact-SQL, sent as
+    // written); empty for every row. With it the delete flag deletes only
+    // the target's rows that meet the same condition.
+    [[nodiscard]] virtual QString GetRowFilter() const { return QString(); }
+    // The UPDATE changes only rows where some carried column differs.
+    [[nodiscard]] virtual bool GetOnlyChanged() const { return false; }
     [[nodiscard]] virtual bool GetDeleteTable() const = 0;
     virtual void SetDeleteTable(bool Value) = 0;
     [[nodiscard]] virtual qint64 GetBatchRows() const { return BatchRowsAutomatic; }
@@ -344,11 +350,17 @@ public:
 class TParseSettings : public IParseSettings
 {
 public:
+    [[nodiscard]] QString GetRowFilter() const override { return RowFilter; }
+    void SetRowFilter(const QString &Value) { RowFilter = Value; }
+    [[nodiscard]] bool GetOnlyChanged() const override { return OnlyChanged; }
+    void SetOnlyChanged(bool Value) { OnlyChanged = Value; }
     [[nodiscard]] bool GetDeleteTable() const override { return DeleteTable; }
     void SetDeleteTable(bool Value) override { DeleteTable = Value; }
     [[nodiscard]] qint64 GetBatchRows() const override { return BatchRows; }
     void SetBatchRows(qint64 Value) { BatchRows = Value; }
 
+    QString RowFilter;
+    bool OnlyChanged = false;
     bool DeleteTable = false;
     qint64 BatchRows = BatchRowsAutomatic;
 };

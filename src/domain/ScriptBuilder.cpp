@@ -1,5 +1,6 @@
 #include "ScriptBuilder.h"
 
+#include "ChangedRows.h"
 #include "Domain.h"
 #include "RowSet.h"
 #include "ScriptPlan.h"
@@ -68,6 +69,8 @@ struct Writer
     qint64 batchRows; // rows per batch when batched
     Shape shape;
     QString temporary; // the temporary table of a batched script
+    QString rowFilter; // the user's condition on the rows; empty for all
+    bool onlyChanged;  // the UPDATE skips rows that hold the carried values
 
     // Characters of the script so far (an undecided script counts what it
     // holds back too), and of the current batch of a batched one.
@@ -126,6 +129,8 @@ void Writer::header()
     add(QStringLiteral("Creation date and time „%1“").arg(control.Now.toString(QStringLiteral("dd_MM_yyyy hh-mm-ss"))));
     add(table.DataBase ? QStringLiteral("Used data base „%1“").arg(CommentSafe(table.DataBase->Name)) : empty);
     add(QStringLiteral("Used table „%1“").arg(tableName));
+    if (!rowFilter.isEmpty())
+        add(QStringLiteral("Used row filter „%1“").arg(CommentSafe(rowFilter)));
     add(QStringLiteral("*/"));
     add(empty);
     add(QStringLiteral("--Script for table „%1“ start.--").arg(tableName));
@@ -292,15 +297,30 @@ void Writer::footer()
     const bool identity = plan.IdentityCarried && changesTarget;
     const QString columns = plan.ColumnList.join(QStringLiteral(", "));
     const QString variableColumns = plan.VariableList.join(QStringLiteral(", "));
+    // With a row filter only the target's rows that meet it go: the rows
+    // outside it were never read, so they are not the script's to replace.
     if (deleteTable)
-        add(QStringLiteral("DELETE FROM %1;").arg(plan.Target));
+        add(QStringLiteral("DELETE FROM %1%2;").arg(plan.Target, RowFilterClause(rowFilter)));
     if (identity)
         add(QStringLiteral("SET IDENTITY_INSERT %1 ON;").arg(plan.Target));
     if (plan.HasKeys) {
         add(empty);
+        QString updateWhere = plan.Where;
+        if (onlyChanged && !plan.SetList.isEmpty()) {
+            const TChangedRowsCondition changed = ChangedRowsCondition(plan);
+            if (!changed.Uncompared.isEmpty()) {
+                add(QStringLiteral("--Столбцы %1 (text, ntext, image, sql_variant) нельзя сравнить точно, поэтому "
+                                   "обновляются все строки, совпавшие по ключу.--")
+                        .arg(CommentSafe(changed.Uncompared.join(QStringLiteral(", ")))));
+            } else {
+                add(QStringLiteral("--Обновляются только строки, в которых отличается хотя бы один переносимый "
+                                   "столбец.--"));
+                updateWhere += QStringLiteral(" \r\n  AND (") + changed.Condition + u')';
+            }
+        }
         const QString update = QStringLiteral("UPDATE %1 \r\n  SET %2 \r\n  FROM %3 AS %4 \r\n  WHERE %5;")
                                    .arg(plan.Target, plan.SetList.join(QStringLiteral(", ")), source(), plan.Alias,
-                                        plan.Where);
+                                        updateWhere);
         if (plan.SetList.isEmpty()) {
             add(QStringLiteral("/*"));
             add(QStringLiteral("--Выражение SET пустое, поэтому блок UPDATE закомментирован.--"));
@@ -373,7 +393,9 @@ TGenerationResult BuildScript(const TTable &Table, TRowSet &RowSet, const IParse
                   Settings && Settings->GetDeleteTable(),
                   batchRows > 0 ? batchRows : DefaultBatchRows,
                   shape,
-                  TemporaryTableName(Table.Name, Control.Now)};
+                  TemporaryTableName(Table.Name, Control.Now),
+                  Settings ? Settings->GetRowFilter().trimmed() : QString(),
+                  Settings && Settings->GetOnlyChanged()};
     try {
         std::vector<SourceField> fields;
         for (const TCarriedColumn &carried : plan.Carried) {

@@ -158,3 +158,11 @@ QString CommentSafe(const QString &Text)
     out.replace(QStringLiteral("*/"), QStringLiteral("* /"));
     return out;
 }
+
+QString RowFilterClause(const QString &Filter)
+{
+    if (Filter.trimmed().isEmpty())
+        return QString();
+    const bool lineComment = Filter.contains(QStringLiteral("--"));
+    return QStringLiteral(" WHERE (") + Filter + (lineComment ? QStringLiteral("\r\n)") : QStringLiteral(")"));
+}

@@ -34,3 +34,8 @@ QString LastNamePart(const QString &Name);
 // The text made safe inside a comment: no "/*" that would open a nested
 // comment, no "*/" that would close one, no line break.
 QString CommentSafe(const QString &Text);
+
+// " WHERE (<Filter>)" for the user's own row condition, or nothing when it
+// is blank. A condition that may end in a line comment gets its closing
+// parenthesis on a line of its own, so the comment cannot swallow it.
+QString RowFilterClause(const QString &Filter);

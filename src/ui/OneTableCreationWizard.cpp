@@ -209,6 +209,26 @@ void TOneStepCreatinWizard::AdditionalParamsCheckBoxClick()
     AdditionalTableParamsPanel->setVisible(AdditionalParamsCheckBox->isChecked());
 }
 
+void TOneStepCreatinWizard::RowFilterEditChange()
+{
+    DeleteFilterNoteLabel->setVisible(!RowFilterEdit->text().trimmed().isEmpty());
+}
+
+bool TOneStepCreatinWizard::OnlyChanged() const
+{
+    return OnlyChangedCheckBox->isChecked();
+}
+
+void TOneStepCreatinWizard::SetOnlyChanged(bool value)
+{
+    OnlyChangedCheckBox->setChecked(value);
+}
+
+QString TOneStepCreatinWizard::RowFilter() const
+{
+    return AdditionalParamsCheckBox->isChecked() ? RowFilterEdit->text().trimmed() : QString();
+}
+
 void TOneStepCreatinWizard::TableCoosingWizzardStepExecute(TPageControlWizzardStep *)
 {
     TTable *table = SelectedTable();
@@ -398,6 +418,8 @@ void TOneStepCreatinWizard::PrimaryColumnsSelectWizzardStepExecute(TPageControlW
     CheckKeyColumns();
     auto settings = std::make_shared<TParseSettings>();
     settings->SetDeleteTable(AdditionalParamsCheckBox->isChecked() && DeleteTableCheckBox->isChecked());
+    settings->SetRowFilter(RowFilter());
+    settings->SetOnlyChanged(OnlyChanged());
     settings->SetBatchRows(BatchRowsChoice());
     ProgressInfoLabel->clear();
     // A second run after one that yielded no script starts afresh.
@@ -447,8 +469,13 @@ void TOneStepCreatinWizard::ScriptCreated(IWizzardController *, std::unique_ptr<
     const TTable *table = SelectedTable();
     if (result.Outcome == goBrokenOff)
         ShowGenerationEnd(OneTableWizardTexts::BrokenOff, false);
-    else
-        ShowGenerationEnd(OneTableWizardTexts::RowsUnreadable.arg(table ? table->Name : QString(), result.Reason), true);
+    else {
+        // A condition the server refused is the likely cause: show it beside the server's words.
+        QString text = OneTableWizardTexts::RowsUnreadable.arg(table ? table->Name : QString(), result.Reason);
+        if (!RowFilter().isEmpty())
+            text += OneTableWizardTexts::RowFilterShown.arg(RowFilter());
+        ShowGenerationEnd(text, true);
+    }
 }
 
 void TOneStepCreatinWizard::ShowGenerationEnd(const QString &text, bool failed)

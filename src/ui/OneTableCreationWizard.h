@@ -1,8 +1,9 @@
 #pragma once
 
-// The table script wizard: pick a table (with nickname and delete option),
-// the columns to carry and the key columns, then watch the generation and
-// take its script. The rest of the application is reached only through
+// The table script wizard: pick a table (with nickname, delete option, a
+// condition on the rows and whether the UPDATE touches only rows that
+// differ), the columns to carry and the key columns, then watch the
+// generation and take its script. The rest of the application is reached only through
 // IWizzardController and the domain objects handed in.
 //
 // GUI thread only. The controller reports progress and completion on the GUI
@@ -74,6 +75,12 @@ public:
     // True from the start of a generation until its completion report.
     [[nodiscard]] bool IsGenerating() const { return FGenerating; }
     [[nodiscard]] TPageControlWizzard *Wizzard() const { return PageControlWizzard; }
+    // "Обновлять только изменившиеся строки": the host presets it from the
+    // settings and keeps what the user chose.
+    [[nodiscard]] bool OnlyChanged() const;
+    void SetOnlyChanged(bool value);
+    // The row condition that applies (the extra options shown), trimmed.
+    [[nodiscard]] QString RowFilter() const;
 
     // Handlers, public so that hosts and tests can drive the form.
     void PageControlWizzardShow(TPageControlWizzardStep *sender);
@@ -85,6 +92,8 @@ public:
     void TablesTreeViewChange();
     void ServersTreeViewDblClick();
     void AdditionalParamsCheckBoxClick();
+    // The note beside the delete option shows while a row condition is typed.
+    void RowFilterEditChange();
     void TableCoosingWizzardStepExecute(TPageControlWizzardStep *sender);
     void UseSelectedColumnActionExecute();
     void UseAllColumnsActionExecute();
@@ -160,6 +169,9 @@ private:
     QWidget *AdditionalTableParamsPanel;
     QLineEdit *TableNicknameEdit;
     QCheckBox *DeleteTableCheckBox;
+    QLineEdit *RowFilterEdit;
+    QLabel *DeleteFilterNoteLabel;
+    QCheckBox *OnlyChangedCheckBox;
     // How the script carries its rows: automatically, in one batch, or in
     // batches of BatchRowsSpinBox rows (TParseSettings::BatchRows).
     QComboBox *BatchModeComboBox;
@@ -218,6 +230,10 @@ inline const QString BrokenOff = QStringLiteral("Создание скрипта
 // %1 the table, %2 the reason (the server's text).
 inline const QString RowsUnreadable =
     QStringLiteral("Не удалось прочитать строки таблицы «%1», поэтому скрипт не создан.\n\n%2");
+// %1 the condition.
+inline const QString RowFilterShown = QStringLiteral("\n\nУсловие отбора строк: %1");
+inline const QString DeleteFilterNote =
+    QStringLiteral("С условием отбора удаляются только строки таблицы, отвечающие ему, а не вся таблица.");
 // %1 the column, %2 the type code.
 inline const QString UnknownType = QStringLiteral(
     "Тип столбца «%1» неизвестен программе (код типа %2), поэтому мастер не может его перенести. "

@@ -209,6 +209,17 @@ QWidget *TOneStepCreatinWizard::BuildTableSelectPage()
     params->addWidget(label(QStringLiteral("Использовать имя:"), AdditionalTableParamsPanel));
     params->addWidget(TableNicknameEdit);
     params->addWidget(DeleteTableCheckBox);
+    DeleteFilterNoteLabel = new QLabel(OneTableWizardTexts::DeleteFilterNote, AdditionalTableParamsPanel);
+    DeleteFilterNoteLabel->setObjectName(QStringLiteral("DeleteFilterNoteLabel"));
+    DeleteFilterNoteLabel->setWordWrap(true);
+    DeleteFilterNoteLabel->hide();
+    params->addWidget(DeleteFilterNoteLabel);
+    RowFilterEdit = new QLineEdit(AdditionalTableParamsPanel);
+    RowFilterEdit->setObjectName(QStringLiteral("RowFilterEdit"));
+    RowFilterEdit->setPlaceholderText(QStringLiteral("все строки"));
+    params->addWidget(label(QStringLiteral("Условие отбора строк (WHERE):"), AdditionalTableParamsPanel));
+    params->addWidget(RowFilterEdit);
+    connect(RowFilterEdit, &QLineEdit::textChanged, this, &TOneStepCreatinWizard::RowFilterEditChange);
     BatchModeComboBox = new QComboBox(AdditionalTableParamsPanel);
     BatchModeComboBox->setObjectName(QStringLiteral("BatchModeComboBox"));
     BatchModeComboBox->addItems({QStringLiteral("Пакеты: автоматически"), QStringLiteral("Все строки одним пакетом"),
@@ -227,7 +238,11 @@ QWidget *TOneStepCreatinWizard::BuildTableSelectPage()
             [this](int index) { BatchRowsSpinBox->setEnabled(index == 2); });
     AdditionalTableParamsPanel->hide();
 
+    OnlyChangedCheckBox = new QCheckBox(QStringLiteral("Обновлять только изменившиеся строки"), page);
+    OnlyChangedCheckBox->setObjectName(QStringLiteral("OnlyChangedCheckBox"));
+
     auto *side = new QVBoxLayout;
+    side->addWidget(OnlyChangedCheckBox);
     side->addWidget(AdditionalParamsCheckBox);
     side->addWidget(AdditionalTableParamsPanel);
     side->addStretch(1);

@@ -8,6 +8,7 @@
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
 #include "ScriptSpool.h"
+#include "SimpleSettingsManager.h"
 #include "WherePutScriptDialogForm.h"
 #include "WorkbenchUi.h"
 
@@ -188,7 +189,16 @@ void CreateOneTableScript()
     dialog.SetTables(ScriptCreatorModel()->Tables());
     // A fresh controller per run; it goes with the dialog.
     dialog.SetWizzardController(std::make_shared<TScriptCreationController>());
-    if (!dialog.Execute())
+    // "Обновлять только изменившиеся строки" is remembered between runs.
+    const QString wizardSection = QStringLiteral("Wizard");
+    const QString onlyChangedKey = QStringLiteral("OnlyChangedRows");
+    dialog.Form()->SetOnlyChanged(
+        SettingsManager()->GetSetting(wizardSection, onlyChangedKey, QStringLiteral("0"))->Value().trimmed() ==
+        QLatin1String("1"));
+    const bool accepted = dialog.Execute();
+    SettingsManager()->SetSetting(wizardSection, onlyChangedKey,
+                                  dialog.Form()->OnlyChanged() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (!accepted)
         return;
 
     TScript *script = dialog.Form()->ResultScript();

@@ -55,7 +55,8 @@ QList<TColumnFact> TWorkbenchSession::Columns(const QString &Table)
     return facts;
 }
 
-bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error)
+bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error,
+                                 const TWorkbenchOptions &Options)
 {
     const auto tables = m_facade.GetTables(m_dataBase);
     TTable *table = nullptr;
@@ -75,13 +76,15 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
     }
     if (!Choices.Nickname.isEmpty())
         table->Nickname = Choices.Nickname;
-    std::unique_ptr<TRowSet> rows = m_facade.OpenTableRows(table);
+    std::unique_ptr<TRowSet> rows = m_facade.OpenTableRows(table, Options.RowFilter);
     if (!rows) {
         Error = QStringLiteral("rows of %1 not opened: %2").arg(table->Name, m_facade.LastOpenError());
         return false;
     }
     auto settings = std::make_shared<TParseSettings>();
     settings->SetDeleteTable(Choices.DeleteTable);
+    settings->SetRowFilter(Options.RowFilter);
+    settings->SetOnlyChanged(Options.OnlyChanged);
     settings->SetBatchRows(Choices.BatchRows);
 
     QEventLoop loop;

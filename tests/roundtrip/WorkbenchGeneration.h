@@ -22,6 +22,13 @@ struct TWorkbenchChoices
     qint64 BatchRows = BatchRowsAutomatic;
 };
 
+// The extra options: a condition on the rows, the UPDATE kept to rows that differ.
+struct TWorkbenchOptions
+{
+    QString RowFilter; // empty: every row
+    bool OnlyChanged = false;
+};
+
 // What a test needs to know of a column, as LoadColumns reads it.
 struct TColumnFact
 {
@@ -49,7 +56,8 @@ public:
 
     // The script's Lines as the generator hands them to the workbench;
     // false (and Error) when a step failed.
-    bool Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error);
+    bool Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error,
+                  const TWorkbenchOptions &Options = TWorkbenchOptions());
 
     // Runs a batch and returns its first rows as text (a NULL is a null
     // QString); throws EQuorvaneException with the first error.

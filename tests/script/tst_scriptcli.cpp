@@ -62,6 +62,7 @@ private slots:
     void interruptedLeavesNoFile_data();
     void interruptedLeavesNoFile();
     void failedReadLeavesNoFile();
+    void filterAndOnlyChangedAsWorkbench();
     void encryptedRuns_data();
     void encryptedRuns();
 
@@ -238,6 +239,12 @@ void TestScriptCli::failures_data()
                                  << "table Goods has no column Colour";
     QTest::newRow("key not carried") << QStringList{"--columns", "Title", "--keys", "Id"} << QByteArray("secret")
                                      << true << 2 << "key column Id is not among --columns";
+    // A row condition goes to the server as written; its refusal comes back
+    // in the server's words, before any file is made.
+    QTest::newRow("filter names no column") << QStringList{"--where", "Colour = 'red'"} << QByteArray("secret")
+                                            << true << 1 << "Invalid column name 'Colour'";
+    QTest::newRow("filter not a condition") << QStringList{"--where", "Price >", "--delete"} << QByteArray("secret")
+                                            << true << 1 << "Incorrect syntax near";
 }
 
 void TestScriptCli::failures()
@@ -433,6 +440,28 @@ void TestScriptCli::failedReadLeavesNoFile()
     QVERIFY(leftBehind(m_dir.path(), QStringLiteral("lost.sql")).isEmpty());
 }
 
+// The row condition and the "only changed" option give the workbench's
+// script; the condition is in it.
+void TestScriptCli::filterAndOnlyChangedAsWorkbench()
+{
+    const QString filter = QStringLiteral("Price > 2 -- the dear ones");
+    QStringList lines;
+    QString error;
+    QVERIFY2(m_session->Generate({QStringLiteral("Goods"), {}, {}, {}, true}, lines, error, {filter, true}),
+             qPrintable(error));
+    const QString output = m_dir.filePath(QStringLiteral("filtered.sql"));
+    const TRun result = run(connectArgs(QStringLiteral("Goods"))
+                            << QStringLiteral("--output") << output << QStringLiteral("--delete")
+                            << QStringLiteral("--where") << filter << QStringLiteral("--only-changed"));
+    QVERIFY2(result.Code == 0, result.Err.constData());
+    QFile file(output);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray cli = file.readAll();
+    QCOMPARE(MaskCreationTime(cli), MaskCreationTime(ScriptFileBytes(lines)));
+    QVERIFY(cli.contains("DELETE FROM Goods WHERE (Price > 2 -- the dear ones\r\n);"));
+    QVERIFY(cli.contains("Used row filter „Price > 2 -- the dear ones“"));
+    QVERIFY(cli.contains("AND (("));
+}
 
 void TestScriptCli::encryptedRuns_data()
 {

@@ -214,6 +214,25 @@ private slots:
             << QStringList{"Неверное число повторений в строке 2: «GO 0».", "Пакет 1 (строка 1): не выполнен", "y",
                            "Пакет 2 (строка 3): Ничего не изменилось",
                            "Итого: пакетов выполнено 2 из 2, с ошибками 1, строк изменено 0."};
+        // The table variable's rows are told apart from the table's.
+        QTest::newRow("table and table variable")
+            << QStringLiteral("CREATE TABLE g4 (id int)\r\nGO\r\nDECLARE @t TABLE (id int)\r\n"
+                              "INSERT INTO @t VALUES (1)\r\nINSERT INTO @t VALUES (2)\r\n"
+                              "INSERT INTO g4 SELECT id FROM @t AS T WHERE id > 1")
+            << QStringList{"Пакет 1 (строка 1): Ничего не изменилось",
+                           "Пакет 2 (строки 3–6): Строк изменено в таблицах: 1; во временных таблицах и табличных "
+                           "переменных: 2.",
+                           "Итого: пакетов выполнено 2 из 2, с ошибками 0, строк изменено в таблицах 1, во временных "
+                           "таблицах и табличных переменных 2."};
+        QTest::newRow("only a table variable")
+            << QStringLiteral("DECLARE @t TABLE (id int)\r\nINSERT INTO @t VALUES (1)\r\nUPDATE T SET id = 2 FROM @t AS T")
+            << QStringList{"Строк изменено в таблицах: 0; во временных таблицах и табличных переменных: 2."};
+        // IF: which statements ran cannot be told from the text.
+        QTest::newRow("no split under IF")
+            << QStringLiteral("CREATE TABLE g5 (id int)\r\nGO\r\nIF 1 = 1 INSERT INTO g5 VALUES (5)\r\n"
+                              "DECLARE @u TABLE (id int)\r\nINSERT INTO @u VALUES (1)")
+            << QStringList{"Пакет 1 (строка 1): Ничего не изменилось", "Пакет 2 (строки 3–5): Две строки изменино",
+                           "Итого: пакетов выполнено 2 из 2, с ошибками 0, строк изменено 2."};
         QTest::newRow("nothing to run") << QStringLiteral("-- only a comment\r\n\r\n")
                                         << QStringList{"Ничего не изменилось"};
         QTest::newRow("only GO lines") << QStringLiteral("GO\r\nGO 2")

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -77,6 +78,8 @@ private slots:
     void dataBaseWithoutTablesSaysSo();
     void closingMidGenerationIsSafe_data();
     void closingMidGenerationIsSafe();
+    void badRowFilterGivesTheServersText();
+    void rowFilterAndOnlyChangedReachScript();
 
 private:
     // Cancel on a wizard that stays usable after a generation that yielded
@@ -482,6 +485,82 @@ void TestWizardFlow::closingMidGenerationIsSafe()
     runCommand([](TOneStepCreatinWizard *w) { driveToProgress(w, {}); },
                [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
     QCOMPARE(ScriptManager()->Count(), 1);
+}
+
+// A condition the server refuses: the notice gives the server's words and
+// the condition, and no script is placed.
+void TestWizardFlow::badRowFilterGivesTheServersText()
+{
+    QString notice, page;
+    const bool placed = runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            auto *next = child<QPushButton>(w, "NextButton");
+            next->click();
+            auto *tree = child<QTreeWidget>(w, "TablesTreeView");
+            tree->setCurrentItem(tree->findItems(QStringLiteral("Goods"), Qt::MatchExactly).value(0));
+            child<QCheckBox>(w, "AdditionalParamsCheckBox")->click();
+            child<QLineEdit>(w, "RowFilterEdit")->setText(QStringLiteral("Colour = 'red'"));
+            next->click();
+            next->click();
+            leaveAfterNotice(w, notice, page);
+            next->click();
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QVERIFY(!placed);
+    QVERIFY2(notice.startsWith(QStringLiteral("Не удалось прочитать строки таблицы «Goods», поэтому скрипт не создан.\n\n")),
+             qPrintable(notice));
+    QVERIFY2(notice.contains(QLatin1String("Invalid column name 'Colour'")), qPrintable(notice));
+    QVERIFY2(notice.endsWith(QStringLiteral("Условие отбора строк: Colour = 'red'")), qPrintable(notice));
+    QCOMPARE(page, QStringLiteral("PrimaryColumnsSelectTabSheet"));
+    QCOMPARE(ScriptManager()->Count(), 0);
+}
+
+// The condition, the delete kept to it and the UPDATE kept to changed rows
+// reach the script; the note beside the delete option shows while a
+// condition is typed; "only changed" is there again at the next run.
+void TestWizardFlow::rowFilterAndOnlyChangedReachScript()
+{
+    bool noteWithout = true, noteWith = false, rememberedBefore = true;
+    runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            auto *next = child<QPushButton>(w, "NextButton");
+            next->click();
+            auto *tree = child<QTreeWidget>(w, "TablesTreeView");
+            tree->setCurrentItem(tree->findItems(QStringLiteral("Goods"), Qt::MatchExactly).value(0));
+            rememberedBefore = child<QCheckBox>(w, "OnlyChangedCheckBox")->isChecked();
+            child<QCheckBox>(w, "OnlyChangedCheckBox")->setChecked(true);
+            child<QCheckBox>(w, "AdditionalParamsCheckBox")->click();
+            child<QCheckBox>(w, "DeleteTableCheckBox")->setChecked(true);
+            auto *note = child<QLabel>(w, "DeleteFilterNoteLabel");
+            noteWithout = note->isVisible();
+            child<QLineEdit>(w, "RowFilterEdit")->setText(QStringLiteral(" Price > 2 "));
+            noteWith = note->isVisible();
+            next->click();
+            next->click();
+            next->click();
+        },
+        [](TWherePutScriptDialogForm *d) { child<QPushButton>(d, "InNewButton")->click(); });
+    QVERIFY(!rememberedBefore);
+    QVERIFY(!noteWithout);
+    QVERIFY(noteWith);
+    QCOMPARE(ScriptManager()->Count(), 1);
+    const QStringList lines = ScriptManager()->Current()->Lines;
+    QVERIFY(lines.contains(QStringLiteral("Used row filter „Price > 2“")));
+    QVERIFY(lines.contains(QStringLiteral("DELETE FROM Goods WHERE (Price > 2);")));
+    QVERIFY(lines.contains(
+        QStringLiteral("--Обновляются только строки, в которых отличается хотя бы один переносимый столбец.--")));
+
+    bool rememberedAfter = false;
+    runCommand(
+        [&](TOneStepCreatinWizard *w) {
+            child<QPushButton>(w, "NextButton")->click();
+            rememberedAfter = child<QCheckBox>(w, "OnlyChangedCheckBox")->isChecked();
+            // Leaving keeps the choice as it stands: off again.
+            child<QCheckBox>(w, "OnlyChangedCheckBox")->setChecked(false);
+            child<QPushButton>(w, "CancelButton")->click();
+        },
+        [](TWherePutScriptDialogForm *) {});
+    QVERIFY(rememberedAfter);
 }
 
 QTEST_MAIN(TestWizardFlow)

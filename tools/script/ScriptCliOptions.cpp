@@ -3,7 +3,8 @@
 const char *const ScriptCliUsage =
     "usage: quorvane-script --server NAME --login LOGIN --database DB --table TABLE\n"
     "                       [--columns a,b,c] [--keys k1,k2] [--nickname NAME] [--delete]\n"
-    "                       [--batch-rows N] [--output FILE] [--verbose] [--driver NAME]\n"
+    "                       [--where CONDITION] [--only-changed] [--batch-rows N]\n"
+    "                       [--output FILE] [--verbose] [--driver NAME]\n"
     "                       [--encrypt no|request|require] [--trust-server-certificate]\n"
     "                       [--ca-file FILE]\n"
     "Writes the data script of one table. The password is read from the environment\n"
@@ -11,7 +12,11 @@ const char *const ScriptCliUsage =
     "  --columns  the columns the script carries (default: all)\n"
     "  --keys     the columns rows are matched on (default: the primary key)\n"
     "  --nickname the name the script addresses the target table by\n"
-    "  --delete   delete the target's rows before the merge\n"
+    "  --delete   delete the target's rows before the merge (with --where only the\n"
+    "             rows that meet the condition)\n"
+    "  --where    carry only the rows that meet this Transact-SQL condition\n"
+    "  --only-changed\n"
+    "             update only the target rows where a carried column differs\n"
     "  --batch-rows N  fill a temporary table in batches of N rows separated by GO;\n"
     "             0 keeps every row in one batch (default: batches of 10000 rows\n"
     "             when the script would pass 8 Mi characters, else one batch)\n"
@@ -93,6 +98,8 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
             ok = value(o.Table);
         } else if (name == QLatin1String("--nickname")) {
             ok = value(o.Nickname);
+        } else if (name == QLatin1String("--where")) {
+            ok = value(o.RowFilter);
         } else if (name == QLatin1String("--output")) {
             ok = value(o.Output);
         } else if (name == QLatin1String("--columns") || name == QLatin1String("--keys")) {
@@ -136,6 +143,8 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
             o.BatchRows = rows;
         } else if (name == QLatin1String("--delete")) {
             ok = flag(o.DeleteTable);
+        } else if (name == QLatin1String("--only-changed")) {
+            ok = flag(o.OnlyChanged);
         } else if (name == QLatin1String("--verbose")) {
             ok = flag(o.Verbose);
         } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {

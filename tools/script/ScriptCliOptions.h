@@ -34,6 +34,10 @@ struct TScriptCliOptions
     QStringList Keys;
     QString Nickname;
     bool DeleteTable = false;
+    // The user's condition on the rows (--where); empty for every row.
+    QString RowFilter;
+    // --only-changed: the UPDATE skips rows that already hold the values.
+    bool OnlyChanged = false;
     // Rows per batch: 0 one batch, N batches of N rows through a temporary
     // table, -1 (not given) batched only when one batch would be too long.
     qint64 BatchRows = -1;

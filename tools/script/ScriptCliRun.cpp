@@ -265,6 +265,8 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
             table->Nickname = Options.Nickname;
         TParseSettings settings;
         settings.SetDeleteTable(Options.DeleteTable);
+        settings.SetRowFilter(Options.RowFilter);
+        settings.SetOnlyChanged(Options.OnlyChanged);
         settings.SetBatchRows(Options.BatchRows < 0 ? BatchRowsAutomatic : Options.BatchRows);
         if (const TScriptPlan plan(*table); !plan.Problem.isEmpty())
             throw EExit(secBadArguments, plan.Problem);
@@ -273,7 +275,7 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
                                               "variable and changes nothing in %1")
                                    .arg(plan.Target));
 
-        rows = facade.OpenTableRows(table);
+        rows = facade.OpenTableRows(table, Options.RowFilter);
         if (!rows)
             throw EExit(secFailure, QStringLiteral("cannot read the rows of %1: %2").arg(table->Name, facade.LastOpenError()));
         watcher.SetRows(rows.get());
