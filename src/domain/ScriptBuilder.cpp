@@ -456,7 +456,8 @@ void TScriptFileSink::AddUtf8Line(QByteArrayView Item)
             m_buffer.resize(needed);
     }
     char *at = m_buffer.data() + m_used;
-    std::memcpy(at, Item.data(), size_t(Item.size()));
+    if (!Item.isEmpty())
+        std::memcpy(at, Item.data(), size_t(Item.size()));
     at[Item.size()] = '\r';
     at[Item.size() + 1] = '\n';
     m_used += needed;

@@ -488,7 +488,8 @@ void RowEncoder::writeValue(PacketWriter &w, const ColumnInfo &c, const Value &v
         if (isNull) { w.u8(0); return; }
         w.u8(16);
         std::uint8_t g[16] = {};
-        std::memcpy(g, v.bytes.data(), std::min<std::size_t>(16, v.bytes.size()));
+        if (!v.bytes.empty())
+            std::memcpy(g, v.bytes.data(), std::min<std::size_t>(16, v.bytes.size()));
         w.bytes(g, 16);
         return;
     }

@@ -270,7 +270,8 @@ void writeVariant(PacketWriter &w, const Value &original, int tds)
     case XType::DateTime: w.u32(std::uint32_t(v.days)); w.u32(v.ticks); break;
     case XType::UniqueIdentifier: {
         std::uint8_t g[16] = {};
-        std::memcpy(g, v.bytes.data(), std::min<std::size_t>(16, v.bytes.size()));
+        if (!v.bytes.empty())
+            std::memcpy(g, v.bytes.data(), std::min<std::size_t>(16, v.bytes.size()));
         w.bytes(g, 16);
         break;
     }
