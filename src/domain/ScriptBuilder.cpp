@@ -370,6 +370,25 @@ qint64 Utf16Size(QByteArrayView Utf8)
     return units;
 }
 
+QStringList RowCountGuard(const QString &Source, qint64 Rows, const QString &TableName)
+{
+    // RAISERROR takes only constants and variables as arguments: the count
+    // found goes through a variable. It stays NULL when the count fails.
+    const QString tail = QStringLiteral("_Rows");
+    const QString found = u'@' + Source.mid(1).left(128 - 1 - int(tail.size())) + tail;
+    return {QStringLiteral("--Проверка: в %1 должно быть строк: %2, иначе таблица не меняется.--").arg(Source).arg(Rows),
+            QStringLiteral("DECLARE %1 int;").arg(found),
+            QStringLiteral("SET %1 = (SELECT COUNT(*) FROM %2);").arg(found, Source),
+            QStringLiteral("IF %1 IS NULL OR %1 <> %2").arg(found).arg(Rows),
+            QStringLiteral("BEGIN"),
+            QStringLiteral("  RAISERROR(N'Таблица %s не изменена: скрипт переносит строк: %1, а в промежуточную таблицу "
+                           "попало: %d. Не все пакеты скрипта выполнились, смотрите ошибки выше.', 16, 1, %2, %3);")
+                .arg(Rows)
+                .arg(QuoteNationalString(TableName), found),
+            QStringLiteral("  RETURN;"),
+            QStringLiteral("END")};
+}
+
 int RowPercent(qint64 K, qint64 N)
 {
     const qint64 total = N > K ? N : K + 1;
