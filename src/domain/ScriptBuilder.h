@@ -113,7 +113,8 @@ struct TScriptBuildControl
 // exactly Rows rows. When it holds another number (a batch that filled it
 // failed or was left out; no number at all: it does not exist) the check
 // raises an error naming TableName, the rows expected and the rows found,
-// and ends the batch before anything in the target changes. Source is a
+// and ends the batch before anything in the target changes (a temporary
+// table is dropped first, so the script can run again). Source is a
 // name the generator made (#... or @...): the check declares one variable
 // named after it, so checks of several sources can share a batch.
 [[nodiscard]] QStringList RowCountGuard(const QString &Source, qint64 Rows, const QString &TableName);

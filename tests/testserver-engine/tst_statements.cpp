@@ -205,6 +205,11 @@ private slots:
             << QStringList({"50000: Таблица x: 2"}) << "2";
         QTest::newRow("RETURN only where it runs")
             << fill + "IF (SELECT COUNT(*) FROM x) <> 2\n  RETURN\nDELETE FROM x WHERE a = 1" << QStringList() << "1";
+        QTest::newRow("a check on a table variable")
+            << "INSERT INTO x VALUES(1)\nDECLARE @v TABLE (a int);\nRAISERROR('the row failed', 16, 1);\nINSERT INTO @v VALUES(1);\n"
+               "DECLARE @Rows_v int;\nSET @Rows_v = (SELECT COUNT(*) FROM @v);\nIF @Rows_v IS NULL OR @Rows_v <> 2\nBEGIN\n"
+               "  RAISERROR(N'found %d', 16, 1, @Rows_v);\n  RETURN;\nEND\nDELETE FROM x"
+            << QStringList({"50000: the row failed", "50000: found 1"}) << "1";
         QTest::newRow("137: undeclared variable") << "SET @n = 1" << QStringList({"137: Must declare the variable '@n'."}) << "0";
         QTest::newRow("134: declared twice")
             << "DECLARE @n int\nDECLARE @N bigint"
