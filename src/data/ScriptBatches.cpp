@@ -82,7 +82,11 @@ bool IsBatchSeparator(const QString &Line, qint64 *Count)
     return true;
 }
 
-TScriptBatches SplitScriptBatches(const QStringList &Lines)
+namespace {
+
+// Endings: each line's own line break (empty: CR LF), or null for CR LF
+// after every line.
+TScriptBatches splitBatches(const QStringList &Lines, const QStringList *Endings)
 {
     TScriptBatches result;
     TLexState state = TLexState::Code;
@@ -103,7 +107,10 @@ TScriptBatches SplitScriptBatches(const QStringList &Lines)
             else
                 for (int i = first; i <= last; ++i) {
                     batch.Text += Lines.at(i);
-                    batch.Text += QLatin1String("\r\n");
+                    if (Endings && !Endings->at(i).isEmpty())
+                        batch.Text += Endings->at(i);
+                    else
+                        batch.Text += QLatin1String("\r\n");
                 }
             result.Batches << batch;
         }
@@ -131,4 +138,34 @@ TScriptBatches SplitScriptBatches(const QStringList &Lines)
     }
     flush(1, -1);
     return result;
+}
+
+} // namespace
+
+TScriptBatches SplitScriptBatches(const QStringList &Lines)
+{
+    return splitBatches(Lines, nullptr);
+}
+
+TScriptBatches SplitScriptText(const QString &Text)
+{
+    // Lines end at CR LF, CR or LF, as the editor counts them.
+    QStringList lines, endings;
+    qsizetype start = 0;
+    const qsizetype n = Text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = Text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(Text.mid(start, i - start));
+        const qsizetype end = c == u'\r' && i + 1 < n && Text.at(i + 1) == u'\n' ? i + 2 : i + 1;
+        endings.append(Text.mid(i, end - i));
+        i = end - 1;
+        start = end;
+    }
+    if (start < n) {
+        lines.append(Text.mid(start));
+        endings.append(QString());
+    }
+    return splitBatches(lines, &endings);
 }

@@ -12,8 +12,9 @@
 
 struct TScriptBatch
 {
-    // The batch's lines, each followed by CR LF, from its first line with
-    // text to its last; the server counts its line numbers from FirstLine.
+    // The batch's lines, each followed by CR LF (or, split from a text, by
+    // its own line break), from its first line with text to its last; the
+    // server counts its line numbers from FirstLine.
     QString Text;
     int FirstLine = 0; // 1-based lines of the whole script
     int LastLine = 0;
@@ -36,6 +37,10 @@ struct TScriptBatches
 };
 
 [[nodiscard]] TScriptBatches SplitScriptBatches(const QStringList &Lines);
+// The same for a script's text: each line of a batch keeps its own line
+// break (CR LF, or a bare LF or CR inside a value), so a batch sends its
+// text exactly as written; a last line without one gets CR LF.
+[[nodiscard]] TScriptBatches SplitScriptText(const QString &Text);
 
 // True when Line, outside any literal or comment, is a batch separator;
 // *Count gets its repeat count (1 when none is given, 0 when the count is

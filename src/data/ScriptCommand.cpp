@@ -2,7 +2,6 @@
 
 #include "DataFacade.h"
 #include "OdbcCursor.h"
-#include "TextFile.h"
 
 #include <thread>
 
@@ -226,7 +225,7 @@ QString TScriptCommand::CommandText() const
 
 TScriptBatches TScriptCommand::Batches() const
 {
-    return SplitScriptBatches(SplitTextLines(m_text));
+    return SplitScriptText(m_text);
 }
 
 TScriptResult TScriptCommand::Execute(int MaxRows)

@@ -114,6 +114,37 @@ private Q_SLOTS:
         QCOMPARE(split.Separated, separated);
     }
 
+    // Cut from a text, a batch keeps each line's own line break: a bare LF
+    // or CR inside a value reaches the server as it was written.
+    void splitTextKeepsLineBreaks_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("batches");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("bare LF and CR in values")
+            << QStringLiteral("INSERT INTO t VALUES('a\nb')\r\nGO\r\nSELECT 'c\rd'\r\nSELECT 1")
+            << QStringList{"1-2", "4-6"}
+            << QStringList{QStringLiteral("INSERT INTO t VALUES('a\nb')\r\n"), QStringLiteral("SELECT 'c\rd'\r\nSELECT 1\r\n")};
+        QTest::newRow("GO after a bare LF") << QStringLiteral("x\nGO\ny\n") << QStringList{"1-1", "3-3"}
+                                            << QStringList{QStringLiteral("x\n"), QStringLiteral("y\n")};
+        QTest::newRow("a bare LF line of a literal that reads as GO")
+            << QStringLiteral("SELECT 'a\nGO\nb'\r\n") << QStringList{"1-3"} << QStringList{QStringLiteral("SELECT 'a\nGO\nb'\r\n")};
+    }
+    void splitTextKeepsLineBreaks()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, batches);
+        QFETCH(QStringList, texts);
+        const TScriptBatches split = SplitScriptText(script);
+        QStringList seen, seenTexts;
+        for (const TScriptBatch &batch : split.Batches) {
+            seen << QStringLiteral("%1-%2").arg(batch.FirstLine).arg(batch.LastLine);
+            seenTexts << batch.Text;
+        }
+        QCOMPARE(seen, batches);
+        QCOMPARE(seenTexts, texts);
+    }
+
     // A batch waiting on the server is stopped from another thread: the
     // run says so, and the lent connection works on when it comes back.
     void cancelStopsAWaitingBatch()

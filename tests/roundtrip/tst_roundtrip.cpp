@@ -289,33 +289,28 @@ void TestRoundTrip::roundTrip()
 
 QList<TScriptMessage> TestRoundTrip::runScript(TWorkbenchSession &Session, const QStringList &Lines)
 {
-    // The batches between the script's own GO items, each sent with its
-    // text as it stands (the workbench's splitter goes by lines and would
-    // make a value's bare LF a CR LF).
-    QStringList batches{QString()};
-    for (const QString &item : Lines) {
-        if (item == QLatin1String("GO"))
-            batches << QString();
-        else
-            batches.last() += item + QStringLiteral("\r\n");
-    }
-    // The workbench and sqlcmd cut the script in the same places: no value
-    // holds a line they would take for GO.
+    // The script's own batches (between its GO items) must be the ones the
+    // workbench cuts (and sqlcmd: no value holds a line they would take
+    // for GO); each goes as the workbench sends it, values with a bare LF
+    // included.
+    qsizetype own = 1;
+    for (const QString &item : Lines)
+        own += item == QLatin1String("GO");
     TScript script;
     script.Lines = Lines;
     const std::unique_ptr<TScriptCommand> command = Session.Facade().MakeScriptCommand(&script);
     const TScriptBatches split = command->Batches();
     QList<TScriptMessage> errors;
-    if (split.Batches.size() != batches.size()) {
+    if (split.Batches.size() != own) {
         TScriptMessage mismatch;
         mismatch.IsError = true;
         mismatch.Text = QStringLiteral("the workbench cuts the script into %1 batches, the script has %2")
                             .arg(split.Batches.size())
-                            .arg(batches.size());
+                            .arg(own);
         return {mismatch};
     }
-    for (const QString &batch : batches)
-        for (const TScriptMessage &message : Session.Facade().ExecuteScriptText(batch, 100).Messages)
+    for (const TScriptBatch &batch : split.Batches)
+        for (const TScriptMessage &message : Session.Facade().ExecuteScriptText(batch.Text, 100).Messages)
             if (message.IsError)
                 errors << message;
     return errors;
