@@ -296,7 +296,7 @@ void Writer::footer()
     const bool changesTarget = plan.HasKeys || deleteTable;
     const bool identity = plan.IdentityCarried && changesTarget;
     const QString columns = plan.ColumnList.join(QStringLiteral(", "));
-    const QString variableColumns = plan.VariableList.join(QStringLiteral(", "));
+    const QString variableColumns = plan.SelectList.join(QStringLiteral(", "));
     // With a row filter only the target's rows that meet it go: the rows
     // outside it were never read, so they are not the script's to replace.
     if (deleteTable)
