@@ -564,7 +564,9 @@ std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table, c
             if (!column->IsUsed || !column->IsCarriable())
                 continue;
             const QString field = QuoteName(column->Name);
-            select << field;
+            // The newer types come as text or bytes the script writes
+            // exactly (date and time, xml, the CLR types' binary form).
+            select << ReadExpression(*column, field);
             const bool variant = column->ColumnType.XType == XType::SqlVariant;
             variants.push_back(variant);
             if (variant)

@@ -102,13 +102,16 @@ void TDataAccessFacade::LoadColumnsFromSys(TTable *Table, const QStringList *Pri
                 std::unique_ptr<TCustomColumn> column = GetColumnClass(type)(
                     columnName, type, Table->Id, flag(identity), qint32(m_cursor->asInteger(maxLength)));
                 const bool known = IsKnownType(type);
-                if (!known)
+                // A CLR column is known by its type's name (hierarchyid ...).
+                if (!known || type == XType::Clr)
                     column->ColumnType.Name = m_cursor->isNull(systemTypeName) || type == 240
                                                   ? m_cursor->asString(typeName)
                                                   : m_cursor->asString(systemTypeName);
                 // The 2000 path knows precision and scale of decimal and
                 // numeric only; the newer types keep theirs (time(n) ...).
-                if (type == XType::Decimal || type == XType::Numeric || !known) {
+                if (type == XType::Decimal || type == XType::Numeric || !known || type == XType::Date
+                    || type == XType::Time || type == XType::DateTime2 || type == XType::DateTimeOffset
+                    || type == XType::Xml) {
                     column->Precision = int(m_cursor->asInteger(precision));
                     column->Scale = int(m_cursor->asInteger(scale));
                 }

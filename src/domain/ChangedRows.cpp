@@ -19,6 +19,10 @@ QString differs(const TCustomColumn &column, const QString &target, const QStrin
     }
     if (binary)
         return QStringLiteral("(%1 <> %2 OR DATALENGTH(%1) <> DATALENGTH(%2)").arg(target, carried) + nullSafe;
+    // Two datetimeoffset values at the same instant are equal whatever
+    // their offsets; their texts tell the offsets apart.
+    if (xtype == XType::DateTimeOffset)
+        return QStringLiteral("(CAST(%1 AS nvarchar(40)) <> CAST(%2 AS nvarchar(40))").arg(target, carried) + nullSafe;
     return QStringLiteral("(%1 <> %2").arg(target, carried) + nullSafe;
 }
 
@@ -42,7 +46,7 @@ TChangedRowsCondition ChangedRowsCondition(const TScriptPlan &Plan)
             result.Uncompared << column.Name;
             continue;
         }
-        terms << differs(column, carried.Name, Plan.Alias + u'.' + carried.VariableName);
+        terms << differs(column, carried.Name, TargetValue(column, Plan.Alias + u'.' + carried.VariableName));
     }
     if (result.Uncompared.isEmpty())
         result.Condition = terms.join(QStringLiteral(" \r\n    OR "));

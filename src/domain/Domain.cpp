@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class Kind { Numeric, String, NationalString, DateTime, Binary };
+enum class Kind { Numeric, String, NationalString, DateTime, Binary, Temporal };
 
 struct CatalogueEntry
 {
@@ -18,11 +18,17 @@ struct CatalogueEntry
     bool withLength;
 };
 
-// SQL Server 2000 column types by syscolumns.xtype, in code order.
+// Column types by syscolumns.xtype (sys.types.system_type_id), in code
+// order: SQL Server 2000's, and the date and time types and xml of 2005
+// and 2008 (the CLR types share a code and are kept apart, IsClr).
 constexpr CatalogueEntry catalogue[] = {
     {XType::Image, "image", Kind::Binary, false},
     {XType::Text, "text", Kind::String, false},
     {XType::UniqueIdentifier, "uniqueidentifier", Kind::String, false},
+    {XType::Date, "date", Kind::Temporal, false},
+    {XType::Time, "time", Kind::Temporal, false},
+    {XType::DateTime2, "datetime2", Kind::Temporal, false},
+    {XType::DateTimeOffset, "datetimeoffset", Kind::Temporal, false},
     {XType::TinyInt, "tinyint", Kind::Numeric, false},
     {XType::SmallInt, "smallint", Kind::Numeric, false},
     {XType::Int, "int", Kind::Numeric, false},
@@ -45,6 +51,7 @@ constexpr CatalogueEntry catalogue[] = {
     {XType::Timestamp, "timestamp", Kind::Binary, false},
     {XType::NVarChar, "nvarchar", Kind::NationalString, true},
     {XType::NChar, "nchar", Kind::NationalString, true},
+    {XType::Xml, "xml", Kind::NationalString, false},
 };
 
 const CatalogueEntry *findEntry(int xtype)
@@ -236,6 +243,15 @@ bool IsKnownType(int XType)
     return findEntry(XType) != nullptr;
 }
 
+bool IsSystemClrTypeName(const QString &Name)
+{
+    const QString name = Name.trimmed();
+    for (const char *known : {"hierarchyid", "geometry", "geography"})
+        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 int XTypeFromName(const QString &Name)
 {
     const QString wanted = Name.trimmed();
@@ -257,15 +273,27 @@ QString TCustomColumn::GetSQLValue(const QString &Text) const
     return out;
 }
 
+bool TCustomColumn::IsOfKnownType() const
+{
+    return IsKnownType(ColumnType.XType) || IsClr();
+}
+
+bool TCustomColumn::IsClr() const
+{
+    return ColumnType.XType == XType::Clr && IsSystemClrTypeName(ColumnType.Name);
+}
+
 bool TCustomColumn::IsCarriable() const
 {
-    return !IsComputed && ColumnType.XType != XType::Timestamp && IsKnownType(ColumnType.XType);
+    return !IsComputed && ColumnType.XType != XType::Timestamp && IsOfKnownType();
 }
 
 bool TCustomColumn::IsComparable() const
 {
     const int x = ColumnType.XType;
-    return x != XType::Text && x != XType::NText && x != XType::Image;
+    if (IsClr())
+        return ColumnType.Name.trimmed().compare(QLatin1String("hierarchyid"), Qt::CaseInsensitive) == 0;
+    return x != XType::Text && x != XType::NText && x != XType::Image && x != XType::Xml;
 }
 
 bool TCustomColumn::IsNational() const
@@ -282,7 +310,7 @@ bool TCustomColumn::IsCharacter() const
 
 TKeyRefusal KeyRefusal(const TCustomColumn &Column)
 {
-    if (!IsKnownType(Column.ColumnType.XType))
+    if (!Column.IsOfKnownType())
         return krUnknownType;
     if (Column.IsComputed || Column.ColumnType.XType == XType::Timestamp)
         return krNotCarriable;
@@ -304,6 +332,9 @@ std::unique_ptr<TCustomColumn> CloneColumn(const TCustomColumn &Column)
     copy->IsComputed = Column.IsComputed;
     copy->IsNullable = Column.IsNullable;
     copy->Collation = Column.Collation;
+    copy->ColumnType.Name = Column.ColumnType.Name;
+    copy->IsRowGuidCol = Column.IsRowGuidCol;
+    copy->IsSparse = Column.IsSparse;
     return copy;
 }
 
@@ -362,6 +393,41 @@ void appendDateTime(QString &Out, QStringView Text)
     Out += u",105)";
 }
 
+// The server's text of a date or time value made ISO 8601: the blank
+// between date and time becomes T, the one before the offset goes
+// ("2024-02-29 13:45:07.1 +03:00" -> "2024-02-29T13:45:07.1+03:00"). A date
+// alone and a time alone stay as they are.
+void appendTemporalUtf8(QByteArray &Out, QByteArrayView Text)
+{
+    const char *data = Text.data();
+    const qsizetype n = Text.size();
+    Out += '\'';
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = data[i];
+        if (c == ' ') {
+            // The blank after ten characters of date; the one before a sign.
+            if (i == 10 && i + 1 < n && data[i + 1] >= '0' && data[i + 1] <= '9')
+                Out += 'T';
+            else if (i + 1 < n && (data[i + 1] == '+' || data[i + 1] == '-'))
+                continue;
+            else
+                Out += ' ';
+        } else if (c == '\'') {
+            Out += "''";
+        } else {
+            Out += c;
+        }
+    }
+    Out += '\'';
+}
+
+void appendTemporal(QString &Out, QStringView Text)
+{
+    QByteArray literal;
+    appendTemporalUtf8(literal, Text.toUtf8());
+    Out += QString::fromUtf8(literal);
+}
+
 void appendBinary(QString &Out, QStringView Text)
 {
     Out += u"0x";
@@ -414,10 +480,15 @@ void appendVariantLiteral(QString &Out, QStringView Text, const TVariantBase &Ba
     case Kind::Binary:
         appendBinary(Out, Text);
         break;
+    case Kind::Temporal:
+        appendTemporal(Out, Text);
+        break;
     }
     Out += u" AS ";
     Out += QLatin1String(entry->name);
-    if (x == XType::Decimal || x == XType::Numeric)
+    if (x == XType::Time || x == XType::DateTime2 || x == XType::DateTimeOffset)
+        Out += QStringLiteral("(%1)").arg(Base.Scale);
+    else if (x == XType::Decimal || x == XType::Numeric)
         Out += QStringLiteral("(%1,%2)").arg(Base.Precision > 0 ? Base.Precision : 38).arg(Base.Scale);
     else if (entry->withLength)
         Out += QStringLiteral("(%1)").arg(characters(Base.MaxLength, x == XType::NChar || x == XType::NVarChar));
@@ -446,6 +517,16 @@ void TNationalStringColumn::AppendSQLValue(QString &Out, QStringView Text) const
 void TDateTimeColumn::AppendSQLValue(QString &Out, QStringView Text) const
 {
     appendDateTime(Out, Text);
+}
+
+void TTemporalColumn::AppendSQLValue(QString &Out, QStringView Text) const
+{
+    appendTemporal(Out, Text);
+}
+
+void TTemporalColumn::AppendSQLValue(QByteArray &Out, QByteArrayView Text) const
+{
+    appendTemporalUtf8(Out, Text);
 }
 
 void TBinaryColumn::AppendSQLValue(QString &Out, QStringView Text) const
@@ -481,6 +562,8 @@ void TBinaryColumn::AppendSQLValue(QByteArray &Out, QByteArrayView Text) const
 
 TColumnClass GetColumnClass(int XType)
 {
+    if (XType == XType::Clr)
+        return &newColumn<TBinaryColumn>;
     const CatalogueEntry *entry = findEntry(XType);
     switch (entry ? entry->kind : Kind::String) {
     case Kind::Numeric:
@@ -493,6 +576,8 @@ TColumnClass GetColumnClass(int XType)
         return &newColumn<TDateTimeColumn>;
     case Kind::Binary:
         return &newColumn<TBinaryColumn>;
+    case Kind::Temporal:
+        return &newColumn<TTemporalColumn>;
     }
     return &newColumn<TStringColumn>;
 }
@@ -512,10 +597,17 @@ bool IsDeclaredWithLength(int XType)
 QString GetDeclaredType(const TCustomColumn &Column, const QString &DefaultCollation)
 {
     const int xtype = Column.ColumnType.XType;
-    if (!findEntry(xtype))
+    // The CLR types travel in their binary form.
+    if (Column.IsClr())
+        return QStringLiteral("varbinary(max)");
+    const CatalogueEntry *entry = findEntry(xtype);
+    if (!entry)
         return QString();
-    QString declared = Column.ColumnType.Name;
-    if (xtype == XType::Decimal || xtype == XType::Numeric) {
+    QString declared = QLatin1String(entry->name);
+    if (xtype == XType::Time || xtype == XType::DateTime2 || xtype == XType::DateTimeOffset) {
+        // The catalogue's scale: 0 to 7 fractional digits.
+        declared += QStringLiteral("(%1)").arg(Column.Scale >= 0 && Column.Scale <= 7 ? Column.Scale : 7);
+    } else if (xtype == XType::Decimal || xtype == XType::Numeric) {
         // Without the catalogue's precision, 38 digits hold any value of the
         // source column's scale.
         const int precision = Column.Precision > 0 ? Column.Precision : 38;
@@ -530,6 +622,28 @@ QString GetDeclaredType(const TCustomColumn &Column, const QString &DefaultColla
     if (Column.IsCharacter() && differs(Column.Collation, DefaultCollation))
         declared += QStringLiteral(" COLLATE ") + Column.Collation;
     return declared;
+}
+
+QString TargetValue(const TCustomColumn &Column, const QString &Reference)
+{
+    if (!Column.IsClr())
+        return Reference;
+    return QStringLiteral("CAST(%1 AS %2)").arg(Reference, Column.ColumnType.Name.trimmed().toLower());
+}
+
+QString ReadExpression(const TCustomColumn &Column, const QString &Field)
+{
+    const int xtype = Column.ColumnType.XType;
+    QString text;
+    if (xtype == XType::Date || xtype == XType::Time || xtype == XType::DateTime2 || xtype == XType::DateTimeOffset)
+        text = QStringLiteral("nvarchar(40)"); // the style-less text keeps every digit of the scale and the offset
+    else if (xtype == XType::Xml)
+        text = QStringLiteral("nvarchar(max)");
+    else if (Column.IsClr())
+        text = QStringLiteral("varbinary(max)");
+    else
+        return Field;
+    return QStringLiteral("CAST(%1 AS %2) AS %1").arg(Field, text);
 }
 
 QString GetColumnDeclaration(const TCustomColumn &Column, const QString &Suffix, const QString &DefaultCollation)

@@ -12,13 +12,18 @@
 
 class TRowSet;
 
-// syscolumns.xtype codes of the type catalogue. A code is read as a whole
-// number: a server may report codes this catalogue does not know, and none
-// of them may pass for a known one.
+// syscolumns.xtype codes of the type catalogue (sys.types.system_type_id
+// from SQL Server 2005 on). A code is read as a whole number: a server may
+// report codes this catalogue does not know, and none of them may pass for
+// a known one.
 namespace XType {
 inline constexpr int Image = 34;
 inline constexpr int Text = 35;
 inline constexpr int UniqueIdentifier = 36;
+inline constexpr int Date = 40;           // SQL Server 2008 on
+inline constexpr int Time = 41;           // time(n), 2008 on
+inline constexpr int DateTime2 = 42;      // datetime2(n), 2008 on
+inline constexpr int DateTimeOffset = 43; // datetimeoffset(n), 2008 on
 inline constexpr int TinyInt = 48;
 inline constexpr int SmallInt = 52;
 inline constexpr int Int = 56;
@@ -41,6 +46,10 @@ inline constexpr int Char = 175;
 inline constexpr int Timestamp = 189;
 inline constexpr int NVarChar = 231;
 inline constexpr int NChar = 239;
+// The CLR types share one code and are told apart by their names; of them
+// the catalogue knows hierarchyid, geometry and geography (2008 on).
+inline constexpr int Clr = 240;
+inline constexpr int Xml = 241; // 2005 on
 } // namespace XType
 
 class TCustomIdObject
@@ -106,8 +115,12 @@ public:
     static QString GetTypeName(int XType);
 };
 
-// The code is one of the catalogue's.
+// The code is one of the catalogue's. The CLR code is not: whether a CLR
+// column is known goes by its type's name (TCustomColumn::IsOfKnownType).
 bool IsKnownType(int XType);
+// hierarchyid, geometry or geography (any letter case): the CLR types whose
+// binary form the script carries.
+bool IsSystemClrTypeName(const QString &Name);
 // The catalogue's code for a type name ("int", "NVARCHAR"); -1 when none.
 int XTypeFromName(const QString &Name);
 
@@ -127,16 +140,23 @@ public:
     // rows this way, without a QString per value.
     virtual void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const = 0;
 
+    // The column's type is in the catalogue, or is one of the CLR types the
+    // catalogue carries through their binary form.
+    [[nodiscard]] bool IsOfKnownType() const;
     // False for timestamp and computed columns (the server refuses explicit
     // values for them) and for types outside the catalogue (no literal is
     // known to be right for them): a script never carries them.
     [[nodiscard]] bool IsCarriable() const;
-    // False for text, ntext and image: the server cannot compare them with =.
+    // False for text, ntext, image, xml, geometry and geography: the server
+    // cannot compare them with =.
     [[nodiscard]] bool IsComparable() const;
     // nchar, nvarchar and ntext.
     [[nodiscard]] bool IsNational() const;
     // char, varchar, text and their national kin: the types with a collation.
     [[nodiscard]] bool IsCharacter() const;
+    // hierarchyid, geometry, geography: carried as varbinary(max) and made
+    // the column's type again by CAST when they reach the target.
+    [[nodiscard]] bool IsClr() const;
 
     QString Name;
     TColumnType ColumnType;
@@ -163,7 +183,7 @@ public:
 enum TKeyRefusal : quint8 {
     krNone,
     krNotUsed,        // the script does not carry it
-    krNotComparable,  // text, ntext, image
+    krNotComparable,  // text, ntext, image, xml, geometry, geography
     krNotCarriable,   // timestamp or computed
     krUnknownType,    // outside the catalogue
 };
@@ -200,6 +220,18 @@ public:
     void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
+// date, time(n), datetime2(n), datetimeoffset(n): the server's own text of
+// the value ("2024-02-29 13:45:07.1234567 +03:00") made the ISO 8601 literal
+// '2024-02-29T13:45:07.1234567+03:00', which the server reads the same way
+// whatever the session's language and DATEFORMAT, to the 100 ns.
+class TTemporalColumn : public TCustomColumn
+{
+public:
+    using TCustomColumn::TCustomColumn;
+    void AppendSQLValue(QString &Out, QStringView Text) const override;
+    void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
+};
+
 // Writes the text inside CONVERT(DATETIME, '...',105) (day before month).
 class TDateTimeColumn : public TCustomColumn
 {
@@ -209,7 +241,8 @@ public:
     void AppendSQLValue(QByteArray &Out, QByteArrayView Text) const override;
 };
 
-// binary, varbinary, image (and timestamp): the hex text as a 0x... literal.
+// binary, varbinary, image (and timestamp), and the CLR types' binary form:
+// the hex text as a 0x... literal.
 class TBinaryColumn : public TCustomColumn
 {
 public:
@@ -222,7 +255,8 @@ public:
 using TColumnClass = std::unique_ptr<TCustomColumn> (*)(const QString &Name, int XType, qint32 Id,
                                                          bool IsIdentity, qint32 Length);
 // The kind for a code. Codes outside the catalogue get the string kind, but
-// such a column is never carried (IsCarriable).
+// such a column is never carried (IsCarriable); the CLR code gets the
+// binary kind.
 TColumnClass GetColumnClass(int XType);
 // GetColumnClass(XType) applied to the arguments.
 std::unique_ptr<TCustomColumn> CreateColumn(const QString &Name, int XType, qint32 Id, bool IsIdentity,
@@ -232,11 +266,20 @@ std::unique_ptr<TCustomColumn> CreateColumn(const QString &Name, int XType, qint
 bool IsDeclaredWithLength(int XType);
 // The type as the table variable declares it: "int", "varchar(50)",
 // "nvarchar(25)" (the catalogue's length is in bytes), "varbinary(max)"
-// (length -1), "decimal(18,4)"; a character column whose collation is not
+// (length -1), "decimal(18,4)", "datetime2(7)", "xml", "varbinary(max)"
+// for a CLR type (its binary form); a character column whose collation is not
 // DefaultCollation gets " COLLATE" and its collation (an empty
 // DefaultCollation means none is known, and none is written). Empty for a
-// code outside the catalogue.
+// type outside the catalogue.
 QString GetDeclaredType(const TCustomColumn &Column, const QString &DefaultCollation = QString());
+// The value of the table variable's column Reference as the target takes
+// it: Reference itself, or CAST(Reference AS hierarchyid) for a CLR type.
+QString TargetValue(const TCustomColumn &Column, const QString &Reference);
+// The text form the rows are read in for a column of this type, as a
+// select-list item named Field: the field itself, or CAST(Field AS ...)
+// for the types read through their text or binary form (date and time
+// types as nvarchar, xml as nvarchar(max), CLR types as varbinary(max)).
+QString ReadExpression(const TCustomColumn &Column, const QString &Field);
 // Name + Suffix (bracketed when needed), a blank and the declared type.
 QString GetColumnDeclaration(const TCustomColumn &Column, const QString &Suffix,
                              const QString &DefaultCollation = QString());

@@ -299,7 +299,7 @@ void Writer::footer()
     const bool changesTarget = plan.HasKeys || deleteTable;
     const bool identity = plan.IdentityCarried && changesTarget;
     const QString columns = plan.ColumnList.join(QStringLiteral(", "));
-    const QString variableColumns = plan.VariableList.join(QStringLiteral(", "));
+    const QString variableColumns = plan.SelectList.join(QStringLiteral(", "));
     // Nothing in the target changes unless every row reached the source: a
     // batch that failed or was left out would otherwise lose rows (with the
     // delete) or leave them out. One batch loses rows the same way when an

@@ -111,7 +111,7 @@ TScriptPlan::TScriptPlan(const TTable &Table)
         }
         if (!column->IsUsed)
             continue;
-        if (!IsKnownType(column->ColumnType.XType)) {
+        if (!column->IsOfKnownType()) {
             UnknownTypes << QStringLiteral("%1 (xtype %2)").arg(column->Name).arg(column->ColumnType.XType);
             continue;
         }
@@ -134,7 +134,8 @@ TScriptPlan::TScriptPlan(const TTable &Table)
         TemporaryDeclarations << temporary;
         ColumnList << carried.Name;
         VariableList << carried.VariableName;
-        const QString value = Alias + u'.' + carried.VariableName;
+        SelectList << TargetValue(*column, carried.VariableName);
+        const QString value = TargetValue(*column, Alias + u'.' + carried.VariableName);
         if (column->IsIdentity)
             IdentityCarried = true;
         else if (!column->IsKey)

@@ -49,6 +49,9 @@ public:
     QStringList TemporaryDeclarations;
     QStringList ColumnList;   // the target's carried columns
     QStringList VariableList; // the table variable's columns
+    // The same as the target takes them (TargetValue: a CLR type's binary
+    // form made the type again), for the INSERT ... SELECT into the target.
+    QStringList SelectList;
     QStringList SetList;      // Name = Alias.VariableName, keys and identity left out
     QString Where;            // the match condition
     bool IdentityCarried = false;

@@ -240,7 +240,7 @@ void TOneStepCreatinWizard::TableCoosingWizzardStepExecute(TPageControlWizzardSt
             const TCustomColumn *column = table->Columns.Items(i);
             auto *item = new QListWidgetItem(column->Name, AllColumnsListBox);
             // Shown, but marked: it cannot be carried.
-            if (!IsKnownType(column->ColumnType.XType)) {
+            if (!column->IsOfKnownType()) {
                 item->setToolTip(OneTableWizardTexts::UnknownTypeHint.arg(column->ColumnType.XType));
                 item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
             }
@@ -351,7 +351,7 @@ void TOneStepCreatinWizard::CheckUsedColumns() const
     for (const TCustomColumn *column : table->Columns) {
         if (!column->IsUsed)
             continue;
-        if (!IsKnownType(column->ColumnType.XType))
+        if (!column->IsOfKnownType())
             throw EUiException(OneTableWizardTexts::UnknownType.arg(column->Name).arg(column->ColumnType.XType));
         if (column->IsCarriable())
             anyCarried = true;

@@ -16,6 +16,8 @@ QString kindOf(const TCustomColumn &column)
         return QStringLiteral("numeric");
     if (dynamic_cast<const TDateTimeColumn *>(&column))
         return QStringLiteral("datetime");
+    if (dynamic_cast<const TTemporalColumn *>(&column))
+        return QStringLiteral("temporal");
     if (dynamic_cast<const TBinaryColumn *>(&column))
         return QStringLiteral("binary");
     return QString();
@@ -41,6 +43,11 @@ private slots:
             {34, "image", "binary", "image"},
             {35, "text", "string", "text"},
             {36, "uniqueidentifier", "string", "uniqueidentifier"},
+            // the date and time types of 2008 keep their scale
+            {40, "date", "temporal", "date"},
+            {41, "time", "temporal", "time(4)"},
+            {42, "datetime2", "temporal", "datetime2(4)"},
+            {43, "datetimeoffset", "temporal", "datetimeoffset(4)"},
             {48, "tinyint", "numeric", "tinyint"},
             {52, "smallint", "numeric", "smallint"},
             {56, "int", "numeric", "int"},
@@ -64,10 +71,11 @@ private slots:
             // 50 bytes: 25 characters
             {231, "nvarchar", "nstring", "nvarchar(25)"},
             {239, "nchar", "nstring", "nchar(25)"},
+            {241, "xml", "nstring", "xml"},
             // outside the catalogue: no declaration, never carried; codes
             // over 255 are no known code cut to 8 bits (701 is not 189)
             {0, "", "string", ""},
-            {40, "", "string", ""},
+            {44, "", "string", ""},
             {255, "", "string", ""},
             {701, "", "string", ""},
             {56 + 256, "", "string", ""},

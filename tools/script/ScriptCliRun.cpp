@@ -141,7 +141,7 @@ private:
 // The English reason a column cannot be carried as chosen; empty when it can.
 QString carryProblem(const TCustomColumn &column)
 {
-    if (!IsKnownType(column.ColumnType.XType))
+    if (!column.IsOfKnownType())
         return QStringLiteral("column %1 is of a type unknown to quorvane-script (xtype %2); leave it out with --columns")
             .arg(column.Name)
             .arg(column.ColumnType.XType);
