@@ -18,6 +18,7 @@
 // How the rows travel (one batch or batches) is chosen once for the whole
 // script.
 
+#include "Domain.h"
 #include "GenerationResult.h"
 #include "ScriptBuilder.h"
 #include "TableOrder.h"
