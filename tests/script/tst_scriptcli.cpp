@@ -400,22 +400,32 @@ void TestScriptCli::interruptedLeavesNoFile_data()
 {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("serverAnswers");
-    QTest::newRow("SIGTERM") << int(SIGTERM) << true;
-    QTest::newRow("SIGINT") << int(SIGINT) << true;
-    QTest::newRow("SIGTERM, server stopped") << int(SIGTERM) << false;
+    QTest::addColumn<QStringList>("tables");
+    const QStringList wide{"Wide"};
+    QTest::newRow("SIGTERM") << int(SIGTERM) << true << wide;
+    QTest::newRow("SIGINT") << int(SIGINT) << true << wide;
+    QTest::newRow("SIGTERM, server stopped") << int(SIGTERM) << false << wide;
+    // Goods read whole, then Wide's read cut off.
+    const QStringList several{"Goods", "Wide"};
+    QTest::newRow("SIGINT, several tables") << int(SIGINT) << true << several;
+    QTest::newRow("SIGTERM, server stopped, several tables") << int(SIGTERM) << false << several;
 }
 
 void TestScriptCli::interruptedLeavesNoFile()
 {
     QFETCH(int, signal);
     QFETCH(bool, serverAnswers);
+    QFETCH(QStringList, tables);
     const QString output = m_dir.filePath(QStringLiteral("wide.sql"));
     {
         QFile old(output);
         QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
         old.write("old");
     }
-    auto process = start(connectArgs(QStringLiteral("Wide")) << QStringLiteral("--output") << output);
+    QStringList arguments = connectArgs(tables.constFirst()) << QStringLiteral("--output") << output;
+    for (const QString &table : tables.mid(1))
+        arguments << QStringLiteral("--table") << table;
+    auto process = start(arguments);
     QVERIFY(waitForPart(output));
     // Stopped, the server cannot let the run end before the signal comes.
     const pid_t server = pid_t(m_server->processId());
