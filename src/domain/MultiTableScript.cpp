@@ -167,6 +167,11 @@ void MultiWriter::header()
                                "переносятся, но в самой таблице ничего не меняется.--")
                     .arg(name));
     }
+    // From here on an error ends the batch (and rolls the changes back): a
+    // row that fails to go into its table variable stops the script before
+    // anything changes.
+    add(QStringLiteral("SET XACT_ABORT ON;"));
+    add(empty);
     if (shape != Shape::Undecided)
         declare();
     report(1, headerText);
@@ -348,7 +353,6 @@ void MultiWriter::footer()
         for (const QString &item : rowCountGuard(source(t), t.rowsWritten, t.job->Table->Name))
             add(item);
     add(empty);
-    add(QStringLiteral("SET XACT_ABORT ON;"));
     add(QStringLiteral("BEGIN TRANSACTION;"));
     add(empty);
     QStringList switched;

@@ -7,10 +7,9 @@
 // of its own in one batch, or into a temporary table of its own filled in
 // GO-separated batches), then, in one last part, checks that every table's
 // rows all arrived and only then changes the targets inside one transaction
-// that any error rolls back (SET XACT_ABORT ON): rows are deleted (for the
-// tables that ask for it) from children before parents, then updated and
-// inserted in parents before children. A script that stops midway has
-// changed nothing.
+// that any error ends and rolls back (SET XACT_ABORT ON, from the script's
+// start): rows are deleted (for the tables that ask for it) from children
+// before parents, then updated and inserted in parents before children.
 //
 // Each table keeps its own choices, as for a script of one table: the
 // columns it carries and its keys (marked on the table), the nickname, the
