@@ -121,7 +121,7 @@ TServerChooseForm::TServerChooseForm(QWidget *Parent)
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    setFixedSize(257, 272);
+    setFixedSize(257, 288);
     TreeViewImageList = {themeIcon("server-database", QStyle::SP_DriveHDIcon),
                          themeIcon("table", QStyle::SP_FileDialogDetailedView),
                          themeIcon("network-server", QStyle::SP_ComputerIcon)};
@@ -179,28 +179,30 @@ void TServerChooseForm::createWidgets()
     PasswordNotifyLabel = notifyLabel(this, "PasswordNotifyLabel", 48, 159);
 
     Bevel3 = bevel(this, "Bevel3", 175);
-    EncryptionLabel = caption(this, "EncryptionLabel", QStringLiteral("Шифрование:"), 8, 184);
+    // The choice gets the dialog's whole width under its caption: "если сервер
+    // поддерживает" does not fit beside it.
+    EncryptionLabel = caption(this, "EncryptionLabel", QStringLiteral("Шифрование:"), 8, 180);
     EncryptionComboBox = new QComboBox(this);
     EncryptionComboBox->setObjectName(QStringLiteral("EncryptionComboBox"));
-    EncryptionComboBox->setGeometry(88, 180, 161, 22);
+    EncryptionComboBox->setGeometry(8, 196, 241, 22);
     EncryptionComboBox->addItems({QStringLiteral("нет"), QStringLiteral("если сервер поддерживает"),
                                   QStringLiteral("обязательно")});
     EncryptionComboBox->setCurrentIndex(int(TEncryption::Request));
     TrustServerCertificateCheckBox = new QCheckBox(QStringLiteral("Доверять сертификату сервера"), this);
     TrustServerCertificateCheckBox->setObjectName(QStringLiteral("TrustServerCertificateCheckBox"));
-    TrustServerCertificateCheckBox->setGeometry(8, 206, 241, 20);
+    TrustServerCertificateCheckBox->setGeometry(8, 222, 241, 20);
     TrustServerCertificateCheckBox->setToolTip(
         QStringLiteral("Не проверять сертификат сервера при обязательном шифровании"));
 
-    Bevel1 = bevel(this, "Bevel1", 231);
+    Bevel1 = bevel(this, "Bevel1", 247);
 
     BitBtnOK = new QPushButton(QStringLiteral("OK"), this);
     BitBtnOK->setObjectName(QStringLiteral("BitBtnOK"));
-    BitBtnOK->setGeometry(85, 239, 75, 25);
+    BitBtnOK->setGeometry(85, 255, 75, 25);
     BitBtnOK->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogOkButton));
     BitBtn1 = new QPushButton(QStringLiteral("Отмена"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(173, 239, 75, 25);
+    BitBtn1->setGeometry(173, 255, 75, 25);
     BitBtn1->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCancelButton));
     // The actions carry Enter and Esc; no button may take them first.
     for (QPushButton *button : {BitBtnOK, BitBtn1}) {

@@ -142,11 +142,11 @@ private Q_SLOTS:
         QTest::newRow("server box") << "ServersComboBoxEx" << QRect(48, 24, 201, 22);
         QTest::newRow("user name") << "UserNameEdit" << QRect(48, 80, 201, 21);
         QTest::newRow("password") << "PasswordEdit" << QRect(48, 136, 201, 21);
-        // The encryption choice sits under the password; the buttons moved down for it.
-        QTest::newRow("encryption") << "EncryptionComboBox" << QRect(88, 180, 161, 22);
-        QTest::newRow("trust") << "TrustServerCertificateCheckBox" << QRect(8, 206, 241, 20);
-        QTest::newRow("OK") << "BitBtnOK" << QRect(85, 239, 75, 25);
-        QTest::newRow("cancel") << "BitBtn1" << QRect(173, 239, 75, 25);
+        // The encryption choice sits under the password, under its caption; the buttons moved down for it.
+        QTest::newRow("encryption") << "EncryptionComboBox" << QRect(8, 196, 241, 22);
+        QTest::newRow("trust") << "TrustServerCertificateCheckBox" << QRect(8, 222, 241, 20);
+        QTest::newRow("OK") << "BitBtnOK" << QRect(85, 255, 75, 25);
+        QTest::newRow("cancel") << "BitBtn1" << QRect(173, 255, 75, 25);
         QTest::newRow("computer") << "Image3" << QRect(8, 18, 32, 32);
         QTest::newRow("persons") << "Image1" << QRect(8, 74, 32, 32);
         QTest::newRow("keys") << "Image2" << QRect(8, 130, 32, 41);
@@ -158,9 +158,20 @@ private Q_SLOTS:
         TServerChooseDialog dialog;
         TServerChooseForm *form = dialog.Form();
         QCOMPARE(form->findChild<QWidget *>(name)->geometry(), geometry);
-        QCOMPARE(form->size(), QSize(257, 272));
+        QCOMPARE(form->size(), QSize(257, 288));
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QCOMPARE(form->windowTitle(), QStringLiteral("Регистрация пользователя"));
+    }
+
+    // No choice of the encryption box is cut short.
+    void encryptionChoicesFit()
+    {
+        TServerChooseDialog dialog;
+        auto *encryption = dialog.Form()->findChild<QComboBox *>("EncryptionComboBox");
+        QVERIFY(encryption);
+        encryption->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        QVERIFY2(encryption->sizeHint().width() <= encryption->width(),
+                 qPrintable(QStringLiteral("needs %1 px, has %2").arg(encryption->sizeHint().width()).arg(encryption->width())));
     }
 
     void captionsAndPassword()
