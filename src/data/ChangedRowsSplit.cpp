@@ -295,11 +295,43 @@ bool StatementTargets(const QString &Batch, QList<bool> &Temporary)
     QList<Statement> statements;
     if (!splitStatements(tokenize(Batch), statements))
         return false;
+    // An IF is allowed when what it controls changes no rows (a check that
+    // raises an error and ends the batch): which branch ran does not change
+    // the counts. Outside such an IF, BEGIN, END, RAISERROR and RETURN are
+    // refused as before.
+    bool controlNext = false; // the statement after an IF's condition
+    int block = 0;            // BEGIN ... END depth under such an IF
     for (const Statement &statement : statements) {
         const QList<Token> &t = statement.Tokens;
         const QString &verb = statement.Verb;
         if (verb.isEmpty())
             continue;
+        if (verb == QLatin1String("IF")) {
+            if (controlNext || block > 0)
+                return false;
+            controlNext = true;
+            continue;
+        }
+        if (controlNext || block > 0) {
+            const bool controlled = controlNext;
+            controlNext = false;
+            if (verb == QLatin1String("BEGIN")) {
+                // BEGIN TRAN, TRY, CATCH, DISTRIBUTED: not a plain block.
+                if (t.size() > 1 && t.at(1).Kind == TokenKind::Word)
+                    return false;
+                ++block;
+                continue;
+            }
+            if (verb == QLatin1String("END") && !controlled) {
+                --block;
+                continue;
+            }
+            const bool dropTable = verb == QLatin1String("DROP") && t.size() > 1 && isWord(t.at(1), "TABLE");
+            if (verb != QLatin1String("RAISERROR") && verb != QLatin1String("RETURN") &&
+                verb != QLatin1String("PRINT") && !dropTable)
+                return false;
+            continue;
+        }
         if (verb == QLatin1String("PRINT") || verb == QLatin1String("DBCC"))
             continue;
         // Tables and indexes made or dropped: no count. A procedure's,
@@ -388,7 +420,7 @@ bool StatementTargets(const QString &Batch, QList<bool> &Temporary)
         }
         Temporary.append(temporaryName(target));
     }
-    return true;
+    return !controlNext && block == 0;
 }
 
 TChangedRowsSplit SplitChangedRows(const QString &Batch, const QList<qint64> &Counts, bool Clean)

@@ -9,9 +9,10 @@
 // order, and so is made only where that pairing is exact:
 // - the batch holds nothing but INSERT, UPDATE, DELETE, DECLARE (no
 //   cursor), SET (not NOCOUNT), PRINT, DBCC, CREATE and DROP of tables and
-//   indexes: no IF, WHILE,
-//   EXEC, standalone SELECT or anything else whose statements or counts
-//   cannot be told from its text;
+//   indexes, and IF whose statement or BEGIN ... END block holds only
+//   RAISERROR, RETURN, PRINT and DROP TABLE (a check that changes no rows):
+//   no other IF, no WHILE, EXEC, standalone SELECT or anything else whose
+//   statements or counts cannot be told from its text;
 // - the run ended without an error or a stop;
 // - the server sent exactly one count per INSERT, UPDATE and DELETE (a
 //   trigger's statements may send more; then no split is made).

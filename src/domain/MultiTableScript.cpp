@@ -39,13 +39,6 @@ QString quotedNames(const QStringList &names)
     return quoted.join(QStringLiteral(", "));
 }
 
-// The lines that stop the last batch before it changes anything when
-// Source does not hold the Expected rows of the table.
-QStringList rowCountGuard(const QString &source, qint64 expected, const QString &table)
-{
-    return {QStringLiteral("--Строк таблицы „%1“ в %2: %3.--").arg(CommentSafe(table), source).arg(expected)};
-}
-
 // A name not yet in Taken (compared ignoring case): Base, else Base made
 // distinct by a number (Make(k) for k = 2, 3, ...).
 template <typename Make>
@@ -350,7 +343,7 @@ void MultiWriter::footer()
     // Nothing changes unless every table's rows are all there.
     add(QStringLiteral("--Проверка: все строки всех таблиц перенесены.--"));
     for (const TableWork &t : tables)
-        for (const QString &item : rowCountGuard(source(t), t.rowsWritten, t.job->Table->Name))
+        for (const QString &item : RowCountGuard(source(t), t.rowsWritten, t.job->Table->Name))
             add(item);
     add(empty);
     add(QStringLiteral("BEGIN TRANSACTION;"));

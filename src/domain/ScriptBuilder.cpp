@@ -77,6 +77,7 @@ struct Writer
     qint64 scriptChars = 0;
     qint64 batchChars = 0;
     qint64 rowsInBatch = 0;
+    qint64 rowsWritten = 0;       // rows whose INSERT is in the script
     QList<QByteArray> heldBack{}; // an undecided script's INSERTs' values, UTF-8
     qint64 footerSize = -1;       // footerChars(), once known
 
@@ -182,6 +183,7 @@ void Writer::row(QByteArray &line, qsizetype headSize, qint64 headUnits)
     if (shape == Shape::Single) {
         sink.AddUtf8Line(line);
         sink.AddUtf8Line(QByteArrayView());
+        ++rowsWritten;
         return;
     }
     const qint64 units = headUnits + Utf16Size(QByteArrayView(line).sliced(headSize));
@@ -199,6 +201,7 @@ void Writer::row(QByteArray &line, qsizetype headSize, qint64 headUnits)
     addUtf8(line, units);
     addUtf8(QByteArrayView(), 0);
     ++rowsInBatch;
+    ++rowsWritten;
 }
 
 // An undecided script turned out too long for one batch: the rows held back
@@ -291,6 +294,16 @@ void Writer::footer()
     // The merge is the last batch of a batched script.
     if (shape == Shape::Batched && rowsInBatch > 0)
         endBatch();
+    // Nothing in the target changes unless every row reached the source: a
+    // batch that failed or was left out would otherwise lose rows (with the
+    // delete) or leave them out. One batch loses rows the same way when an
+    // INSERT into the table variable fails and the batch goes on.
+    const bool changesTarget = plan.HasKeys || deleteTable;
+    if (changesTarget && (shape == Shape::Batched || deleteTable)) {
+        for (const QString &item : RowCountGuard(source(), rowsWritten, table.Name))
+            add(item);
+        add(empty);
+    }
     const TTargetStatements statements = TargetStatements(plan, source(), deleteTable, rowFilter, onlyChanged);
     for (const QString &item : statements.Delete)
         add(item);
@@ -401,6 +414,29 @@ qint64 Utf16Size(QByteArrayView Utf8)
         units += b >= 0xF0;
     }
     return units;
+}
+
+QStringList RowCountGuard(const QString &Source, qint64 Rows, const QString &TableName)
+{
+    // RAISERROR takes only constants and variables as arguments: the count
+    // found goes through a variable. It stays NULL when the count fails.
+    const QString head = QStringLiteral("@Rows_");
+    const QString found = head + Source.mid(1).left(128 - int(head.size()));
+    QStringList guard{QStringLiteral("--Проверка: в %1 должно быть строк: %2, иначе таблица не меняется.--").arg(Source).arg(Rows),
+            QStringLiteral("DECLARE %1 int;").arg(found),
+            QStringLiteral("SET %1 = (SELECT COUNT(*) FROM %2);").arg(found, Source),
+            QStringLiteral("IF %1 IS NULL OR %1 <> %2").arg(found).arg(Rows),
+            QStringLiteral("BEGIN"),
+            QStringLiteral("  RAISERROR(N'Таблица %s не изменена: скрипт переносит строк: %1, а в промежуточную таблицу "
+                           "попало: %d. Не все пакеты скрипта выполнились, смотрите ошибки выше.', 16, 1, %2, %3);")
+                .arg(Rows)
+                .arg(QuoteNationalString(TableName), found)};
+    // A temporary table outlives the batch: dropped here, the same script
+    // can run again in the same session.
+    if (Source.startsWith(u'#'))
+        guard << QStringLiteral("  DROP TABLE %1;").arg(Source);
+    guard << QStringLiteral("  RETURN;") << QStringLiteral("END");
+    return guard;
 }
 
 int RowPercent(qint64 K, qint64 N)

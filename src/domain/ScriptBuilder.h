@@ -127,5 +127,16 @@ struct TTargetStatements
 // the only one equal to it ignoring case; -1 when there is none.
 [[nodiscard]] int RowFieldIndex(const TRowSet &RowSet, const QString &Name);
 
+// The check that opens the statements changing a table: Source (the
+// temporary table or table variable the script's rows went into) must hold
+// exactly Rows rows. When it holds another number (a batch that filled it
+// failed or was left out; no number at all: it does not exist) the check
+// raises an error naming TableName, the rows expected and the rows found,
+// and ends the batch before anything in the target changes (a temporary
+// table is dropped first, so the script can run again). Source is a
+// name the generator made (#... or @...): the check declares one variable
+// named after it, so checks of several sources can share a batch.
+[[nodiscard]] QStringList RowCountGuard(const QString &Source, qint64 Rows, const QString &TableName);
+
 // Percent of the progress report of row K (from 0) out of N.
 int RowPercent(qint64 K, qint64 N);

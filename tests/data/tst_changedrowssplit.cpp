@@ -35,6 +35,16 @@ void TestChangedRowsSplit::split_data()
         "  WHERE NOT EXISTS(SELECT * FROM Goods WHERE (Id = T.Id1))\r\n"
         "SET IDENTITY_INSERT Goods OFF;\r\nDBCC CHECKIDENT(Goods, RESEED);\r\n");
     QTest::newRow("the data script") << generated << Counts{1, 1, 1, 0} << true << true << qint64(1) << qint64(2);
+    // The check before the changes: its IF controls no row change.
+    const QString checked = QStringLiteral(
+        "DECLARE @v TABLE (Id1 int);\r\nINSERT INTO @v(Id1) \r\n  VALUES(1);\r\n"
+        "DECLARE @Rows_v int;\r\nSET @Rows_v = (SELECT COUNT(*) FROM @v);\r\nIF @Rows_v IS NULL OR @Rows_v <> 1\r\n"
+        "BEGIN\r\n  RAISERROR(N'Таблица %s не изменена: %d', 16, 1, N'Goods', @Rows_v);\r\n  DROP TABLE #t;\r\n"
+        "  RETURN;\r\nEND\r\nDELETE FROM Goods;\r\nINSERT INTO Goods(Id) \r\n  SELECT Id1 FROM @v\r\n");
+    QTest::newRow("the data script with its row-count check") << checked << Counts{1, 7, 1} << true << true << qint64(8) << qint64(1);
+    QTest::newRow("a check of one statement")
+        << QStringLiteral("IF (SELECT COUNT(*) FROM #t) <> 2 RAISERROR('x', 16, 1) DELETE FROM Goods")
+        << Counts{4} << true << true << qint64(4) << qint64(0);
     QTest::newRow("a trigger's count besides") << generated << Counts{1, 1, 1, 1, 0} << true << false << qint64(0)
                                                << qint64(0);
     QTest::newRow("a failed run") << generated << Counts{1, 1, 1} << false << false << qint64(0) << qint64(0);
@@ -76,6 +86,10 @@ void TestChangedRowsSplit::split_data()
     };
     unknown("IF", "IF 1 = 1 INSERT INTO Goods VALUES(1) INSERT INTO @v VALUES(1)");
     unknown("WHILE", "WHILE @i < 2 INSERT INTO @v VALUES(1)");
+    unknown("IF around a change in a block", "IF @n <> 2 BEGIN RAISERROR('x', 16, 1) INSERT INTO Goods VALUES(1) END INSERT INTO @v VALUES(1)");
+    unknown("IF ... ELSE", "IF @n <> 2 RETURN ELSE INSERT INTO Goods VALUES(1) INSERT INTO @v VALUES(1)");
+    unknown("IF around a transaction", "IF @n <> 2 BEGIN TRAN INSERT INTO Goods VALUES(1) INSERT INTO @v VALUES(1)");
+    unknown("IF at the end", "INSERT INTO Goods VALUES(1) INSERT INTO @v VALUES(1) IF @n <> 2");
     unknown("BEGIN ... END", "BEGIN INSERT INTO Goods VALUES(1) INSERT INTO @v VALUES(1) END");
     unknown("EXEC", "EXEC p INSERT INTO @v VALUES(1)");
     unknown("INSERT ... EXEC", "INSERT INTO Goods EXEC p INSERT INTO @v VALUES(1)");

@@ -165,7 +165,10 @@ private slots:
              {QStringLiteral("DELETE FROM Notes;"), QStringLiteral("FROM %1 AS T").arg(temporary),
               QStringLiteral("DROP TABLE %1;").arg(temporary)})
             QVERIFY2(merge.contains(statement), qPrintable(statement));
-        QVERIFY(merge.indexOf(QStringLiteral("DROP TABLE")) > merge.lastIndexOf(QStringLiteral("WHERE NOT EXISTS")));
+        QVERIFY(merge.lastIndexOf(QStringLiteral("DROP TABLE")) > merge.lastIndexOf(QStringLiteral("WHERE NOT EXISTS")));
+        // The merge runs only when the temporary table holds every row.
+        const QStringList guard = RowCountGuard(temporary, rows, QStringLiteral("Notes"));
+        QVERIFY(merge.startsWith(QStringLiteral("\r\n") + guard.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\nDELETE FROM Notes;")));
         QVERIFY(!result.text().contains(QStringLiteral("@NotesTempTable")));
         QCOMPARE(result.percents().first(), 0);
         QCOMPARE(result.percents().last(), 100);
@@ -314,6 +317,37 @@ private slots:
         QCOMPARE(TemporaryTableName(QStringLiteral("Order Lines"), FixedNow()).left(13), QStringLiteral("#Order_LinesT"));
         QVERIFY(TemporaryTableName(QStringLiteral("A"), FixedNow()) !=
                 TemporaryTableName(QStringLiteral("A"), FixedNow().addMSecs(1)));
+    }
+
+    // The check's variable stays a valid name however long its source's
+    // name is, and the table's name travels as a literal with its quotes.
+    void rowCountGuardNamesStayValid_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<bool>("drops");
+        QTest::newRow("temporary table") << QStringLiteral("#NotesTempTable_1") << QStringLiteral("@Rows_NotesTempTable_1") << true;
+        QTest::newRow("table variable") << QStringLiteral("@NotesTempTable") << QStringLiteral("@Rows_NotesTempTable") << false;
+        const QString longVariable = u'@' + QString(118, u'Ж') + QStringLiteral("TempTable");
+        QTest::newRow("128-character table variable")
+            << longVariable << QStringLiteral("@Rows_") + longVariable.mid(1, 122) << false;
+    }
+    void rowCountGuardNamesStayValid()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, variable);
+        QFETCH(bool, drops);
+        QVERIFY(variable.size() <= 128);
+        const QStringList guard = RowCountGuard(source, 3000000000LL, QStringLiteral("It's 100%"));
+        QCOMPARE(guard.at(1), QStringLiteral("DECLARE %1 int;").arg(variable));
+        QCOMPARE(guard.at(2), QStringLiteral("SET %1 = (SELECT COUNT(*) FROM %2);").arg(variable, source));
+        QCOMPARE(guard.at(3), QStringLiteral("IF %1 IS NULL OR %1 <> 3000000000").arg(variable));
+        const QString raise = guard.at(5);
+        QVERIFY2(raise.startsWith(QStringLiteral("  RAISERROR(N'Таблица %s не изменена: скрипт переносит строк: 3000000000,")),
+                 qPrintable(raise));
+        QVERIFY2(raise.endsWith(QStringLiteral("', 16, 1, N'It''s 100%', ") + variable + QStringLiteral(");")), qPrintable(raise));
+        QCOMPARE(guard.contains(QStringLiteral("  DROP TABLE %1;").arg(source)), drops);
+        QCOMPARE(guard.mid(guard.size() - 2), QStringList({QStringLiteral("  RETURN;"), QStringLiteral("END")}));
     }
 };
 

@@ -174,8 +174,12 @@ private slots:
         for (int i = 0; i < result.lines.size(); ++i)
             if (result.lines.at(i).startsWith(QStringLiteral("INSERT INTO @")))
                 lastRow = i;
+        // Between the rows and the DELETE: the check that every row reached
+        // the table variable.
+        const QStringList guard = RowCountGuard(QStringLiteral("@GoodsTempTable"), goods.rows.RecordCount(), QStringLiteral("Goods"));
+        QCOMPARE(result.lines.mid(lastRow + 2, guard.size()), guard);
         const int del = int(result.lines.indexOf(QStringLiteral("DELETE FROM Goods;")));
-        QCOMPARE(del, lastRow + 2);
+        QCOMPARE(del, lastRow + 2 + guard.size() + 1);
         QCOMPARE(result.lines.at(del + 1), QStringLiteral("SET IDENTITY_INSERT Goods ON;"));
         QVERIFY(result.lines.at(del + 3).startsWith(QStringLiteral("UPDATE Goods \r\n")));
     }

@@ -24,6 +24,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void scriptTooLongForOneBatchRunsBatched();
+    void brokenScriptLeavesTheTarget_data();
+    void brokenScriptLeavesTheTarget();
 
 private:
     // Runs the script on the session batch by batch, as the workbench does;
@@ -378,6 +380,119 @@ void TestRoundTrip::scriptTooLongForOneBatchRunsBatched()
     QCOMPARE(rebuildTarget(), QString());
     const QList<int> automaticErrors = errorNumbers(runScript(*target, automatic));
     QVERIFY(automaticErrors.contains(123));
+}
+
+void TestRoundTrip::brokenScriptLeavesTheTarget_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<qint64>("batchRows");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("checked"); // the row-count check reports it
+    // damage: which part of the script is broken before it runs.
+    QTest::newRow("a fill batch left out") << "RtIdentity" << qint64(1) << "leave out a fill batch" << true;
+    QTest::newRow("a fill batch refused") << "RtIdentity" << qint64(1) << "refuse a fill batch" << true;
+    QTest::newRow("a row's statement fails, batched") << "RtIdentity" << qint64(2) << "fail a row" << true;
+    QTest::newRow("the first batch refused") << "RtIdentity" << qint64(1) << "refuse the first batch" << false;
+    QTest::newRow("a row's statement fails, one batch") << "Заказы 2024" << qint64(0) << "fail a row" << true;
+}
+
+// A script with delete whose rows did not all arrive changes nothing in the
+// target and says so; the whole script then still runs in the same session.
+void TestRoundTrip::brokenScriptLeavesTheTarget()
+{
+    QFETCH(QString, table);
+    QFETCH(qint64, batchRows);
+    QFETCH(QString, damage);
+    QFETCH(bool, checked);
+    buildTarget(table, table);
+    if (QTest::currentTestFailed())
+        return;
+    QList<TColumnFact> facts;
+    for (const TColumnFact &column : m_source->Columns(table))
+        if (!column.IsTimestamp)
+            facts << column;
+    const TMergeModel model(facts, {{}, {}, true});
+    const QList<TRowText> source = m_source->Query(SelectRowsSql(table, facts));
+    const QList<TRowText> before = m_target->Query(SelectRowsSql(table, facts));
+    QVERIFY(source.size() >= 2);
+    QStringList lines;
+    QString error;
+    QVERIFY2(m_source->Generate({table, {}, {}, {}, true, batchRows}, lines, error), qPrintable(error));
+
+    // The script's batches, each as its items.
+    QList<QStringList> parts{{}};
+    for (const QString &item : std::as_const(lines)) {
+        if (item == QLatin1String("GO"))
+            parts.append(QStringList());
+        else
+            parts.last().append(item);
+    }
+    QCOMPARE(parts.size() > 1, batchRows > 0);
+    const auto firstInsert = [](const QStringList &part) {
+        for (int i = 0; i < part.size(); ++i)
+            if (part.at(i).startsWith(QStringLiteral("INSERT INTO #")) || part.at(i).startsWith(QStringLiteral("INSERT INTO @")))
+                return i;
+        return -1;
+    };
+    const auto lastInsert = [&](const QStringList &part) {
+        int last = -1;
+        for (int i = 0; i < part.size(); ++i)
+            if (part.at(i).startsWith(QStringLiteral("INSERT INTO #")) || part.at(i).startsWith(QStringLiteral("INSERT INTO @")))
+                last = i;
+        return last;
+    };
+    const int fill = batchRows > 0 ? 1 : 0; // the first batch of rows, or the only batch
+    QVERIFY(fill < (batchRows > 0 ? parts.size() - 1 : parts.size()));
+    if (damage == QLatin1String("leave out a fill batch")) {
+        parts.removeAt(fill);
+    } else if (damage == QLatin1String("refuse a fill batch")) {
+        const int at = firstInsert(parts.at(fill));
+        QVERIFY(at >= 0);
+        parts[fill][at].replace(QStringLiteral("INSERT INTO"), QStringLiteral("INSERT INTOO"));
+    } else if (damage == QLatin1String("fail a row")) {
+        // The batch's last row: the rows before it go in.
+        const int at = lastInsert(parts.at(fill));
+        QVERIFY(at > firstInsert(parts.at(fill)));
+        parts[fill][at] = QStringLiteral("RAISERROR('the row failed', 16, 1);");
+    } else {
+        qsizetype at = 0;
+        while (at < parts.first().size() && !parts.first().at(at).startsWith(QStringLiteral("CREATE TABLE #")))
+            ++at;
+        QVERIFY(at < parts.first().size());
+        parts.first()[at].replace(QStringLiteral("CREATE TABLE"), QStringLiteral("CREATE TABLEE"));
+    }
+    QStringList broken;
+    for (const QStringList &part : std::as_const(parts)) {
+        if (!broken.isEmpty())
+            broken << QStringLiteral("GO");
+        broken << part;
+    }
+
+    const QList<TScriptMessage> errors = runScript(*m_target, broken);
+    QVERIFY(!errors.isEmpty());
+    QString raised;
+    for (const TScriptMessage &message : errors)
+        if (message.Number == 50000 && message.Text.contains(QStringLiteral("не изменена")))
+            raised = message.Text;
+    QStringList said;
+    for (const TScriptMessage &message : errors)
+        said << QStringLiteral("%1: %2").arg(message.Number).arg(message.Text);
+    QVERIFY2(raised.isEmpty() != checked, qPrintable(said.join(u'\n')));
+    if (checked) {
+        QVERIFY2(raised.contains(table), qPrintable(raised));
+        QVERIFY2(raised.contains(QStringLiteral("строк: %1,").arg(source.size())), qPrintable(raised));
+        QVERIFY2(raised.contains(QStringLiteral("попало: %1.").arg(source.size() - 1)), qPrintable(raised));
+    } else {
+        QVERIFY(errorNumbers(errors).contains(208));
+    }
+    QCOMPARE(model.Compare(before, m_target->Query(SelectRowsSql(table, facts))), QString());
+
+    // The whole script, run after the broken one on the same connection.
+    QStringList messages;
+    for (const TScriptMessage &message : runScript(*m_target, lines))
+        messages << QStringLiteral("%1: %2").arg(message.Number).arg(message.Text);
+    QCOMPARE(messages, QStringList());
+    QCOMPARE(model.Compare(model.Expected(before, source), m_target->Query(SelectRowsSql(table, facts))), QString());
 }
 
 QTEST_GUILESS_MAIN(TestRoundTrip)

@@ -161,6 +161,77 @@ private slots:
         QCOMPARE(f.query("SELECT COUNT(*) FROM x"), QStringList({count}));
     }
 
+    // Scalar subqueries, variables, RAISERROR and RETURN: what a script's
+    // row-count check stands on.
+    void guardStatements_data()
+    {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<QString>("count"); // rows in x afterwards
+        const QString fill = "INSERT INTO x VALUES(1)\nINSERT INTO x VALUES(2)\n";
+        const QString m512 = "512: Subquery returned more than 1 value. This is not permitted when the subquery follows "
+                             "=, !=, <, <= , >, >= or when the subquery is used as an expression.";
+        QTest::newRow("subquery in IF: holds")
+            << fill + "IF (SELECT COUNT(*) FROM x) <> 2 INSERT INTO x VALUES(10)" << QStringList() << "2";
+        QTest::newRow("subquery in IF: does not hold")
+            << fill + "IF (SELECT COUNT(*) FROM x) = 2 INSERT INTO x VALUES(10)" << QStringList() << "3";
+        QTest::newRow("subquery in WHERE")
+            << fill + "DELETE FROM x WHERE a = (SELECT MAX(a) FROM x)" << QStringList() << "1";
+        QTest::newRow("subquery without rows is NULL")
+            << fill + "IF (SELECT a FROM x WHERE a > 5) IS NULL INSERT INTO x VALUES(10)" << QStringList() << "3";
+        QTest::newRow("512: the statement fails, the batch goes on")
+            << fill + "DELETE FROM x WHERE a = (SELECT a FROM x)\nINSERT INTO x VALUES(3)" << QStringList({m512}) << "3";
+        QTest::newRow("116: one column only")
+            << fill + "IF (SELECT a, a FROM x WHERE a = 1) = 1 PRINT 'y'\nINSERT INTO x VALUES(3)"
+            << QStringList({"116: Only one expression can be specified in the select list when the subquery is not "
+                            "introduced with EXISTS."})
+            << "2";
+        QTest::newRow("208 in a subquery ends the batch")
+            << fill + "IF (SELECT COUNT(*) FROM #none) <> 2 PRINT 'no'\nDELETE FROM x"
+            << QStringList({"208: Invalid object name '#none'."}) << "2";
+        QTest::newRow("variable set from a subquery")
+            << fill + "DECLARE @n int, @s varchar(10)\nSET @n = (SELECT COUNT(*) FROM x)\nSET @s = 'n' + CONVERT(varchar(5), @n)\n"
+                      "INSERT INTO x VALUES(@n * 10)\nIF @s = 'n2' INSERT INTO x VALUES(30)"
+            << QStringList() << "4";
+        QTest::newRow("unset variable is NULL") << "DECLARE @n int\nIF @n IS NULL INSERT INTO x VALUES(1)" << QStringList() << "1";
+        QTest::newRow("RAISERROR: the batch goes on")
+            << "RAISERROR('stop %s at %d rows; 100%%', 16, 1, N'here', 7)\nINSERT INTO x VALUES(1)"
+            << QStringList({"50000: stop here at 7 rows; 100%"}) << "1";
+        QTest::newRow("RAISERROR arguments: width, missing")
+            << "RAISERROR(N'[%5d] [%-3s] [%s]', 16, 1, 42, 'a')" << QStringList({"50000: [   42] [a  ] [(null)]"}) << "0";
+        QTest::newRow("RAISERROR below 11 is a message") << "RAISERROR('note', 10, 1)\nINSERT INTO x VALUES(1)" << QStringList() << "1";
+        QTest::newRow("RETURN ends the batch")
+            << fill + "IF (SELECT COUNT(*) FROM x) <> 3\nBEGIN\n  RAISERROR(N'Таблица %s: %d', 16, 1, N'x', 2);\n  RETURN;\nEND\nDELETE FROM x"
+            << QStringList({"50000: Таблица x: 2"}) << "2";
+        QTest::newRow("RETURN only where it runs")
+            << fill + "IF (SELECT COUNT(*) FROM x) <> 2\n  RETURN\nDELETE FROM x WHERE a = 1" << QStringList() << "1";
+        QTest::newRow("a check on a table variable")
+            << "INSERT INTO x VALUES(1)\nDECLARE @v TABLE (a int);\nRAISERROR('the row failed', 16, 1);\nINSERT INTO @v VALUES(1);\n"
+               "DECLARE @Rows_v int;\nSET @Rows_v = (SELECT COUNT(*) FROM @v);\nIF @Rows_v IS NULL OR @Rows_v <> 2\nBEGIN\n"
+               "  RAISERROR(N'found %d', 16, 1, @Rows_v);\n  RETURN;\nEND\nDELETE FROM x"
+            << QStringList({"50000: the row failed", "50000: found 1"}) << "1";
+        QTest::newRow("137: undeclared variable") << "SET @n = 1" << QStringList({"137: Must declare the variable '@n'."}) << "0";
+        QTest::newRow("134: declared twice")
+            << "DECLARE @n int\nDECLARE @N bigint"
+            << QStringList({"134: The variable name '@N' has already been declared. Variable names must be unique within a "
+                            "query batch or stored procedure."})
+            << "0";
+    }
+    void guardStatements()
+    {
+        QFETCH(QString, batch);
+        QFETCH(QStringList, errors);
+        QFETCH(QString, count);
+        EngineFixture f;
+        f.run("CREATE TABLE x (a int PRIMARY KEY)");
+        const Recorded r = f.run(batch);
+        QCOMPARE(r.errors(), errors);
+        for (const auto &m : r.messages)
+            if (m.number == 50000)
+                QCOMPARE(int(m.severity), m.text == "note" ? 10 : 16);
+        QCOMPARE(f.query("SELECT COUNT(*) FROM x"), QStringList({count}));
+    }
+
     void useReportsTheChange()
     {
         EngineFixture f;

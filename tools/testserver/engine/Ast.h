@@ -34,6 +34,8 @@ struct Expr {
         Exists,    // subquery; negated
         Star,      // COUNT(*)'s argument
         Collate,   // args[0] COLLATE name (the collation in type.collation)
+        Variable,  // name: a scalar variable (@x)
+        Subquery,  // subquery: a scalar subquery; its value once bound
     };
     // How a character expression came by its collation (SQL Server's
     // collation precedence): a literal, variable or function result takes
@@ -189,6 +191,21 @@ struct SetOptionStmt {
     std::int64_t number = 0; // TEXTSIZE
 };
 struct PrintStmt { ExprPtr expr; };
+// DECLARE @a type [, @b type ...]: scalar variables, NULL until set.
+struct DeclareVarStmt { std::vector<std::pair<std::string, TypeSpec>> vars; };
+// SET @a = expression.
+struct SetVarStmt {
+    std::string name;
+    ExprPtr value;
+};
+// RAISERROR(message, severity, state [, argument ...]) [WITH option ...].
+struct RaiseErrorStmt {
+    std::vector<ExprPtr> args;
+    bool withLog = false;
+    bool withSetError = false;
+};
+// RETURN: the batch ends here.
+struct ReturnStmt {};
 struct ExecStmt {
     std::string procedure;
     std::vector<ExprPtr> args;
@@ -220,7 +237,8 @@ struct NoOpStmt { std::string what; }; // transactions and the like
 struct Statement {
     std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt, DropTableStmt,
                  CreateDatabaseStmt, DropDatabaseStmt, UseStmt, DeclareTableStmt, SetOptionStmt,
-                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, IfStmt, BlockStmt, NoOpStmt, AlterTableStmt>
+                 PrintStmt, ExecStmt, CheckIdentStmt, WaitForStmt, IfStmt, BlockStmt, NoOpStmt, AlterTableStmt,
+                 DeclareVarStmt, SetVarStmt, RaiseErrorStmt, ReturnStmt>
         body;
     int line = 1;
 };

@@ -151,7 +151,7 @@ bool containsAggregate(const Expr &e)
 
 bool scopesOf(const Expr &e, std::vector<int> &out)
 {
-    if (e.kind == Expr::Kind::Exists)
+    if (e.kind == Expr::Kind::Exists || e.kind == Expr::Kind::Subquery)
         return false;
     if (e.kind == Expr::Kind::Column)
         out.push_back(e.scope);
@@ -213,6 +213,16 @@ void bindExpr(Expr &e, const std::vector<Scope> &scopes, EvalHost &host, bool al
     case Expr::Kind::Exists:
         host.bindExists(e, scopes);
         e.type = TypeInfo{XType::Bit, 1, 1, 0};
+        return;
+    case Expr::Kind::Variable:
+        e.type = host.variableType(e.name);
+        if (isStringType(e.type.type))
+            e.type.collation = host.defaultCollation();
+        e.derivation = Expr::Derivation::Default;
+        return;
+    case Expr::Kind::Subquery:
+        host.bindSubquery(e);
+        e.derivation = isStringType(e.type.type) ? Expr::Derivation::Implicit : Expr::Derivation::Default;
         return;
     default:
         break;

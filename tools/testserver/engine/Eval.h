@@ -28,6 +28,12 @@ public:
     // Binds an EXISTS subquery, with scopes the enclosing ones.
     virtual void bindExists(Expr &e, const std::vector<Scope> &outer) = 0;
     virtual bool exists(const Expr &e, const std::vector<const Row *> &rows) = 0;
+    // A scalar variable's declared type and its value (NULL until set).
+    virtual TypeInfo variableType(const std::string &name) = 0;
+    virtual TypedValue variable(const std::string &name) = 0;
+    // Runs a scalar subquery (one column; no correlation with the enclosing
+    // statement): its type and value go into e.type and e.value.
+    virtual void bindSubquery(Expr &e) = 0;
     // The current database's collation: literals and conversions take it.
     virtual std::uint8_t defaultCollation() = 0;
     // The result of an aggregate of the running SELECT; nullptr outside one.

@@ -370,6 +370,10 @@ TypedValue evalExpr(const Expr &e, const std::vector<const Row *> &rows, EvalHos
     }
     case Expr::Kind::SysVar:
         return host.sysVar(e.name);
+    case Expr::Kind::Variable:
+        return host.variable(e.name);
+    case Expr::Kind::Subquery:
+        return e.value;
     case Expr::Kind::Collate: {
         TypedValue v = evalExpr(*e.args[0], rows, host);
         v.t = e.type;

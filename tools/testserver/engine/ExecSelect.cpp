@@ -165,6 +165,10 @@ void Executor::select(SelectStmt &st)
             lobs.emplace_back(i, t == XType::VarChar ? XType::Text : t == XType::NVarChar ? XType::NText : XType::Image);
     }
     const auto send = [&](Row &row) {
+        if (capture_) {
+            capture_->rows.push_back(row);
+            return;
+        }
         for (const auto &[i, asType] : lobs)
             cutToTextSize(row[i], asType, s_.textsize);
         sendRow(row);
@@ -204,7 +208,10 @@ void Executor::select(SelectStmt &st)
         }
     }
 
-    sink_.beginResult(infos);
+    if (capture_)
+        capture_->infos = infos;
+    else
+        sink_.beginResult(infos);
     std::uint64_t count = 0;
     std::vector<const Row *> rows(scopes.size(), nullptr);
     Row out(outs.size());
@@ -331,7 +338,8 @@ void Executor::select(SelectStmt &st)
             out[i] = convertValue(evalExpr(*outs[i].expr, rows, *this), outs[i].expr->type).v;
         aggregateResults_.clear();
         send(out);
-        done(true, 1, 0xC1);
+        if (!capture_)
+            done(true, 1, 0xC1);
         return;
     }
 
@@ -342,6 +350,9 @@ void Executor::select(SelectStmt &st)
         if (streaming) {
             send(out);
             ++count;
+            // A subquery needs no more rows than show it has more than one.
+            if (capture_ && count >= 2)
+                return false;
             return st.top < 0 || std::int64_t(count) < st.top;
         }
         Row sortValues(keys.size());
@@ -351,7 +362,8 @@ void Executor::select(SelectStmt &st)
         return true;
     };
     if (st.top == 0) {
-        done(true, 0, 0xC1);
+        if (!capture_)
+            done(true, 0, 0xC1);
         return;
     }
     visitRows([&] { return !matches() || emit(); });
@@ -390,7 +402,8 @@ void Executor::select(SelectStmt &st)
             ++count;
         }
     }
-    done(true, count, 0xC1);
+    if (!capture_)
+        done(true, count, 0xC1);
 }
 
 } // namespace qts

@@ -10,6 +10,7 @@ namespace {
 
 struct Cancelled {};
 struct Aborted {}; // an error ended the batch; it has been reported
+struct Returned {}; // RETURN ended the batch
 
 void flattenAnd(const Expr *e, std::vector<const Expr *> &out)
 {
@@ -64,12 +65,20 @@ void Executor::run(ParsedBatch &batch)
         SessionImpl &s;
         ~VarsGuard() { s.vars.clear(); }
     } guard{s_};
+    try {
+        declareVariables(batch);
+    } catch (const SqlFailure &f) {
+        error(f);
+        return;
+    }
     for (auto &st : batch.statements) {
         try {
             execute(st);
         } catch (const Cancelled &) {
             return;
         } catch (const Aborted &) {
+            break;
+        } catch (const Returned &) {
             break;
         }
     }
@@ -127,6 +136,10 @@ void Executor::statement(Statement &st)
         else if constexpr (std::is_same_v<T, IfStmt>) ifElse(body);
         else if constexpr (std::is_same_v<T, BlockStmt>) block(body);
         else if constexpr (std::is_same_v<T, NoOpStmt>) done(false, 0, 0);
+        else if constexpr (std::is_same_v<T, DeclareVarStmt>) {}
+        else if constexpr (std::is_same_v<T, SetVarStmt>) setVariable(body);
+        else if constexpr (std::is_same_v<T, RaiseErrorStmt>) raiseError(body);
+        else if constexpr (std::is_same_v<T, ReturnStmt>) throw Returned{};
     }, st.body);
 }
 

@@ -20,6 +20,9 @@ public:
     void bindExists(Expr &e, const std::vector<Scope> &outer) override;
     bool exists(const Expr &e, const std::vector<const Row *> &rows) override;
     std::uint8_t defaultCollation() override;
+    TypeInfo variableType(const std::string &name) override;
+    TypedValue variable(const std::string &name) override;
+    void bindSubquery(Expr &e) override;
     const TypedValue *aggregateResult(const Expr &e) override
     {
         const auto it = aggregateResults_.find(&e);
@@ -47,6 +50,10 @@ private:
     void execProc(ExecStmt &st);
     void checkIdent(CheckIdentStmt &st);
     void waitFor(const WaitForStmt &st);
+    // Scalar variables, RAISERROR (ExecVariables.cpp).
+    void declareVariables(ParsedBatch &batch);
+    void setVariable(SetVarStmt &st);
+    void raiseError(RaiseErrorStmt &st);
     void helpColumns(const std::string &tableName);
     void alterTable(AlterTableStmt &st);
 
@@ -121,9 +128,21 @@ private:
         std::unordered_multimap<std::string, Row> rows;
     };
     std::map<const Expr *, ExistsPlan> exists_;
+    // The batch's scalar variables by folded name.
+    std::map<std::string, TypedValue> scalars_;
+    // Where a scalar subquery's SELECT puts its columns and (at most two) rows
+    // instead of sending them; null for a SELECT that sends its result.
+    struct SubqueryRows {
+        std::vector<ColumnInfo> infos;
+        std::vector<Row> rows;
+    };
+    SubqueryRows *capture_ = nullptr;
     // The aggregates of a SELECT once its rows are read.
     std::map<const Expr *, TypedValue> aggregateResults_;
 };
+
+// RAISERROR's message: the format with its printf-style conversions filled in.
+std::string raiseErrorText(const std::string &format, const std::vector<TypedValue> &args);
 
 // Splits a WHERE into equalities between scope 0 and the other scopes, and the rest.
 bool splitEquiJoin(const Expr *where, std::vector<const Expr *> &inner, std::vector<const Expr *> &outer,

@@ -35,7 +35,7 @@ const char *const kReserved[] = {
 const char *const kStatementStarts[] = {
     "SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "USE", "DECLARE", "SET", "PRINT", "EXEC",
     "EXECUTE", "DBCC", "BEGIN", "COMMIT", "ROLLBACK", "IF", "ELSE", "END", "SAVE", "TRUNCATE", "WAITFOR",
-    "ALTER",
+    "ALTER", "RAISERROR", "RETURN",
 };
 
 } // namespace
@@ -151,6 +151,8 @@ TableRef Parser::tableName(bool allowVariable)
             syntaxError();
         t.variable = true;
         t.name = cur().text;
+        if (scalars_.count(foldCase(t.name)))
+            throw ParseFailure{1087, "Must declare the table variable \"" + t.name + "\".", cur().line, 15};
         if (!variables_.count(foldCase(t.name)))
             throw ParseFailure{137, "Must declare the variable '" + t.name + "'.", cur().line};
         ++i_;
@@ -311,21 +313,67 @@ Statement Parser::statement()
     } else if (acceptWord("DECLARE")) {
         if (cur().kind != Token::Kind::Variable)
             syntaxError();
-        const Token nameTok = cur();
+        if (isWordTok(peekTok(), "TABLE") || (isWordTok(peekTok(), "AS") && isWordTok(peekTok(2), "TABLE"))) {
+            const Token nameTok = cur();
+            ++i_;
+            acceptWord("AS");
+            ++i_;
+            declared(nameTok);
+            DeclareTableStmt dt;
+            dt.def.table.name = nameTok.text;
+            dt.def.table.variable = true;
+            createTable(dt.def, true);
+            variables_.insert(foldCase(nameTok.text));
+            st.body = std::move(dt);
+        } else {
+            DeclareVarStmt dv;
+            do {
+                if (cur().kind != Token::Kind::Variable)
+                    syntaxError();
+                const Token nameTok = cur();
+                ++i_;
+                acceptWord("AS");
+                if (isWord("TABLE"))
+                    syntaxError();
+                TypeSpec type = typeSpec();
+                declared(nameTok);
+                scalars_.insert(foldCase(nameTok.text));
+                dv.vars.emplace_back(nameTok.text, std::move(type));
+            } while (acceptSym(","));
+            st.body = std::move(dv);
+        }
+    } else if (isWord("SET") && peekTok().kind == Token::Kind::Variable) {
         ++i_;
-        acceptWord("AS");
-        if (!isWord("TABLE"))
-            syntaxError();
+        SetVarStmt sv;
+        sv.name = cur().text;
+        if (!scalars_.count(foldCase(sv.name)))
+            throw ParseFailure{137, "Must declare the variable '" + sv.name + "'.", cur().line};
         ++i_;
-        const std::string key = foldCase(nameTok.text);
-        if (variables_.count(key))
-            throw ParseFailure{134, "The variable name '" + nameTok.text + "' has already been declared. Variable names must be unique within a query batch or stored procedure.", nameTok.line};
-        DeclareTableStmt dt;
-        dt.def.table.name = nameTok.text;
-        dt.def.table.variable = true;
-        createTable(dt.def, true);
-        variables_.insert(key);
-        st.body = std::move(dt);
+        expectSym("=");
+        sv.value = expr();
+        st.body = std::move(sv);
+    } else if (acceptWord("RAISERROR")) {
+        RaiseErrorStmt re;
+        expectSym("(");
+        do {
+            re.args.push_back(expr());
+        } while (acceptSym(","));
+        expectSym(")");
+        if (re.args.size() < 3)
+            syntaxErrorAt(toks_[i_ - 1]);
+        if (acceptWord("WITH")) {
+            do {
+                if (acceptWord("LOG"))
+                    re.withLog = true;
+                else if (acceptWord("SETERROR"))
+                    re.withSetError = true;
+                else if (!acceptWord("NOWAIT"))
+                    syntaxError();
+            } while (acceptSym(","));
+        }
+        st.body = std::move(re);
+    } else if (acceptWord("RETURN")) {
+        st.body = ReturnStmt{};
     } else if (acceptWord("SET")) {
         SetOptionStmt so;
         if (!isIdentifierStart() && !(cur().kind == Token::Kind::Ident))
@@ -461,6 +509,13 @@ Statement Parser::statement()
         syntaxError();
     }
     return st;
+}
+
+void Parser::declared(const Token &name)
+{
+    const std::string key = foldCase(name.text);
+    if (variables_.count(key) || scalars_.count(key))
+        throw ParseFailure{134, "The variable name '" + name.text + "' has already been declared. Variable names must be unique within a query batch or stored procedure.", name.line};
 }
 
 ParseResult parseBatch(std::string_view sql)

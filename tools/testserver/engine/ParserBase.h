@@ -73,6 +73,8 @@ private:
     std::vector<Token> toks_;
     std::size_t i_ = 0;
     std::set<std::string> variables_; // folded names of declared table variables
+    std::set<std::string> scalars_;   // folded names of declared scalar variables
+    void declared(const Token &name); // 134 when the name is taken in this batch
 };
 
 bool isReservedWord(std::string_view word);

@@ -281,12 +281,21 @@ ExprPtr Parser::primary()
         ++i_;
         return e;
     case Token::Kind::Variable:
-        throw ParseFailure{137, "Must declare the variable '" + t.text + "'.", t.line};
+        if (!scalars_.count(foldCase(t.text)))
+            throw ParseFailure{137, "Must declare the variable '" + t.text + "'.", t.line};
+        e->kind = Expr::Kind::Variable;
+        e->name = t.text;
+        ++i_;
+        return e;
     case Token::Kind::Symbol:
         if (t.text == "(") {
             ++i_;
-            if (isWord("SELECT"))
-                syntaxError();
+            if (isWord("SELECT")) {
+                e->kind = Expr::Kind::Subquery;
+                e->subquery = select();
+                expectSym(")");
+                return e;
+            }
             auto inner = expr();
             expectSym(")");
             return inner;

@@ -193,6 +193,9 @@ public:
     std::optional<TypedValue> sessionFunction(const std::string &, const std::vector<TypedValue> &) override { return std::nullopt; }
     void bindExists(Expr &, const std::vector<Scope> &) override { fail(1046, 15, "Subqueries are not allowed in this context. Only scalar expressions are allowed.", true); }
     bool exists(const Expr &, const std::vector<const Row *> &) override { return false; }
+    TypeInfo variableType(const std::string &name) override { fail(137, 15, "Must declare the variable '" + name + "'.", true); }
+    TypedValue variable(const std::string &name) override { fail(137, 15, "Must declare the variable '" + name + "'.", true); }
+    void bindSubquery(Expr &) override { fail(1046, 15, "Subqueries are not allowed in this context. Only scalar expressions are allowed.", true); }
     std::uint8_t defaultCollation() override { return collation; }
     std::uint8_t collation = kServerCollation;
 };
