@@ -291,57 +291,11 @@ void Writer::footer()
     // The merge is the last batch of a batched script.
     if (shape == Shape::Batched && rowsInBatch > 0)
         endBatch();
-    // Without keys nothing is written to the target unless its rows were
-    // deleted first: then every carried row goes in unmatched.
-    const bool changesTarget = plan.HasKeys || deleteTable;
-    const bool identity = plan.IdentityCarried && changesTarget;
-    const QString columns = plan.ColumnList.join(QStringLiteral(", "));
-    const QString variableColumns = plan.VariableList.join(QStringLiteral(", "));
-    // With a row filter only the target's rows that meet it go: the rows
-    // outside it were never read, so they are not the script's to replace.
-    if (deleteTable)
-        add(QStringLiteral("DELETE FROM %1%2;").arg(plan.Target, RowFilterClause(rowFilter)));
-    if (identity)
-        add(QStringLiteral("SET IDENTITY_INSERT %1 ON;").arg(plan.Target));
-    if (plan.HasKeys) {
-        add(empty);
-        QString updateWhere = plan.Where;
-        if (onlyChanged && !plan.SetList.isEmpty()) {
-            const TChangedRowsCondition changed = ChangedRowsCondition(plan);
-            if (!changed.Uncompared.isEmpty()) {
-                add(QStringLiteral("--Столбцы %1 (text, ntext, image, sql_variant) нельзя сравнить точно, поэтому "
-                                   "обновляются все строки, совпавшие по ключу.--")
-                        .arg(CommentSafe(changed.Uncompared.join(QStringLiteral(", ")))));
-            } else {
-                add(QStringLiteral("--Обновляются только строки, в которых отличается хотя бы один переносимый "
-                                   "столбец.--"));
-                updateWhere += QStringLiteral(" \r\n  AND (") + changed.Condition + u')';
-            }
-        }
-        const QString update = QStringLiteral("UPDATE %1 \r\n  SET %2 \r\n  FROM %3 AS %4 \r\n  WHERE %5;")
-                                   .arg(plan.Target, plan.SetList.join(QStringLiteral(", ")), source(), plan.Alias,
-                                        updateWhere);
-        if (plan.SetList.isEmpty()) {
-            add(QStringLiteral("/*"));
-            add(QStringLiteral("--Выражение SET пустое, поэтому блок UPDATE закомментирован.--"));
-            add(breakCommentMarks(update));
-            add(QStringLiteral("*/"));
-        } else {
-            add(update);
-        }
-        add(empty);
-        add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4 AS %5\r\n  WHERE NOT EXISTS(SELECT * FROM %1 WHERE %6)")
-                .arg(plan.Target, columns, variableColumns, source(), plan.Alias, plan.Where));
-        add(empty);
-    } else if (deleteTable) {
-        add(empty);
-        add(QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4").arg(plan.Target, columns, variableColumns, source()));
-        add(empty);
-    }
-    if (identity) {
-        add(QStringLiteral("SET IDENTITY_INSERT %1 OFF;").arg(plan.Target));
-        add(QStringLiteral("DBCC CHECKIDENT(%1, RESEED);").arg(plan.ReseedTarget));
-    }
+    const TTargetStatements statements = TargetStatements(plan, source(), deleteTable, rowFilter, onlyChanged);
+    for (const QString &item : statements.Delete)
+        add(item);
+    for (const QString &item : statements.Writes)
+        add(item);
     if (shape == Shape::Batched)
         add(QStringLiteral("DROP TABLE %1;").arg(temporary));
     add(empty);
@@ -356,6 +310,71 @@ void Writer::footer()
 }
 
 } // namespace
+
+TTargetStatements TargetStatements(const TScriptPlan &Plan, const QString &Source, bool DeleteTable,
+                                   const QString &RowFilter, bool OnlyChanged)
+{
+    TTargetStatements out;
+    const QString empty;
+    QStringList &writes = out.Writes;
+    // Without keys nothing is written to the target unless its rows were
+    // deleted first: then every carried row goes in unmatched.
+    const bool changesTarget = Plan.HasKeys || DeleteTable;
+    const bool identity = Plan.IdentityCarried && changesTarget;
+    const QString columns = Plan.ColumnList.join(QStringLiteral(", "));
+    const QString variableColumns = Plan.VariableList.join(QStringLiteral(", "));
+    // With a row filter only the target's rows that meet it go: the rows
+    // outside it were never read, so they are not the script's to replace.
+    if (DeleteTable)
+        out.Delete << QStringLiteral("DELETE FROM %1%2;").arg(Plan.Target, RowFilterClause(RowFilter));
+    if (identity)
+        writes << QStringLiteral("SET IDENTITY_INSERT %1 ON;").arg(Plan.Target);
+    if (Plan.HasKeys) {
+        writes << empty;
+        QString updateWhere = Plan.Where;
+        if (OnlyChanged && !Plan.SetList.isEmpty()) {
+            const TChangedRowsCondition changed = ChangedRowsCondition(Plan);
+            if (!changed.Uncompared.isEmpty()) {
+                writes << QStringLiteral("--Столбцы %1 (text, ntext, image, sql_variant) нельзя сравнить точно, поэтому "
+                                         "обновляются все строки, совпавшие по ключу.--")
+                              .arg(CommentSafe(changed.Uncompared.join(QStringLiteral(", "))));
+            } else {
+                writes << QStringLiteral("--Обновляются только строки, в которых отличается хотя бы один переносимый "
+                                         "столбец.--");
+                updateWhere += QStringLiteral(" \r\n  AND (") + changed.Condition + u')';
+            }
+        }
+        const QString update = QStringLiteral("UPDATE %1 \r\n  SET %2 \r\n  FROM %3 AS %4 \r\n  WHERE %5;")
+                                   .arg(Plan.Target, Plan.SetList.join(QStringLiteral(", ")), Source, Plan.Alias,
+                                        updateWhere);
+        if (Plan.SetList.isEmpty()) {
+            writes << QStringLiteral("/*");
+            writes << QStringLiteral("--Выражение SET пустое, поэтому блок UPDATE закомментирован.--");
+            writes << breakCommentMarks(update);
+            writes << QStringLiteral("*/");
+        } else {
+            writes << update;
+        }
+        writes << empty;
+        writes << QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4 AS %5\r\n  WHERE NOT EXISTS(SELECT * FROM %1 WHERE %6)")
+                      .arg(Plan.Target, columns, variableColumns, Source, Plan.Alias, Plan.Where);
+        writes << empty;
+    } else if (DeleteTable) {
+        writes << empty;
+        writes << QStringLiteral("INSERT INTO %1(%2) \r\n  SELECT %3 FROM %4").arg(Plan.Target, columns, variableColumns, Source);
+        writes << empty;
+    }
+    if (identity) {
+        writes << QStringLiteral("SET IDENTITY_INSERT %1 OFF;").arg(Plan.Target);
+        writes << QStringLiteral("DBCC CHECKIDENT(%1, RESEED);").arg(Plan.ReseedTarget);
+    }
+    return out;
+}
+
+int RowFieldIndex(const TRowSet &RowSet, const QString &Name)
+{
+    return fieldOf(RowSet, Name);
+}
 
 qint64 Utf16Size(QByteArrayView Utf8)
 {

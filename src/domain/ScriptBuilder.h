@@ -13,6 +13,7 @@
 
 class IParseSettings;
 class TRowSet;
+class TScriptPlan;
 class TTable;
 
 // Takes the data script one Lines item at a time. An item may itself hold
@@ -107,6 +108,24 @@ struct TScriptBuildControl
 // Progress and StopRequested callbacks throw goes through.
 [[nodiscard]] TGenerationResult BuildScript(const TTable &Table, TRowSet &RowSet, const IParseSettings *Settings,
                                             TScriptLineSink &Sink, const TScriptBuildControl &Control);
+
+// The statements that change the target once its rows are in Source (the
+// table variable or the temporary table): the DELETE (when asked for; with
+// a row filter only the rows that meet it), and the writes: the UPDATE of
+// the matched rows and the INSERT of the rest (or, without keys but with
+// the delete, every row), inside SET IDENTITY_INSERT when the identity
+// column is carried, then the identity reseeded.
+struct TTargetStatements
+{
+    QStringList Delete;
+    QStringList Writes;
+};
+[[nodiscard]] TTargetStatements TargetStatements(const TScriptPlan &Plan, const QString &Source, bool DeleteTable,
+                                                 const QString &RowFilter, bool OnlyChanged);
+
+// The row set's field that carries the column Name: the exact name, else
+// the only one equal to it ignoring case; -1 when there is none.
+[[nodiscard]] int RowFieldIndex(const TRowSet &RowSet, const QString &Name);
 
 // Percent of the progress report of row K (from 0) out of N.
 int RowPercent(qint64 K, qint64 N);

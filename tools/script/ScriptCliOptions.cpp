@@ -7,8 +7,24 @@ const char *const ScriptCliUsage =
     "                       [--output FILE] [--verbose] [--driver NAME]\n"
     "                       [--encrypt no|request|require] [--trust-server-certificate]\n"
     "                       [--ca-file FILE]\n"
-    "Writes the data script of one table. The password is read from the environment\n"
-    "variable QUORVANE_PASSWORD, or asked for when standard input is a terminal.\n"
+    "       quorvane-script --server NAME --login LOGIN --database DB\n"
+    "                       (--table TABLE --table TABLE ... | --all-tables)\n"
+    "                       [--allow-fk-cycle] [--delete] [--only-changed] [--batch-rows N] ...\n"
+    "Writes the data script of one table, or of several tables in one script ordered\n"
+    "by their foreign keys. The password is read from the environment variable\n"
+    "QUORVANE_PASSWORD, or asked for when standard input is a terminal.\n"
+    "  --table    the table to script; give it several times for several tables\n"
+    "  --all-tables\n"
+    "             every user table of the database in one script\n"
+    "  --allow-fk-cycle\n"
+    "             with several tables: tables that reference each other in a ring\n"
+    "             have their constraints switched off (NOCHECK CONSTRAINT ALL) while\n"
+    "             the script changes them and checked again after (WITH CHECK CHECK\n"
+    "             CONSTRAINT ALL); without it such a set is refused\n"
+    "  With several tables each table carries all its columns and all its rows and is\n"
+    "  matched on its primary key (a table without one is refused unless --delete is\n"
+    "  given: then its rows are replaced); --delete, --only-changed and --batch-rows\n"
+    "  apply to every table; --columns, --keys, --nickname and --where are refused.\n"
     "  --columns  the columns the script carries (default: all)\n"
     "  --keys     the columns rows are matched on (default: the primary key)\n"
     "  --nickname the name the script addresses the target table by\n"
@@ -31,6 +47,13 @@ const char *const ScriptCliUsage =
     "             certificate must be signed by (default: the system's)\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n";
+
+QString UnbracketName(const QString &Name)
+{
+    if (Name.size() >= 2 && Name.startsWith(u'[') && Name.endsWith(u']'))
+        return Name.mid(1, Name.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+    return Name;
+}
 
 namespace {
 
@@ -95,7 +118,19 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
         } else if (name == QLatin1String("--database")) {
             ok = value(o.DataBase);
         } else if (name == QLatin1String("--table")) {
-            ok = value(o.Table);
+            ok = value(text);
+            if (ok) {
+                for (const QString &given : std::as_const(o.Tables))
+                    if (UnbracketName(given.trimmed()).compare(UnbracketName(text.trimmed()), Qt::CaseInsensitive) == 0) {
+                        Error = QStringLiteral("table %1 is given twice (--table)").arg(text);
+                        ok = false;
+                    }
+                o.Tables << text;
+            }
+        } else if (name == QLatin1String("--all-tables")) {
+            ok = flag(o.AllTables);
+        } else if (name == QLatin1String("--allow-fk-cycle")) {
+            ok = flag(o.AllowFkCycle);
         } else if (name == QLatin1String("--nickname")) {
             ok = value(o.Nickname);
         } else if (name == QLatin1String("--where")) {
@@ -164,11 +199,34 @@ std::optional<TScriptCliOptions> ParseScriptCliOptions(const QStringList &Argume
     if (o.Help || o.Version)
         return o;
     const std::pair<const char *, const QString *> required[] = {
-        {"--server", &o.Server}, {"--login", &o.Login}, {"--database", &o.DataBase}, {"--table", &o.Table}};
+        {"--server", &o.Server}, {"--login", &o.Login}, {"--database", &o.DataBase}};
     for (const auto &[option, field] : required)
         if (field->isEmpty()) {
             Error = QStringLiteral("%1 is required").arg(QLatin1String(option));
             return std::nullopt;
         }
+    if (o.AllTables && !o.Tables.isEmpty()) {
+        Error = QStringLiteral("--all-tables and --table exclude each other");
+        return std::nullopt;
+    }
+    if (!o.AllTables && o.Tables.isEmpty()) {
+        Error = QStringLiteral("--table is required (or --all-tables)");
+        return std::nullopt;
+    }
+    if (o.SeveralTables()) {
+        // Choices of one table's columns, name and rows have no meaning
+        // for a set of tables.
+        const std::pair<const char *, bool> perTable[] = {{"--columns", sawColumns},
+                                                          {"--keys", sawKeys},
+                                                          {"--nickname", !o.Nickname.isEmpty()},
+                                                          {"--where", !o.RowFilter.isEmpty()}};
+        for (const auto &[option, given] : perTable)
+            if (given) {
+                Error = QStringLiteral("%1 applies to a script of one table only; with several tables every table "
+                                       "carries all its columns and rows")
+                            .arg(QLatin1String(option));
+                return std::nullopt;
+            }
+    }
     return o;
 }

@@ -27,7 +27,14 @@ struct TScriptCliOptions
     QString Driver;
     TConnectionSecurity Security;
     QString DataBase;
-    QString Table;
+    // The tables named with --table, in the order given (at least one
+    // unless AllTables).
+    QStringList Tables;
+    // --all-tables: every user table of the database.
+    bool AllTables = false;
+    // --allow-fk-cycle: tables that reference each other in a ring have
+    // their constraints switched off while the script changes them.
+    bool AllowFkCycle = false;
     // Empty: every column of the table.
     QStringList Columns;
     // Empty: the table's primary key.
@@ -46,9 +53,15 @@ struct TScriptCliOptions
     bool Verbose = false;
     bool Help = false;
     bool Version = false;
+
+    // More than one table, or --all-tables: one script of several tables.
+    [[nodiscard]] bool SeveralTables() const { return AllTables || Tables.size() > 1; }
 };
 
 extern const char *const ScriptCliUsage;
+
+// "[Order Details]" names the table Order Details.
+[[nodiscard]] QString UnbracketName(const QString &Name);
 
 // Parses the arguments after the program name. On a mistake returns nothing
 // and sets Error to a one-line message.

@@ -45,6 +45,9 @@ void TProgressDisplay::Start(qint64 TotalRows)
 {
     m_total = TotalRows;
     m_clock.start();
+    m_lastDrawMs = -1;
+    m_lastTenth = -1;
+    m_lastRows = -1;
     if (m_mode != pmQuiet)
         Draw(0);
 }

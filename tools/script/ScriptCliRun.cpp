@@ -3,6 +3,7 @@
 #include "DataFacade.h"
 #include "Domain.h"
 #include "RowSet.h"
+#include "MultiTableScript.h"
 #include "ScriptBuilder.h"
 #include "ScriptCliProgress.h"
 #include "ScriptCliSignals.h"
@@ -29,12 +30,9 @@ public:
     int Code;
 };
 
-// "[Order Details]" names the table Order Details.
 QString unbracket(const QString &name)
 {
-    if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
-        return name.mid(1, name.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
-    return name;
+    return UnbracketName(name);
 }
 
 // The exact name first; otherwise the one item equal ignoring case (the
@@ -148,6 +146,51 @@ QString carryProblem(const TCustomColumn &column)
     return {};
 }
 
+// The rows of one table of a script of several: the signal watcher may
+// cancel them while they are read, and the progress follows them.
+class TWatchedRows final : public TRowSet
+{
+public:
+    TWatchedRows(std::unique_ptr<TRowSet> Rows, TSignalWatcher &Watcher, TProgressDisplay &Progress, qint64 &Total)
+        : m_rows(std::move(Rows)), m_watcher(Watcher), m_progress(Progress), m_total(Total)
+    {
+        m_watcher.SetRows(m_rows.get());
+        m_progress.Start(m_rows->RecordCount());
+    }
+    ~TWatchedRows() override
+    {
+        m_watcher.SetRows(nullptr);
+        m_progress.Finish(m_count);
+    }
+    TWatchedRows(const TWatchedRows &) = delete;
+    TWatchedRows &operator=(const TWatchedRows &) = delete;
+
+    qint64 RecordCount() override { return m_rows->RecordCount(); }
+    [[nodiscard]] bool Eof() const override { return m_rows->Eof(); }
+    void Next() override
+    {
+        m_rows->Next();
+        ++m_count;
+        ++m_total;
+        m_progress.Update(m_count);
+    }
+    [[nodiscard]] int FieldCount() const override { return m_rows->FieldCount(); }
+    [[nodiscard]] QString FieldName(int index) const override { return m_rows->FieldName(index); }
+    [[nodiscard]] bool IsNull(int index) const override { return m_rows->IsNull(index); }
+    [[nodiscard]] QString AsString(int index) const override { return m_rows->AsString(index); }
+    [[nodiscard]] qint64 AsInteger(int index) const override { return m_rows->AsInteger(index); }
+    [[nodiscard]] TVariantBase VariantBase(int index) const override { return m_rows->VariantBase(index); }
+    bool AppendUtf8(int index, QByteArray &out) const override { return m_rows->AppendUtf8(index, out); }
+    void Cancel() noexcept override { m_rows->Cancel(); }
+
+private:
+    std::unique_ptr<TRowSet> m_rows;
+    TSignalWatcher &m_watcher;
+    TProgressDisplay &m_progress;
+    qint64 &m_total;
+    qint64 m_count = 0;
+};
+
 } // namespace
 
 QString OneLine(const QString &Text)
@@ -253,32 +296,110 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
         }
 
         std::unique_ptr<TTableList> tables = facade.GetTables(dataBase);
-        TTable *table = tables ? findByName<TTableList, TTable>(*tables, unbracket(Options.Table)) : nullptr;
-        if (!table)
-            throw EExit(secNoSuchObject,
-                        QStringLiteral("table %1 does not exist in database %2").arg(Options.Table, dataBase->Name));
-        facade.LoadColumns(table);
-        const TChoiceError choice = ApplyColumnChoices(*table, Options.Columns, Options.Keys);
-        if (choice.Code != secSuccess)
-            throw EExit(choice.Code, choice.Message);
+        // The tables as named (or every user table), each found once.
+        std::vector<TTable *> chosen;
+        if (Options.AllTables) {
+            for (int i = 0; tables && i < tables->Count(); ++i)
+                if (tables->Items(i)->ObjectType == soUserTable)
+                    chosen.push_back(tables->Items(i));
+            if (chosen.empty())
+                throw EExit(secNoSuchObject, QStringLiteral("database %1 has no user tables").arg(dataBase->Name));
+        } else {
+            for (const QString &name : Options.Tables) {
+                TTable *table = tables ? findByName<TTableList, TTable>(*tables, unbracket(name)) : nullptr;
+                if (!table)
+                    throw EExit(secNoSuchObject,
+                                QStringLiteral("table %1 does not exist in database %2").arg(name, dataBase->Name));
+                for (const TTable *other : chosen)
+                    if (other == table)
+                        throw EExit(secBadArguments, QStringLiteral("table %1 is given twice (--table)").arg(name));
+                chosen.push_back(table);
+            }
+        }
+        const bool several = Options.SeveralTables();
+        for (TTable *table : chosen) {
+            facade.LoadColumns(table);
+            TChoiceError choice = ApplyColumnChoices(*table, Options.Columns, Options.Keys);
+            if (choice.Code != secSuccess) {
+                if (several)
+                    choice.Message = QStringLiteral("table %1: %2").arg(table->Name, choice.Message);
+                throw EExit(choice.Code, choice.Message);
+            }
+        }
+        TTable *table = chosen.front();
         if (!Options.Nickname.isEmpty())
             table->Nickname = Options.Nickname;
-        TParseSettings settings;
-        settings.SetDeleteTable(Options.DeleteTable);
-        settings.SetRowFilter(Options.RowFilter);
-        settings.SetOnlyChanged(Options.OnlyChanged);
-        settings.SetBatchRows(Options.BatchRows < 0 ? BatchRowsAutomatic : Options.BatchRows);
-        if (const TScriptPlan plan(*table); !plan.Problem.isEmpty())
-            throw EExit(secBadArguments, plan.Problem);
-        else if (!plan.HasKeys && !Options.DeleteTable)
+        auto settings = std::make_shared<TParseSettings>();
+        settings->SetDeleteTable(Options.DeleteTable);
+        settings->SetRowFilter(Options.RowFilter);
+        settings->SetOnlyChanged(Options.OnlyChanged);
+        settings->SetBatchRows(Options.BatchRows < 0 ? BatchRowsAutomatic : Options.BatchRows);
+        for (TTable *each : chosen) {
+            const TScriptPlan plan(*each);
+            if (!plan.Problem.isEmpty())
+                throw EExit(secBadArguments, several ? QStringLiteral("table %1: %2").arg(each->Name, plan.Problem)
+                                                     : plan.Problem);
+            if (plan.HasKeys || Options.DeleteTable)
+                continue;
+            // A set of tables is merged on the keys: a table without one
+            // would go unchanged while its neighbours change.
+            if (several)
+                throw EExit(secBadArguments,
+                            QStringLiteral("table %1 has no primary key to match its rows on; give --delete to replace "
+                                           "its rows, or script it alone with --keys")
+                                .arg(each->Name));
             writeLine(Env.Err, QStringLiteral("note: no key columns and no --delete: the script fills its table "
                                               "variable and changes nothing in %1")
                                    .arg(plan.Target));
+        }
 
-        rows = facade.OpenTableRows(table, Options.RowFilter);
-        if (!rows)
-            throw EExit(secFailure, QStringLiteral("cannot read the rows of %1: %2").arg(table->Name, facade.LastOpenError()));
-        watcher.SetRows(rows.get());
+        const TProgressDisplay::TMode mode = Env.ErrIsTerminal ? TProgressDisplay::pmBar
+                                             : Options.Verbose ? TProgressDisplay::pmLines
+                                                               : TProgressDisplay::pmQuiet;
+        TProgressDisplay progress(mode, Env.Err);
+        qint64 rowCount = 0;
+        std::vector<TTableScriptJob> jobs;
+        TMultiTableOptions multiOptions;
+        if (several) {
+            multiOptions.DisableConstraintsForCycles = Options.AllowFkCycle;
+            multiOptions.BatchRows = settings->GetBatchRows();
+            try {
+                multiOptions.ForeignKeys = facade.GetForeignKeys();
+            } catch (const EQuorvaneException &error) {
+                throw EExit(secFailure, QStringLiteral("cannot read the foreign keys: %1").arg(error.Message()));
+            }
+            for (TTable *each : chosen)
+                jobs.push_back({each, settings, {}, {}});
+            // Each table's rows are opened when the script comes to them;
+            // each gets a bar of its own.
+            for (TTableScriptJob &job : jobs) {
+                const TTable *each = job.Table;
+                job.OpenRows = [&, each]() -> std::unique_ptr<TRowSet> {
+                    std::unique_ptr<TRowSet> opened = facade.OpenTableRows(each);
+                    if (!opened)
+                        return nullptr;
+                    if (mode == TProgressDisplay::pmLines)
+                        writeLine(Env.Err, QStringLiteral("table %1").arg(each->Name));
+                    progressShown = mode == TProgressDisplay::pmBar;
+                    return std::make_unique<TWatchedRows>(std::move(opened), watcher, progress, rowCount);
+                };
+                job.OpenError = [&facade] { return facade.LastOpenError(); };
+            }
+            const TMultiTableCheck check = CheckMultiTableJobs(jobs, multiOptions);
+            if (check.Order.HasCycles() && !Options.AllowFkCycle)
+                throw EExit(secBadArguments,
+                            QStringLiteral("the tables reference each other in a ring; --allow-fk-cycle switches their "
+                                           "constraints off while the script runs: %1")
+                                .arg(check.Order.CycleMessage()));
+            if (!check.Ok())
+                throw EExit(secBadArguments, check.Problem);
+        } else {
+            rows = facade.OpenTableRows(table, Options.RowFilter);
+            if (!rows)
+                throw EExit(secFailure,
+                            QStringLiteral("cannot read the rows of %1: %2").arg(table->Name, facade.LastOpenError()));
+            watcher.SetRows(rows.get());
+        }
 
         // The file is made only now, so a failure above leaves no trace.
         std::FILE *file = Env.Out;
@@ -290,22 +411,24 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
             file = output->File();
         }
 
-        const TProgressDisplay::TMode mode = Env.ErrIsTerminal ? TProgressDisplay::pmBar
-                                             : Options.Verbose ? TProgressDisplay::pmLines
-                                                               : TProgressDisplay::pmQuiet;
-        TProgressDisplay progress(mode, Env.Err);
-        TCountingRowSet counted(*rows);
-        if (mode != TProgressDisplay::pmQuiet)
-            counted.OnRow = [&progress](qint64 n) { progress.Update(n); };
-        const qint64 total = counted.RecordCount();
-        progress.Start(total);
-        progressShown = mode == TProgressDisplay::pmBar;
-
         TScriptFileSink sink(file);
         TScriptBuildControl control;
         control.Now = QDateTime::currentDateTime();
         control.StopRequested = [&watcher] { return watcher.StopRequested(); };
-        const TGenerationResult result = BuildScript(*table, counted, &settings, sink, control);
+        TGenerationResult result;
+        if (several) {
+            result = BuildMultiTableScript(jobs, multiOptions, sink, control);
+            progressShown = false;
+        } else {
+            TCountingRowSet counted(*rows);
+            if (mode != TProgressDisplay::pmQuiet)
+                counted.OnRow = [&progress](qint64 n) { progress.Update(n); };
+            const qint64 total = counted.RecordCount();
+            progress.Start(total);
+            progressShown = mode == TProgressDisplay::pmBar;
+            result = BuildScript(*table, counted, settings.get(), sink, control);
+            rowCount = counted.Count();
+        }
         if (result.Outcome == goBrokenOff)
             throw EExit(watcher.ExitCode(), QStringLiteral("interrupted, no script written"));
         if (result.Outcome == goFailed)
@@ -315,7 +438,8 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
             throw EQuorvaneException(QStringLiteral("the script could not be written"));
         if (watcher.StopRequested())
             throw EExit(watcher.ExitCode(), QStringLiteral("interrupted, no script written"));
-        progress.Finish(counted.Count());
+        if (!several)
+            progress.Finish(rowCount);
         progressShown = false;
         watcher.SetRows(nullptr);
         if (output && !output->Commit())
@@ -324,7 +448,7 @@ int RunScriptCli(const TScriptCliOptions &Options, const TScriptCliEnvironment &
         output.reset();
         watcher.Done();
         if (Options.Verbose)
-            writeLine(Env.Err, QStringLiteral("%1 rows, %2 bytes written").arg(counted.Count()).arg(sink.BytesWritten()));
+            writeLine(Env.Err, QStringLiteral("%1 rows, %2 bytes written").arg(rowCount).arg(sink.BytesWritten()));
         return secSuccess;
     } catch (const EExit &exit) {
         cleanUp();
