@@ -204,8 +204,7 @@ inline const QString DisableConstraintsNote = QStringLiteral(
     "Для таблиц, ссылающихся друг на друга по кругу, скрипт отключит ограничения до изменения строк "
     "(NOCHECK CONSTRAINT ALL) и включит их с проверкой строк после (WITH CHECK CHECK CONSTRAINT ALL).");
 inline const QString CycleRefused =
-    QStringLiteral("Без отключения проверки ограничений такой скрипт создать нельзя: отметьте этот флажок "
-                   "или уберите одну из таблиц круга.");
+    QStringLiteral("Без этого скрипт не создать: отметьте флажок ниже или уберите одну из таблиц круга.");
 inline const QString AllColumns = QStringLiteral("все (%1)");
 // %1 carried, %2 all.
 inline const QString SomeColumns = QStringLiteral("%1 из %2");

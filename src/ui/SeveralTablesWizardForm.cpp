@@ -56,7 +56,7 @@ void TSeveralTablesCreationWizard::BuildForm()
     setWindowTitle(SeveralTablesWizardTexts::Caption);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     // Room for the table list beside the order it takes.
-    setFixedSize(640, 460);
+    setFixedSize(660, 500);
 
     TopPanel = new QWidget(this);
     TopPanel->setObjectName(QStringLiteral("TopPanel"));
@@ -155,6 +155,8 @@ QWidget *TSeveralTablesCreationWizard::BuildTablesSelectPage()
     OrderListBox->setObjectName(QStringLiteral("OrderListBox"));
     OrderListBox->setSelectionMode(QAbstractItemView::NoSelection);
     OrderListBox->setFocusPolicy(Qt::NoFocus);
+    // The ring's message takes what it needs from the list's height.
+    OrderListBox->setMinimumHeight(60);
     CycleLabel = wrappedLabel(QString(), page, QStringLiteral("CycleLabel"));
     QPalette warning = CycleLabel->palette();
     warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
@@ -162,16 +164,14 @@ QWidget *TSeveralTablesCreationWizard::BuildTablesSelectPage()
     CycleLabel->hide();
     DisableConstraintsCheckBox = new QCheckBox(SeveralTablesWizardTexts::DisableConstraints, page);
     DisableConstraintsCheckBox->setObjectName(QStringLiteral("DisableConstraintsCheckBox"));
-    auto *disableNote = wrappedLabel(SeveralTablesWizardTexts::DisableConstraintsNote, page,
-                                     QStringLiteral("DisableConstraintsNoteLabel"));
-    disableNote->setIndent(20);
+    DisableConstraintsCheckBox->setToolTip(SeveralTablesWizardTexts::DisableConstraintsNote);
 
     auto *right = new QVBoxLayout;
     right->addWidget(wrappedLabel(SeveralTablesWizardTexts::OrderHint, page));
     right->addWidget(OrderListBox, 1);
     right->addWidget(CycleLabel);
+    CycleLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     right->addWidget(DisableConstraintsCheckBox);
-    right->addWidget(disableNote);
 
     auto *layout = new QHBoxLayout(page);
     layout->addLayout(left, 1);
