@@ -4,6 +4,8 @@
 #include "RowSet.h"
 #include "SqlNames.h"
 
+#include <cstring>
+
 namespace {
 
 enum class Kind { Numeric, String, NationalString, DateTime, Binary };
@@ -144,35 +146,70 @@ bool startsLikeGoUtf8(const char *data, qsizetype start, qsizetype n, qsizetype 
     return true;
 }
 
+// Whether the eight bytes at P hold a quote, a backslash, CR or LF.
+bool hasQuoteBackslashOrBreak(const char *p)
+{
+    constexpr quint64 ones = 0x0101010101010101ull;
+    constexpr quint64 tops = 0x8080808080808080ull;
+    quint64 w;
+    std::memcpy(&w, p, 8);
+    // Nonzero exactly when V has a zero byte.
+    const auto zeroByte = [](quint64 v) { return (v - ones) & ~v & tops; };
+    return (zeroByte(w ^ (ones * '\'')) | zeroByte(w ^ (ones * '\\')) | zeroByte(w ^ (ones * '\r'))
+            | zeroByte(w ^ (ones * '\n'))) != 0;
+}
+
 // appendStringLiteral in UTF-8: every rule works on ASCII characters, so the
-// bytes of other characters pass as they are.
+// bytes of other characters pass as they are. The literal is written in
+// place: no source byte grows into more than three (a backslash before a
+// line break gets the continuation's three bytes after it).
 void appendStringLiteralUtf8(QByteArray &out, QByteArrayView text, bool national)
 {
-    if (national)
-        out += 'N';
-    out += '\'';
     const qsizetype n = text.size();
     const char *data = text.data();
+    const qsizetype start = out.size();
+    out.resize(start + 3 * n + 3);
+    char *const begin = out.data();
+    char *p = begin + start;
+    if (national)
+        *p++ = 'N';
+    *p++ = '\'';
+    const auto copy = [&p, data](qsizetype from, qsizetype to) {
+        if (to > from) {
+            std::memcpy(p, data + from, size_t(to - from));
+            p += to - from;
+        }
+    };
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < n; ++i) {
+        // Eight bytes at a time past runs that hold none of ' \ CR LF.
+        while (n - i >= 8 && !hasQuoteBackslashOrBreak(data + i))
+            i += 8;
+        if (i >= n)
+            break;
         const char c = data[i];
+        if (c != '\'' && c != '\\' && c != '\r' && c != '\n')
+            continue;
         if (c == '\'') {
-            out.append(data + runStart, i + 1 - runStart);
-            out += '\'';
+            copy(runStart, i + 1);
+            *p++ = '\'';
             runStart = i + 1;
         } else if (c == '\\' && i + 1 < n && (data[i + 1] == '\r' || data[i + 1] == '\n')) {
-            out.append(data + runStart, i + 1 - runStart);
-            out += "\\\r\n";
+            copy(runStart, i + 1);
+            std::memcpy(p, "\\\r\n", 3);
+            p += 3;
             runStart = i + 1;
         } else if (qsizetype g = 0; (c == '\r' || c == '\n') && startsLikeGoUtf8(data, i + 1, n, &g)) {
-            out.append(data + runStart, g + 1 - runStart);
-            out += "\\\r\n";
+            copy(runStart, g + 1);
+            std::memcpy(p, "\\\r\n", 3);
+            p += 3;
             runStart = g + 1;
             i = g;
         }
     }
-    out.append(data + runStart, n - runStart);
-    out += '\'';
+    copy(runStart, n);
+    *p++ = '\'';
+    out.resize(p - begin);
 }
 
 } // namespace

@@ -378,11 +378,25 @@ int RowFieldIndex(const TRowSet &RowSet, const QString &Name)
 
 qint64 Utf16Size(QByteArrayView Utf8)
 {
-    // Every character but a continuation byte starts one unit; a four-byte
-    // sequence (beyond the BMP) takes two.
+    // Every character but a continuation byte (10xxxxxx) starts one unit; a
+    // four-byte sequence (its lead is 11110xxx) takes two. Eight bytes at a
+    // time: the top bit of each byte of the masks marks what it counts.
+    constexpr quint64 tops = 0x8080808080808080ull;
+    // How many top bits a mask has: the multiply adds the bytes' low bits
+    // into the highest byte.
+    const auto count = [](quint64 mask) { return qint64(((mask >> 7) * 0x0101010101010101ull) >> 56); };
+    const char *p = Utf8.data();
+    const char *const end = p + Utf8.size();
     qint64 units = 0;
-    for (const char c : Utf8) {
-        const auto b = static_cast<unsigned char>(c);
+    for (; end - p >= 8; p += 8) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        const quint64 continuation = w & ~(w << 1) & tops;
+        const quint64 fourByteLead = w & (w << 1) & (w << 2) & (w << 3) & tops;
+        units += 8 - count(continuation) + count(fourByteLead);
+    }
+    for (; p != end; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
         units += (b & 0xC0) != 0x80;
         units += b >= 0xF0;
     }

@@ -54,6 +54,8 @@ private slots:
         row("varbinary", XType::VarBinary, QStringLiteral("00FFA0"));
         row("uniqueidentifier", XType::UniqueIdentifier, QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
         row("empty string", XType::VarChar, QStringLiteral(""));
+        row("nvarchar, the most growth a byte can take", XType::NVarChar,
+            QStringLiteral("\\\ngo\\\ngo''''\\\r\n go\\\n\\\n\\\n'"));
     }
     void sameLiteralAsText()
     {
@@ -103,7 +105,10 @@ private slots:
     void utf16SizeCountsTheServersCharacters()
     {
         for (const QString &text : {QString(), QStringLiteral("abc"), QStringLiteral("жёлтый"), QStringLiteral("中文"),
-                                    QStringLiteral("😀a😀"), QStringLiteral("\r\n\t")})
+                                    QStringLiteral("😀a😀"), QStringLiteral("\r\n\t"),
+                                    // Longer than a word: ASCII runs and multi-byte characters across word edges.
+                                    QStringLiteral("abcdefghijklmnop"), QStringLiteral("abcdefgжijklmnopqrs😀t"),
+                                    QStringLiteral("1234567😀12345678中"), QStringLiteral("ёёёёёёёёёёabcdefgh")})
             QCOMPARE(Utf16Size(text.toUtf8()), qint64(text.size()));
     }
 };

@@ -2,7 +2,10 @@
 // refuses, and with which exit status and words; and its connection options.
 
 #include "Domain.h"
+#include "RowSet.h"
+#include "ScriptBuilder.h"
 #include "ScriptCliOptions.h"
+#include "ScriptCliProgress.h"
 #include "ScriptCliRun.h"
 
 #include <QTest>
@@ -36,6 +39,58 @@ QString flags(const TTable &table)
         out << QStringLiteral("%1%2%3").arg(c->Name, c->IsUsed ? QStringLiteral("+") : QString(),
                                              c->IsKey ? QStringLiteral("*") : QString());
     return out.join(u' ');
+}
+
+// Two rows of an int key and a sql_variant, each variant with its base type.
+class TVariantRows final : public TRowSet
+{
+public:
+    qint64 RecordCount() override { return 2; }
+    [[nodiscard]] bool Eof() const override { return m_row >= 2; }
+    void Next() override { ++m_row; }
+    [[nodiscard]] int FieldCount() const override { return 2; }
+    [[nodiscard]] QString FieldName(int index) const override { return index == 0 ? "Id" : "V"; }
+    [[nodiscard]] bool IsNull(int) const override { return false; }
+    [[nodiscard]] QString AsString(int index) const override
+    {
+        if (index == 0)
+            return QString::number(m_row + 1);
+        return m_row == 0 ? QStringLiteral("12,5") : QStringLiteral("жёлтый");
+    }
+    [[nodiscard]] qint64 AsInteger(int index) const override { return AsString(index).toLongLong(); }
+    [[nodiscard]] TVariantBase VariantBase(int) const override
+    {
+        TVariantBase base;
+        if (m_row == 0) {
+            base.BaseType = QStringLiteral("money");
+        } else {
+            base.BaseType = QStringLiteral("nvarchar");
+            base.MaxLength = 12;
+            base.Collation = QStringLiteral("Cyrillic_General_CI_AS");
+        }
+        return base;
+    }
+    void Cancel() noexcept override { Cancelled = true; }
+
+    bool Cancelled = false;
+
+private:
+    int m_row = 0;
+};
+
+QStringList scriptOf(TRowSet &rows)
+{
+    auto table = tableOf({{"Id", XType::Int, true}, {"V", XType::SqlVariant}});
+    for (TCustomColumn *column : table->Columns) {
+        column->IsUsed = true;
+        column->IsKey = column->IsPrimaryKey;
+    }
+    QStringList lines;
+    TScriptLinesCollector sink(lines);
+    TScriptBuildControl control;
+    control.Now = QDateTime(QDate(2004, 3, 5), QTime(14, 20, 7));
+    [&] { QCOMPARE(BuildScript(*table, rows, nullptr, sink, control).Outcome, goComplete); }();
+    return lines;
 }
 
 } // namespace
@@ -129,6 +184,23 @@ private slots:
                                           .join(u'|')
                                     : QStringLiteral("error: ") + error;
         QCOMPARE(got, expected);
+    }
+
+    // The row set that counts rows for the progress display hands every path
+    // through: a variant's base type (or the script would carry another
+    // value) and the break-off's cancel.
+    void countingRowSetPassesEverythingThrough()
+    {
+        TVariantRows plain;
+        const QStringList expected = scriptOf(plain);
+        QVERIFY(expected.join(QString()).contains(QStringLiteral("money")));
+
+        TVariantRows inner;
+        TCountingRowSet counted(inner);
+        QCOMPARE(scriptOf(counted), expected);
+        QCOMPARE(counted.Count(), qint64(2));
+        counted.Cancel();
+        QVERIFY(inner.Cancelled);
     }
 
     void usageNamesTheConnectionOptions()

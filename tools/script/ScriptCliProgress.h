@@ -10,7 +10,8 @@
 #include <cstdio>
 #include <functional>
 
-// Passes a row set through and calls OnRow after every move to the next
+// Passes a row set through (every path of it: the UTF-8 texts, a variant's
+// base type, a cancel) and calls OnRow after every move to the next
 // row, with the number of rows passed so far.
 class TCountingRowSet final : public TRowSet
 {
@@ -33,6 +34,9 @@ public:
     [[nodiscard]] bool IsNull(int index) const override { return m_rows.IsNull(index); }
     [[nodiscard]] QString AsString(int index) const override { return m_rows.AsString(index); }
     [[nodiscard]] qint64 AsInteger(int index) const override { return m_rows.AsInteger(index); }
+    [[nodiscard]] TVariantBase VariantBase(int index) const override { return m_rows.VariantBase(index); }
+    bool AppendUtf8(int index, QByteArray &out) const override { return m_rows.AppendUtf8(index, out); }
+    void Cancel() noexcept override { m_rows.Cancel(); }
 
     [[nodiscard]] qint64 Count() const { return m_count; }
 
