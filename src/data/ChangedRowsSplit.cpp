@@ -201,6 +201,8 @@ bool splitStatements(const QList<Token> &tokens, QList<Statement> &out)
                     updateSet = false;
                 else if (verb == QLatin1String("INSERT") && t.Text == QLatin1String("SELECT") && !insertValues)
                     ; // INSERT ... SELECT
+                else if (verb == QLatin1String("ALTER") && t.Text == QLatin1String("WITH"))
+                    ; // ALTER TABLE t WITH CHECK ...
                 else
                     starts = true;
             }
@@ -327,6 +329,30 @@ bool StatementTargets(const QString &Batch, QList<bool> &Temporary)
             for (const Token &token : t)
                 if (token.Kind == TokenKind::Word && token.Text == QLatin1String("CURSOR"))
                     return false;
+            continue;
+        }
+        // A transaction begun and committed, and a table's constraints
+        // switched off or on: no count, and what follows runs once.
+        if (verb == QLatin1String("BEGIN") || verb == QLatin1String("COMMIT")) {
+            const bool transaction = t.size() > 1 && t.at(1).Kind == TokenKind::Word &&
+                                     (t.at(1).Text == QLatin1String("TRAN") || t.at(1).Text == QLatin1String("TRANSACTION"));
+            if (!transaction && !(verb == QLatin1String("COMMIT") && t.size() == 1))
+                return false;
+            continue;
+        }
+        if (verb == QLatin1String("ALTER")) {
+            bool constraints = t.size() > 2 && t.at(1).Kind == TokenKind::Word && t.at(1).Text == QLatin1String("TABLE");
+            bool switched = false;
+            for (const Token &token : t) {
+                if (token.Kind != TokenKind::Word)
+                    continue;
+                if (token.Text == QLatin1String("ADD") || token.Text == QLatin1String("COLUMN"))
+                    constraints = false;
+                if (token.Text == QLatin1String("CONSTRAINT"))
+                    switched = true;
+            }
+            if (!constraints || !switched)
+                return false;
             continue;
         }
         if (verb != QLatin1String("INSERT") && verb != QLatin1String("UPDATE") && verb != QLatin1String("DELETE"))

@@ -383,6 +383,8 @@ void MultiWriter::footer()
     if (!switched.isEmpty())
         add(empty);
     add(QStringLiteral("COMMIT TRANSACTION;"));
+    // The connection's default again for whatever it runs next.
+    add(QStringLiteral("SET XACT_ABORT OFF;"));
     if (shape == Shape::Batched)
         for (const TableWork &t : tables)
             add(QStringLiteral("DROP TABLE %1;").arg(t.temporary));

@@ -61,6 +61,14 @@ void TestChangedRowsSplit::split_data()
     QTest::newRow("tables made and dropped")
         << QStringLiteral("CREATE TABLE #t (a int) CREATE UNIQUE INDEX i ON #t(a) INSERT INTO #t VALUES(1) DROP TABLE #t")
         << Counts{1} << true << true << qint64(0) << qint64(1);
+    // The last part of a script of several tables.
+    QTest::newRow("a transaction, constraints switched off and on")
+        << QStringLiteral("SET XACT_ABORT ON;\r\nBEGIN TRANSACTION;\r\nALTER TABLE A NOCHECK CONSTRAINT ALL;\r\n"
+                          "ALTER TABLE [B] NOCHECK CONSTRAINT ALL;\r\nDELETE FROM B;\r\nDELETE FROM A;\r\n"
+                          "INSERT INTO A(Id) \r\n  SELECT Id1 FROM #ATempTable AS T\r\n"
+                          "ALTER TABLE A WITH CHECK CHECK CONSTRAINT ALL;\r\nALTER TABLE [B] WITH CHECK CHECK CONSTRAINT ALL;\r\n"
+                          "COMMIT TRANSACTION;\r\nSET XACT_ABORT OFF;\r\nDROP TABLE #ATempTable;\r\n")
+        << Counts{2, 3, 3} << true << true << qint64(8) << qint64(0);
     // Where statements may run any number of times, or a count may belong to
     // something the text does not show, no split.
     const auto unknown = [](const char *tag, const char *batch) {
@@ -74,6 +82,10 @@ void TestChangedRowsSplit::split_data()
     unknown("a SELECT of its own", "SELECT @x = 1 INSERT INTO @v VALUES(1)");
     unknown("a SELECT after VALUES", "INSERT INTO @v VALUES(1) SELECT @x = 1");
     unknown("NOCOUNT", "SET NOCOUNT ON INSERT INTO Goods VALUES(1) SET NOCOUNT OFF INSERT INTO @v VALUES(1)");
+    unknown("a rolled back transaction", "BEGIN TRAN INSERT INTO Goods VALUES(1) ROLLBACK INSERT INTO @v VALUES(1)");
+    unknown("a column added", "ALTER TABLE Goods ADD CONSTRAINT c CHECK (a > 0) INSERT INTO @v VALUES(1) INSERT INTO Goods VALUES(1)");
+    unknown("a constraint dropped", "ALTER TABLE Goods DROP CONSTRAINT c INSERT INTO @v VALUES(1) INSERT INTO Goods VALUES(1)");
+    unknown("a column altered", "ALTER TABLE Goods ALTER COLUMN a int INSERT INTO @v VALUES(1) INSERT INTO Goods VALUES(1)");
     unknown("a cursor", "DECLARE c CURSOR FOR SELECT a FROM Goods INSERT INTO @v VALUES(1) INSERT INTO Goods VALUES(1)");
     unknown("a procedure made", "CREATE PROCEDURE p AS INSERT INTO Goods VALUES(1) INSERT INTO @v VALUES(1)");
     unknown("a derived table's alias", "UPDATE D SET a = 1 FROM (SELECT * FROM Goods) AS D INSERT INTO @v VALUES(1)");

@@ -1,5 +1,7 @@
 #include "WorkbenchGeneration.h"
 
+#include "MultiTableScript.h"
+
 #include "Parser.h"
 #include "RowSet.h"
 #include "ScriptSpool.h"
@@ -125,6 +127,48 @@ bool TWorkbenchSession::Generate(const TWorkbenchChoices &Choices, QStringList &
         return true;
     }
     Lines = script->Lines;
+    return true;
+}
+
+bool TWorkbenchSession::GenerateSeveral(const QStringList &Tables, bool DeleteTable, qint64 BatchRows, bool AllowCycles,
+                                        QStringList &Lines, QString &Error)
+{
+    const auto tables = m_facade.GetTables(m_dataBase);
+    auto settings = std::make_shared<TParseSettings>();
+    settings->SetDeleteTable(DeleteTable);
+    std::vector<TTableScriptJob> jobs;
+    for (const QString &name : Tables) {
+        TTable *table = nullptr;
+        for (int i = 0; tables && i < tables->Count(); ++i)
+            if (tables->Items(i)->Name == name)
+                table = tables->Items(i);
+        if (!table) {
+            Error = QStringLiteral("no table %1").arg(name);
+            return false;
+        }
+        m_facade.LoadColumns(table);
+        for (int i = 0; i < table->Columns.Count(); ++i) {
+            TCustomColumn *column = table->Columns.Items(i);
+            column->IsUsed = true;
+            column->IsKey = column->IsPrimaryKey;
+        }
+        jobs.push_back({table, settings, [this, table] { return m_facade.OpenTableRows(table); },
+                        [this] { return m_facade.LastOpenError(); }});
+    }
+    TMultiTableOptions options;
+    options.ForeignKeys = m_facade.GetForeignKeys();
+    options.DisableConstraintsForCycles = AllowCycles;
+    options.BatchRows = BatchRows;
+    Lines.clear();
+    TScriptLinesCollector sink(Lines);
+    TScriptBuildControl control;
+    control.Now = QDateTime::currentDateTime();
+    const TGenerationResult result = BuildMultiTableScript(jobs, options, sink, control);
+    if (!result.Complete()) {
+        Lines.clear();
+        Error = result.Reason;
+        return false;
+    }
     return true;
 }
 

@@ -59,6 +59,13 @@ public:
     bool Generate(const TWorkbenchChoices &Choices, QStringList &Lines, QString &Error,
                   const TWorkbenchOptions &Options = TWorkbenchOptions());
 
+    // The script of several tables in one (every column carried, each
+    // matched on its primary key), ordered by the foreign keys the
+    // catalogue gives; false (and Error) when a step failed or the
+    // generator refused (its reason).
+    bool GenerateSeveral(const QStringList &Tables, bool DeleteTable, qint64 BatchRows, bool AllowCycles,
+                         QStringList &Lines, QString &Error);
+
     // Runs a batch and returns its first rows as text (a NULL is a null
     // QString); throws EQuorvaneException with the first error.
     QList<QStringList> Query(const QString &Sql);

@@ -65,6 +65,10 @@ private slots:
     void filterAndOnlyChangedAsWorkbench();
     void encryptedRuns_data();
     void encryptedRuns();
+    void severalTablesRefused_data();
+    void severalTablesRefused();
+    void severalTablesAsDomain_data();
+    void severalTablesAsDomain();
 
 private:
     TRun run(const QStringList &Arguments, const QByteArray &Password = "secret", bool PasswordSet = true);
@@ -103,6 +107,13 @@ void TestScriptCli::initTestCase()
         QCOMPARE(m_session->Execute(statement), QString());
     QCOMPARE(m_session->Execute(QStringLiteral("CREATE TABLE Loose (A int NULL, B varchar(10) NULL)")), QString());
     QCOMPARE(m_session->Execute(QStringLiteral("INSERT INTO Loose VALUES(1, 'a')")), QString());
+    // Two tables that reference each other.
+    for (const char *sql : {"CREATE TABLE CliRingA (Id int NOT NULL PRIMARY KEY, BId int NULL)",
+                            "CREATE TABLE CliRingB (Id int NOT NULL PRIMARY KEY, AId int NULL REFERENCES CliRingA(Id))",
+                            "ALTER TABLE CliRingA ADD CONSTRAINT FK_CliRingA_B FOREIGN KEY (BId) REFERENCES CliRingB(Id)",
+                            "INSERT INTO CliRingA VALUES(1, NULL)", "INSERT INTO CliRingB VALUES(1, 1)",
+                            "UPDATE CliRingA SET BId = 1"})
+        QCOMPARE(m_session->Execute(QLatin1String(sql)), QString());
 }
 
 std::unique_ptr<QProcess> TestScriptCli::start(const QStringList &Arguments)
@@ -187,6 +198,18 @@ void TestScriptCli::argumentErrors_data()
                                              << "--batch-rows wants a whole number of rows, 0 or more, got \"many\"";
     QTest::newRow("batch rows negative") << full + QStringList{"--batch-rows=-5"} << 2
                                          << "--batch-rows wants a whole number of rows, 0 or more, got \"-5\"";
+    QTest::newRow("table twice") << full + QStringList{"--table", "[goods]"} << 2
+                                 << "table [goods] is given twice (--table)";
+    QTest::newRow("all tables and a table") << full + QStringList{"--all-tables"} << 2
+                                            << "--all-tables and --table exclude each other";
+    QTest::newRow("no table, all tables") << full.mid(0, 6) + QStringList{"--all-tables=yes"} << 2
+                                          << "--all-tables takes no value";
+    QTest::newRow("filter with several tables") << full + QStringList{"--table", "Orders", "--where", "Id > 1"} << 2
+                                                << "--where applies to a script of one table only";
+    QTest::newRow("columns with all tables") << full.mid(0, 6) + QStringList{"--all-tables", "--columns", "Id"} << 2
+                                             << "--columns applies to a script of one table only";
+    QTest::newRow("nickname with several tables") << full + QStringList{"--table", "Orders", "--nickname", "X"} << 2
+                                                  << "--nickname applies to a script of one table only";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "";
 }
 
@@ -377,22 +400,32 @@ void TestScriptCli::interruptedLeavesNoFile_data()
 {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("serverAnswers");
-    QTest::newRow("SIGTERM") << int(SIGTERM) << true;
-    QTest::newRow("SIGINT") << int(SIGINT) << true;
-    QTest::newRow("SIGTERM, server stopped") << int(SIGTERM) << false;
+    QTest::addColumn<QStringList>("tables");
+    const QStringList wide{"Wide"};
+    QTest::newRow("SIGTERM") << int(SIGTERM) << true << wide;
+    QTest::newRow("SIGINT") << int(SIGINT) << true << wide;
+    QTest::newRow("SIGTERM, server stopped") << int(SIGTERM) << false << wide;
+    // Goods read whole, then Wide's read cut off.
+    const QStringList several{"Goods", "Wide"};
+    QTest::newRow("SIGINT, several tables") << int(SIGINT) << true << several;
+    QTest::newRow("SIGTERM, server stopped, several tables") << int(SIGTERM) << false << several;
 }
 
 void TestScriptCli::interruptedLeavesNoFile()
 {
     QFETCH(int, signal);
     QFETCH(bool, serverAnswers);
+    QFETCH(QStringList, tables);
     const QString output = m_dir.filePath(QStringLiteral("wide.sql"));
     {
         QFile old(output);
         QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
         old.write("old");
     }
-    auto process = start(connectArgs(QStringLiteral("Wide")) << QStringLiteral("--output") << output);
+    QStringList arguments = connectArgs(tables.constFirst()) << QStringLiteral("--output") << output;
+    for (const QString &table : tables.mid(1))
+        arguments << QStringLiteral("--table") << table;
+    auto process = start(arguments);
     QVERIFY(waitForPart(output));
     // Stopped, the server cannot let the run end before the signal comes.
     const pid_t server = pid_t(m_server->processId());
@@ -509,6 +542,91 @@ void TestScriptCli::encryptedRuns()
     }
     QCOMPARE(result.Err.count('\n'), 1);
     QVERIFY2(QString::fromUtf8(result.Err).contains(message), result.Err.constData());
+}
+
+void TestScriptCli::severalTablesRefused_data()
+{
+    QTest::addColumn<QStringList>("tables");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("unknown table") << QStringList{"--table", "Goods", "--table", "Nothing"} << 4
+                                   << QStringList{"table Nothing does not exist in database Shop"};
+    QTest::newRow("table without a key") << QStringList{"--table", "Goods", "--table", "Loose"} << 2
+                                         << QStringList{"table Loose has no primary key", "--delete"};
+    QTest::newRow("every table, one without a key") << QStringList{"--all-tables"} << 2
+                                                    << QStringList{"table Loose has no primary key"};
+    QTest::newRow("ring") << QStringList{"--table", "CliRingB", "--table", "CliRingA"} << 2
+                          << QStringList{"«CliRingA»", "«CliRingB»", "--allow-fk-cycle"};
+}
+
+// A set of tables the script cannot serve is refused by name before any
+// file is made.
+void TestScriptCli::severalTablesRefused()
+{
+    QFETCH(QStringList, tables);
+    QFETCH(int, code);
+    QFETCH(QStringList, messages);
+    const QString output = m_dir.filePath(QStringLiteral("several-refused.sql"));
+    const QStringList arguments = connectArgs(QString()).mid(0, 6) + tables + QStringList{"--output", output};
+    const TRun result = run(arguments);
+    QCOMPARE(result.Code, code);
+    QCOMPARE(result.Err.count('\n'), 1);
+    for (const QString &message : messages)
+        QVERIFY2(QString::fromUtf8(result.Err).contains(message), result.Err.constData());
+    QVERIFY2(leftBehind(m_dir.path(), QStringLiteral("several-refused.sql")).isEmpty(), "a refused run leaves no file");
+}
+
+void TestScriptCli::severalTablesAsDomain_data()
+{
+    QTest::addColumn<QStringList>("tables");
+    QTest::addColumn<bool>("deleteTable");
+    QTest::addColumn<qint64>("batchRows");
+    QTest::addColumn<bool>("ring");
+
+    // Given children first: the script orders them.
+    const QStringList family{"OrderItems", "Customers", "Orders"};
+    QTest::newRow("customers, orders, items") << family << false << qint64(-1) << false;
+    QTest::newRow("customers, orders, items, delete, batched by 5") << family << true << qint64(5) << false;
+    QTest::newRow("ring with --allow-fk-cycle") << QStringList{"CliRingA", "CliRingB"} << true << qint64(0) << true;
+}
+
+// The command line's script of several tables is the one the generator
+// makes of the same tables with their defaults.
+void TestScriptCli::severalTablesAsDomain()
+{
+    QFETCH(QStringList, tables);
+    QFETCH(bool, deleteTable);
+    QFETCH(qint64, batchRows);
+    QFETCH(bool, ring);
+
+    QStringList lines;
+    QString error;
+    QVERIFY2(m_session->GenerateSeveral(tables, deleteTable, batchRows < 0 ? BatchRowsAutomatic : batchRows, ring, lines,
+                                        error),
+             qPrintable(error));
+    const QString output = m_dir.filePath(QStringLiteral("several.sql"));
+    QStringList arguments = connectArgs(QString()).mid(0, 6) << QStringLiteral("--output") << output;
+    for (const QString &table : tables)
+        arguments << QStringLiteral("--table") << table;
+    if (deleteTable)
+        arguments << QStringLiteral("--delete");
+    if (batchRows >= 0)
+        arguments << QStringLiteral("--batch-rows") << QString::number(batchRows);
+    if (ring)
+        arguments << QStringLiteral("--allow-fk-cycle");
+    const TRun result = run(arguments);
+    QVERIFY2(result.Code == 0, result.Err.constData());
+    QFile file(output);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray cli = file.readAll();
+    QCOMPARE(MaskCreationTime(cli), MaskCreationTime(ScriptFileBytes(lines)));
+    QCOMPARE(cli.contains("\r\nGO\r\n"), batchRows > 0);
+    QCOMPARE(cli.contains("\r\nALTER TABLE CliRingA NOCHECK CONSTRAINT ALL;\r\n"), ring);
+    QCOMPARE(cli.contains("\r\nALTER TABLE CliRingB WITH CHECK CHECK CONSTRAINT ALL;\r\n"), ring);
+    if (!ring)
+        QVERIFY(cli.indexOf("\r\nUPDATE Customers ") < cli.indexOf("\r\nUPDATE Orders ")
+                && cli.indexOf("\r\nUPDATE Orders ") < cli.indexOf("\r\nUPDATE OrderItems "));
 }
 
 QTEST_GUILESS_MAIN(TestScriptCli)
