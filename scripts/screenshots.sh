@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots (docs/*.png): runs the workbench under
 # xvfb-run against the demo server, photographs the login dialog, logs in,
-# runs a query and photographs the main window.
+# runs a query and photographs the main window, then walks the wizard for
+# several tables (a ring of two tables made for the picture first).
+# QUORVANE_BUILD names another build folder with both programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build/release
+build=${QUORVANE_BUILD:-$root/build/release}
 server_bin=${QUORVANE_DEMO_SERVER:-$build/bin/quorvane-testserver}
 if [ ! -x "$build/bin/quorvane" ] || [ ! -x "$server_bin" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF >/dev/null
@@ -32,7 +34,12 @@ SELECT Id, Title, Price, Created
 GO
 PRINT 'Done'
 SQL
-export SCRIPT_FILE=$work/query.sql
+cat >"$work/ring.sql" <<'SQL'
+CREATE TABLE Departments (Id int NOT NULL PRIMARY KEY, Name nvarchar(40) NOT NULL, ManagerId int NULL)
+CREATE TABLE Employees (Id int NOT NULL PRIMARY KEY, Name nvarchar(60) NOT NULL, DepartmentId int NULL REFERENCES Departments(Id))
+ALTER TABLE Departments ADD CONSTRAINT FK_Departments_Manager FOREIGN KEY (ManagerId) REFERENCES Employees(Id)
+SQL
+export SCRIPT_FILE=$work/query.sql RING_FILE=$work/ring.sql
 export APPDATA=$work/appdata FREETDSCONF=$work/freetds.conf QUORVANE_BIN=$build/bin/quorvane
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -e
@@ -64,6 +71,39 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   xdotool key F5
   sleep 1.5
   import -window root docs/main-window.png
+  # The wizard for several tables: a ring refused, then three related tables.
+  xdotool key ctrl+n
+  sleep 0.3
+  xdotool mousemove 700 300 click 1
+  while IFS= read -r line; do
+    xdotool type --delay 5 "$line"
+    xdotool key Return
+  done <"$RING_FILE"
+  xdotool key F5
+  sleep 1
+  xdotool key ctrl+alt+n
+  wizard=$(wait_for "Скрипт для нескольких таблиц")
+  sleep 0.5
+  xdotool windowfocus --sync "$wizard" 2>/dev/null || true
+  # Ticks a table of the list: type-ahead finds it, Space ticks it.
+  tick() { sleep 0.6; xdotool type --delay 30 "$1"; sleep 0.2; xdotool key space; }
+  eval "$(xdotool getwindowgeometry --shell "$wizard")"
+  next() { xdotool mousemove $((X + WIDTH - 126)) $((Y + HEIGHT - 20)) click 1; sleep 0.7; }
+  tick Departments; tick Employees
+  sleep 0.3
+  import -window "$wizard" docs/several-tables-ring.png
+  tick Departments; tick Employees
+  tick OrderItems; tick Orders; tick Customers
+  sleep 0.3
+  import -window "$wizard" docs/several-tables-list.png
+  next
+  import -window "$wizard" docs/several-tables-defaults.png
+  next
+  import -window "$wizard" docs/several-tables-options.png
+  next
+  placement=$(wait_for "Скрипт успешно создан")
+  sleep 0.5
+  import -window "$placement" docs/several-tables-placement.png
   kill $app
 '
-echo "screenshots: docs/login-dialog.png docs/main-window.png"
+echo "screenshots: docs/login-dialog.png docs/main-window.png docs/several-tables-*.png"

@@ -66,6 +66,7 @@ int main(int argc, char *argv[])
             return startUp.Run();
         };
         form->OnCreateOneTableScript = CreateOneTableScript;
+        form->OnCreateSeveralTablesScript = CreateSeveralTablesScript;
         form->showMaximized();
         if (!form->TerminateRequested())
             result = QApplication::exec();

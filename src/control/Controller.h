@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RowSet.h"
-#include "WizzardController.h"
+#include "SeveralTablesController.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,7 +16,8 @@ class TScriptCreatorParser;
 // One process-wide instance (ScriptCreationController()) runs the connect
 // flow, the database switch and the table listing. The table script routine
 // creates one more instance per wizard run and hands it over as
-// IWizzardController; that one ends with the wizard's last reference.
+// IWizzardController (or ISeveralTablesController to the several-tables
+// wizard); that one ends with the wizard's last reference.
 //
 // The connect flow shows the login dialog and its error box through the
 // ports of WorkbenchPorts.h, so this class needs no widgets.
@@ -24,7 +25,7 @@ class TScriptCreatorParser;
 // The IWizzardController side (LoadColumns .. SetOnProgress, the two
 // Generator* handlers and the destructor's handling of a running generation)
 // lives in ControllerWizard.cpp.
-class TScriptCreationController : public IWizzardController
+class TScriptCreationController : public ISeveralTablesController
 {
 public:
     TScriptCreationController();
@@ -55,6 +56,10 @@ public:
     void SetOnScriptCreated(TScriptCreatedEvent Handler) override;
     [[nodiscard]] TScriptProgressEvent GetOnProgress() const override;
     void SetOnProgress(TScriptProgressEvent Handler) override;
+    // ISeveralTablesController (ControllerSeveralTables.cpp)
+    [[nodiscard]] std::vector<TForeignKey> GetForeignKeys() override;
+    void CreateSeveralTablesScript(const QList<TTable *> &Tables, std::shared_ptr<IParseSettings> Settings,
+                                   bool DisableConstraints) override;
 
 private:
     // The generator's reports, passed on to OnScriptCreated / OnProgress with

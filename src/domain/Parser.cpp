@@ -57,6 +57,16 @@ void TScriptCreatorParser::Start(std::unique_ptr<TTableSnapshot> Table, std::uni
     Start(m_ownedTable ? &m_ownedTable->Table() : nullptr, m_ownedRows.get(), std::move(Settings));
 }
 
+void TScriptCreatorParser::Start(TBuild Build)
+{
+    if (m_started)
+        throw EQuorvaneException(QStringLiteral("The script generator has been started already."));
+    m_build = std::move(Build);
+    m_started = true;
+    ++s_running;
+    m_thread = std::thread([this] { Execute(); });
+}
+
 void TScriptCreatorParser::Terminate()
 {
     m_terminated = true;
@@ -147,7 +157,7 @@ void TScriptCreatorParser::Execute()
     try {
         std::unique_ptr<TScript> script;
         TGenerationResult result = TGenerationResult::Failed(QStringLiteral("No table or no rows to read."));
-        if (Table && RowSet) {
+        if (m_build || (Table && RowSet)) {
             script = std::make_unique<TScript>();
             TScriptSpoolSink sink(SpoolChars());
             TScriptBuildControl control;
@@ -157,7 +167,15 @@ void TScriptCreatorParser::Execute()
                 ThrowIfAbandoned();
                 return Terminated();
             };
-            result = BuildScript(*Table, *RowSet, Settings.get(), sink, control);
+            if (m_build) {
+                result = m_build(sink, control);
+                ThrowIfAbandoned();
+                // A build stopped while it opened a table's rows may say it failed.
+                if (!result.Complete() && Terminated())
+                    result = TGenerationResult::BrokenOff();
+            } else {
+                result = BuildScript(*Table, *RowSet, Settings.get(), sink, control);
+            }
             // Only a whole script leaves the worker.
             if (result.Complete()) {
                 try {
@@ -189,6 +207,7 @@ void TScriptCreatorParser::Execute()
     rows.reset();
     table.reset();
     Settings.reset();
+    m_build = nullptr;
     --s_running;
     deleteLater();
     {

@@ -14,6 +14,8 @@
 #include <thread>
 
 class TRowSet;
+class TScriptLineSink;
+struct TScriptBuildControl;
 
 // Runs BuildScript (ScriptBuilder.h) on its own worker thread for the
 // table wizard and hands the outcome over on the GUI thread: the finished
@@ -60,6 +62,14 @@ public:
     // Inputs handed over: the worker frees them at its end.
     void Start(std::unique_ptr<TTableSnapshot> Table, std::unique_ptr<TRowSet> RowSet,
                std::shared_ptr<IParseSettings> Settings);
+    // A build of its own (a script over several tables): the worker calls
+    // Build with the sink and the control (progress, stop requests) and
+    // delivers what it wrote like a table's script; a build that ends other
+    // than complete after Terminate counts as broken off. Whatever Build
+    // captured goes with it on the worker. No read is cancelled: the stop
+    // is seen at the next row.
+    using TBuild = std::function<TGenerationResult(TScriptLineSink &Sink, const TScriptBuildControl &Control)>;
+    void Start(TBuild Build);
     // Asks the worker to stop after the current row, cancelling a read it
     // waits in; it then reports the generation as broken off.
     void Terminate();
@@ -106,6 +116,7 @@ private:
     std::shared_ptr<IParseSettings> Settings;
     std::unique_ptr<TTableSnapshot> m_ownedTable;
     std::unique_ptr<TRowSet> m_ownedRows;
+    TBuild m_build;
     // The pending report; written by the worker, read by the GUI thread
     // while the worker waits.
     int Percent = 0;

@@ -92,6 +92,8 @@ void TMainForm::CreateActions()
                                 QStringLiteral("Создать пустой скрипт"));
     CreateOneTableScriptAction =
         MakeAction(this, "CreateOneTableScriptAction", QKeySequence(QStringLiteral("Ctrl+Shift+N")), {});
+    CreateSeveralTablesScriptAction =
+        MakeAction(this, "CreateSeveralTablesScriptAction", QKeySequence(QStringLiteral("Ctrl+Alt+N")), {});
     OpenAction = MakeAction(this, "OpenAction", QKeySequence(QStringLiteral("Ctrl+O")), QStringLiteral("Открыть скрипт"));
     SaveAsAction = MakeAction(this, "SaveAsAction", {}, QStringLiteral("Сохранить скрипт как..."));
     ExecuteAction = MakeAction(this, "ExecuteAction", QKeySequence(Qt::Key_F5), QStringLiteral("Выполнить скрипт"));
@@ -105,6 +107,8 @@ void TMainForm::CreateActions()
 
     connect(NewEmptyAction, &QAction::triggered, this, &TMainForm::NewEmptyActionExecute);
     connect(CreateOneTableScriptAction, &QAction::triggered, this, &TMainForm::CreateOneTableScriptActionExecute);
+    connect(CreateSeveralTablesScriptAction, &QAction::triggered, this,
+            &TMainForm::CreateSeveralTablesScriptActionExecute);
     connect(OpenAction, &QAction::triggered, this, &TMainForm::OpenActionExecute);
     connect(SaveAsAction, &QAction::triggered, this, &TMainForm::SaveAsActionExecute);
     connect(ExecuteAction, &QAction::triggered, this, &TMainForm::ExecuteActionExecute);
@@ -155,7 +159,7 @@ void TMainForm::CreateActions()
     connect(SearchFindNext, &QAction::triggered, this, [this] { RunCommand([this] { SearchFindNextExecute(); }); });
 
     // Short-cuts work whenever the window has focus, shown in a menu or not.
-    addActions({NewEmptyAction, CreateOneTableScriptAction, OpenAction, SaveAsAction, ExecuteAction, StopAction,
+    addActions({NewEmptyAction, CreateOneTableScriptAction, CreateSeveralTablesScriptAction, OpenAction, SaveAsAction, ExecuteAction, StopAction,
                 CloseCurretnTabAction, ConnectToServerAction, ExitAction, EditUndo, EditCut, EditCopy, EditPaste,
                 EditDelete, EditSelectAll, SearchFind, SearchFindNext, SearchReplace});
 }

@@ -52,6 +52,8 @@ public:
     // Script commands.
     QAction *NewEmptyAction;
     QAction *CreateOneTableScriptAction;
+    // "Скрипт для нескольких таблиц…": the wizard over several tables.
+    QAction *CreateSeveralTablesScriptAction;
     QAction *OpenAction;
     QAction *SaveAsAction;
     QAction *ExecuteAction;
@@ -79,6 +81,8 @@ public:
     // The table script routine (the wizard) plugs itself in here; main()
     // installs it. Unset, the wizard command does nothing.
     std::function<void()> OnCreateOneTableScript;
+    // The same for the wizard over several tables.
+    std::function<void()> OnCreateSeveralTablesScript;
     // Start-up: runs on the first show; false ends the application.
     std::function<bool()> OnFirstShow;
 
@@ -93,6 +97,7 @@ public:
 
     void NewEmptyActionExecute();
     void CreateOneTableScriptActionExecute();
+    void CreateSeveralTablesScriptActionExecute();
     void OpenActionExecute();
     void SaveAsActionExecute();
     void ExecuteActionExecute();

@@ -95,6 +95,8 @@ void TMainForm::CreateMenus()
     file->setObjectName(QStringLiteral("FileMenuItem"));
     file->addAction(MakeEntry(file, QStringLiteral("Новый пустой"), NewEmptyAction, newIcon));
     file->addAction(MakeEntry(file, QStringLiteral("Новый с помощью мастера"), CreateOneTableScriptAction, wizardIcon));
+    file->addAction(MakeEntry(file, QStringLiteral("Скрипт для нескольких таблиц…"), CreateSeveralTablesScriptAction,
+                              wizardIcon));
     file->addSeparator();
     // The menu's "Открыть" does what the tool bar's "Открыть" does.
     file->addAction(MakeEntry(file, QStringLiteral("Открыть"), OpenAction, openIcon));
@@ -137,6 +139,8 @@ void TMainForm::CreateMenus()
     NewPopupMenu->addAction(MakeEntry(NewPopupMenu, QStringLiteral("Пустой"), NewEmptyAction, newIcon));
     NewPopupMenu->addAction(
         MakeEntry(NewPopupMenu, QStringLiteral("С помощью мастера"), CreateOneTableScriptAction, wizardIcon));
+    NewPopupMenu->addAction(MakeEntry(NewPopupMenu, QStringLiteral("Скрипт для нескольких таблиц…"),
+                                      CreateSeveralTablesScriptAction, wizardIcon));
 
     ToolBarOpenPopupMenu = new QMenu(this);
     ToolBarOpenPopupMenu->setObjectName(QStringLiteral("ToolBarOpenPopupMenu"));
@@ -317,6 +321,16 @@ void TMainForm::CreateOneTableScriptActionExecute()
     });
 }
 
+void TMainForm::CreateSeveralTablesScriptActionExecute()
+{
+    if (RefusedWhileExecuting())
+        return;
+    RunCommand([this] {
+        if (OnCreateSeveralTablesScript)
+            OnCreateSeveralTablesScript();
+    });
+}
+
 void TMainForm::OpenActionExecute()
 {
     RunCommand([] { ScriptRoutinesController().OpenScript(); });
@@ -469,6 +483,7 @@ void TMainForm::ShowHelp()
                        "<table>"
                        "<tr><td>Ctrl+N</td><td>новый пустой скрипт</td></tr>"
                        "<tr><td>Ctrl+Shift+N&nbsp;&nbsp;</td><td>новый скрипт с помощью мастера</td></tr>"
+                       "<tr><td>Ctrl+Alt+N</td><td>скрипт для нескольких таблиц</td></tr>"
                        "<tr><td>Ctrl+O</td><td>открыть скрипт</td></tr>"
                        "<tr><td>F5</td><td>выполнить скрипт (пакеты делятся строками GO)</td></tr>"
                        "<tr><td>Alt+Break</td><td>остановить выполнение</td></tr>"

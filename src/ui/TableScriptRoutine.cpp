@@ -4,6 +4,7 @@
 #include "Domain.h"
 #include "Model.h"
 #include "OneTableCreationWizard.h"
+#include "SeveralTablesWizard.h"
 #include "QuorvaneException.h"
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
@@ -127,6 +128,52 @@ bool place(TWherePutScript choice, TScript &script)
     return true;
 }
 
+// Reads the current database's tables into the model; false (the user told
+// why) when there are none to choose from.
+bool currentTables()
+{
+    ScriptCreationController().LoadTables();
+    if (ScriptCreatorModel()->Tables())
+        return true;
+    // Say why there is nothing to choose from, rather than the wizard's own
+    // "no table list" error.
+    const TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
+    const TDataBase *dataBase = dataBases ? dataBases->CurrentDataBase() : nullptr;
+    QMessageBox::information(QApplication::activeWindow(), QString::fromUtf8(TableScriptRoutineTexts::NoTablesCaption),
+                             dataBase ? QString::fromUtf8(TableScriptRoutineTexts::NoTablesText).arg(dataBase->Name)
+                                      : QString::fromUtf8(TableScriptRoutineTexts::NoDataBaseText));
+    return false;
+}
+
+// "Обновлять только изменившиеся строки" is remembered between runs, for
+// both wizards alike.
+const QString wizardSection = QStringLiteral("Wizard");
+const QString onlyChangedKey = QStringLiteral("OnlyChangedRows");
+
+bool rememberedOnlyChanged()
+{
+    return SettingsManager()->GetSetting(wizardSection, onlyChangedKey, QStringLiteral("0"))->Value().trimmed() ==
+           QLatin1String("1");
+}
+
+void rememberOnlyChanged(bool value)
+{
+    SettingsManager()->SetSetting(wizardSection, onlyChangedKey, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+// Asks where the script goes, again until a choice is carried out.
+void placeScript(TScript &script)
+{
+    TWherePutScripts offered{wpsInNew, wpsToFile, wpsThrowIntoShredder};
+    if (ScriptManager()->Count() > 0)
+        offered.Include(wpsInCurrent);
+    for (;;) {
+        TWherePutScriptDialogForm placement;
+        if (place(placement.Execute(offered), script))
+            return;
+    }
+}
+
 } // namespace
 
 TTableScriptEditorLimits &TableScriptEditorLimits()
@@ -175,29 +222,14 @@ void SaveGeneratedScript(TScript &Script, const QString &FileName)
 void CreateOneTableScript()
 {
     TOneTableScriptCreationDialog dialog;
-    ScriptCreationController().LoadTables();
-    if (!ScriptCreatorModel()->Tables()) {
-        // Say why there is nothing to choose from, rather than the wizard's
-        // own "no table list" error.
-        const TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
-        const TDataBase *dataBase = dataBases ? dataBases->CurrentDataBase() : nullptr;
-        QMessageBox::information(QApplication::activeWindow(), QString::fromUtf8(TableScriptRoutineTexts::NoTablesCaption),
-                                 dataBase ? QString::fromUtf8(TableScriptRoutineTexts::NoTablesText).arg(dataBase->Name)
-                                          : QString::fromUtf8(TableScriptRoutineTexts::NoDataBaseText));
+    if (!currentTables())
         return;
-    }
     dialog.SetTables(ScriptCreatorModel()->Tables());
     // A fresh controller per run; it goes with the dialog.
     dialog.SetWizzardController(std::make_shared<TScriptCreationController>());
-    // "Обновлять только изменившиеся строки" is remembered between runs.
-    const QString wizardSection = QStringLiteral("Wizard");
-    const QString onlyChangedKey = QStringLiteral("OnlyChangedRows");
-    dialog.Form()->SetOnlyChanged(
-        SettingsManager()->GetSetting(wizardSection, onlyChangedKey, QStringLiteral("0"))->Value().trimmed() ==
-        QLatin1String("1"));
+    dialog.Form()->SetOnlyChanged(rememberedOnlyChanged());
     const bool accepted = dialog.Execute();
-    SettingsManager()->SetSetting(wizardSection, onlyChangedKey,
-                                  dialog.Form()->OnlyChanged() ? QStringLiteral("1") : QStringLiteral("0"));
+    rememberOnlyChanged(dialog.Form()->OnlyChanged());
     if (!accepted)
         return;
 
@@ -209,13 +241,20 @@ void CreateOneTableScript()
         return;
     }
 
-    TWherePutScripts offered{wpsInNew, wpsToFile, wpsThrowIntoShredder};
-    if (ScriptManager()->Count() > 0)
-        offered.Include(wpsInCurrent);
-    // Asked again until a choice is carried out.
-    for (;;) {
-        TWherePutScriptDialogForm placement;
-        if (place(placement.Execute(offered), *script))
-            return;
-    }
+    placeScript(*script);
+}
+
+void CreateSeveralTablesScript()
+{
+    TSeveralTablesScriptCreationDialog dialog;
+    if (!currentTables())
+        return;
+    dialog.SetTables(ScriptCreatorModel()->Tables());
+    // A fresh controller per run; it goes with the dialog.
+    dialog.SetWizzardController(std::make_shared<TScriptCreationController>());
+    dialog.Form()->SetOnlyChanged(rememberedOnlyChanged());
+    const bool accepted = dialog.Execute();
+    rememberOnlyChanged(dialog.Form()->OnlyChanged());
+    if (accepted && dialog.Form()->ResultScript())
+        placeScript(*dialog.Form()->ResultScript());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The main window's wizard command: runs the table script wizard for the
+// The main window's wizard commands: runs the table script wizard for the
 // tables of the current database and places the generated script in a new
 // tab, at the end of the current script, in a file, or nowhere. GUI thread
 // only; failures before the wizard opens propagate to the caller's error
@@ -20,6 +20,8 @@ class TScript;
 class TScriptCreationController;
 
 void CreateOneTableScript();
+// The same for one script over several tables (the several-tables wizard).
+void CreateSeveralTablesScript();
 
 // Writes the script to FileName whole or not at all: a spooled script's
 // file is moved there, lines in memory go to a file beside it (UTF-8, each

@@ -311,6 +311,47 @@ private slots:
     }
 
     // The worker reads its own copy of the table: the original may go.
+    // A build of its own (the script of several tables) runs on the worker
+    // like a table's: its lines come as the script only when it completed,
+    // a stop turns whatever it then says into "broken off", and what it
+    // captured goes with the worker.
+    void ownBuild_data()
+    {
+        QTest::addColumn<int>("ending"); // 0 complete, 1 failed, 2 stopped and then failed
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("complete") << 0 << int(goComplete);
+        QTest::newRow("failed") << 1 << int(goFailed);
+        QTest::newRow("stopped, says failed") << 2 << int(goBrokenOff);
+    }
+    void ownBuild()
+    {
+        QFETCH(int, ending);
+        QFETCH(int, outcome);
+        auto captured = std::make_shared<int>(0);
+        auto *parser = new TScriptCreatorParser;
+        TWatch watch(parser);
+        if (ending == 2)
+            parser->OnProgress = [](TScriptCreatorParser *sender, int, const QString &) { sender->Terminate(); };
+        parser->Start([captured, ending](TScriptLineSink &Sink, const TScriptBuildControl &Control) {
+            Sink.AddLine(QStringLiteral("-- one"));
+            Control.Progress(50, QStringLiteral("half"));
+            if (ending == 2 && !Control.StopRequested())
+                return TGenerationResult::Failed(QStringLiteral("the stop was not seen"));
+            Sink.AddLine(QStringLiteral("-- two %1").arg(Control.Now.date().year()));
+            return ending == 0 ? TGenerationResult::Completed() : TGenerationResult::Failed(QStringLiteral("why"));
+        });
+        QTRY_COMPARE(watch.created, 1);
+        QCOMPARE(int(watch.result.Outcome), outcome);
+        QCOMPARE(bool(watch.script), outcome == goComplete);
+        if (watch.script)
+            QCOMPARE(watch.script->Lines,
+                     (QStringList{QStringLiteral("-- one"), QStringLiteral("-- two %1").arg(FixedNow().date().year())}));
+        if (outcome == goFailed)
+            QCOMPARE(watch.result.Reason, QStringLiteral("why"));
+        QTRY_VERIFY(watch.parser.isNull());
+        QCOMPARE(captured.use_count(), 1);
+    }
+
     void snapshotOutlivesItsSource()
     {
         TDataBase dataBase(QStringLiteral("Shop"), 7);

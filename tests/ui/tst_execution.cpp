@@ -116,11 +116,13 @@ private slots:
         // no login dialog, no wizard, no error box.
         int wizards = 0;
         form.OnCreateOneTableScript = [&wizards] { ++wizards; };
+        form.OnCreateSeveralTablesScript = [&wizards] { ++wizards; };
         form.StatusBar1->clearMessage();
         {
             ModalScript none({});
             form.ConnectToServerAction->trigger();
             form.CreateOneTableScriptAction->trigger();
+            form.CreateSeveralTablesScriptAction->trigger();
             // A dialog would be modal inside trigger(), and refused there.
             QVERIFY(none.Done());
         }

@@ -321,6 +321,41 @@ private slots:
         QTRY_VERIFY(form.ScriptMemo->hasFocus());
     }
 
+    // "Скрипт для нескольких таблиц…" sits in "Файл" and under "Новый", shows
+    // Ctrl+Alt+N, and the key runs the command from anywhere in the window.
+    void severalTablesCommandHasMenusAndShortCut()
+    {
+        WorkbenchFixture fixture;
+        StartWithoutConnecting(fixture);
+        TMainForm &form = fixture.Form();
+        int runs = 0;
+        form.OnCreateSeveralTablesScript = [&runs] { ++runs; };
+        QCOMPARE(form.CreateSeveralTablesScriptAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+Alt+N")));
+        const auto entryOf = [](const QMenu *menu) -> QAction * {
+            for (QAction *entry : menu->actions())
+                if (entry->iconText() == QStringLiteral("Скрипт для нескольких таблиц…"))
+                    return entry;
+            return nullptr;
+        };
+        auto *file = form.findChild<QMenu *>(QStringLiteral("FileMenuItem"));
+        QVERIFY(file);
+        for (const QMenu *menu : {static_cast<const QMenu *>(file), static_cast<const QMenu *>(form.NewPopupMenu)}) {
+            QAction *entry = entryOf(menu);
+            QVERIFY2(entry, qPrintable(menu->objectName()));
+            entry->trigger();
+        }
+        QCOMPARE(runs, 2);
+        QVERIFY(entryOf(file)->text().contains(QStringLiteral("Ctrl+Alt+N")));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.ScriptMemo->setFocus();
+        QTest::keyClick(form.ScriptMemo, Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(runs, 3);
+        // The table wizard's key stays its own.
+        QTest::keyClick(form.ScriptMemo, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(runs, 3);
+    }
+
     void openingTheSamePathTwiceGivesOneTab()
     {
         WorkbenchFixture fixture;

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "Domain.h"
+#include "SeveralTablesController.h"
+
+#include <QHash>
+#include <QStringList>
+
+// Stands in for the controller of the several-tables wizard: prepared
+// columns per table and foreign keys, every call recorded, progress and
+// completion delivered by the test.
+class FakeSeveralTablesController : public ISeveralTablesController
+{
+public:
+    struct ColumnSpec
+    {
+        QString Name;
+        int XType;
+        bool IsPrimaryKey = false;
+    };
+
+    QHash<QString, QList<ColumnSpec>> Columns; // by table name
+    std::vector<TForeignKey> Keys;
+    QStringList Calls;
+    QStringList CreatedFor;
+    std::shared_ptr<IParseSettings> Settings;
+    bool DisabledConstraints = false;
+
+    std::vector<TForeignKey> GetForeignKeys() override
+    {
+        Calls << QStringLiteral("GetForeignKeys");
+        return Keys;
+    }
+    void LoadColumns(TTable *Table) override
+    {
+        Calls << QStringLiteral("LoadColumns %1").arg(Table ? Table->Name : QStringLiteral("-"));
+        if (!Table)
+            return;
+        Table->Columns.Clear();
+        for (const ColumnSpec &spec : Columns.value(Table->Name)) {
+            auto column = CreateColumn(spec.Name, spec.XType, Table->Id, false, 4);
+            column->IsPrimaryKey = spec.IsPrimaryKey;
+            Table->Columns.Add(std::move(column));
+        }
+    }
+    void CreateScript(TTable *Table, std::shared_ptr<IParseSettings>) override
+    {
+        Calls << QStringLiteral("CreateScript %1").arg(Table ? Table->Name : QStringLiteral("-"));
+    }
+    void CreateSeveralTablesScript(const QList<TTable *> &Tables, std::shared_ptr<IParseSettings> S,
+                                   bool DisableConstraints) override
+    {
+        Calls << QStringLiteral("CreateSeveralTablesScript");
+        CreatedFor.clear();
+        for (const TTable *table : Tables)
+            CreatedFor << table->Name;
+        Settings = std::move(S);
+        DisabledConstraints = DisableConstraints;
+    }
+    void BreakScriptCreation() override { Calls << QStringLiteral("BreakScriptCreation"); }
+    TScriptCreatedEvent GetOnScriptCreated() const override { return OnScriptCreated; }
+    void SetOnScriptCreated(TScriptCreatedEvent Handler) override
+    {
+        Calls << (Handler ? QStringLiteral("SetOnScriptCreated") : QStringLiteral("SetOnScriptCreated(none)"));
+        OnScriptCreated = std::move(Handler);
+    }
+    TScriptProgressEvent GetOnProgress() const override { return OnProgress; }
+    void SetOnProgress(TScriptProgressEvent Handler) override
+    {
+        Calls << (Handler ? QStringLiteral("SetOnProgress") : QStringLiteral("SetOnProgress(none)"));
+        OnProgress = std::move(Handler);
+    }
+
+    void Progress(int percent, const QString &text)
+    {
+        if (OnProgress)
+            OnProgress(this, percent, text);
+    }
+    void Finish(std::unique_ptr<TScript> script, const TGenerationResult &result = TGenerationResult::Completed())
+    {
+        if (OnScriptCreated)
+            OnScriptCreated(this, std::move(script), result);
+    }
+
+    TScriptCreatedEvent OnScriptCreated;
+    TScriptProgressEvent OnProgress;
+};
