@@ -334,7 +334,10 @@ private slots:
         QTest::newRow("backslash before a break") << "a\\\nb" << "varchar" << 0 << 0 << 5 << cyr
                                                   << "CAST(N'a\\\\\r\n\nb' AS varchar(5))";
         QTest::newRow("base type unknown") << "x'y" << "" << 0 << 0 << 0 << "" << "N'x''y'";
-        QTest::newRow("base type newer") << "2004-03-01" << "date" << 0 << 0 << 3 << "" << "N'2004-03-01'";
+        // A date keeps its type: an ISO 8601 literal cast back, read alike under every DATEFORMAT.
+        QTest::newRow("base type newer") << "2004-03-01" << "date" << 0 << 0 << 3 << "" << "CAST('2004-03-01' AS date)";
+        QTest::newRow("base type datetimeoffset") << "2004-03-01 10:00:00.1234567 +03:00" << "datetimeoffset" << 0 << 7
+                                                  << 10 << "" << "CAST('2004-03-01T10:00:00.1234567+03:00' AS datetimeoffset(7))";
     }
     void variantValues()
     {
