@@ -12,14 +12,14 @@
 class FakeSeveralTablesController : public ISeveralTablesController
 {
 public:
-    struct ColumnSpec
+    struct ColumnDefinition
     {
         QString Name;
         int XType;
         bool IsPrimaryKey = false;
     };
 
-    QHash<QString, QList<ColumnSpec>> Columns; // by table name
+    QHash<QString, QList<ColumnDefinition>> Columns; // by table name
     std::vector<TForeignKey> Keys;
     QStringList Calls;
     QStringList CreatedFor;
@@ -37,9 +37,9 @@ public:
         if (!Table)
             return;
         Table->Columns.Clear();
-        for (const ColumnSpec &spec : Columns.value(Table->Name)) {
-            auto column = CreateColumn(spec.Name, spec.XType, Table->Id, false, 4);
-            column->IsPrimaryKey = spec.IsPrimaryKey;
+        for (const ColumnDefinition &definition : Columns.value(Table->Name)) {
+            auto column = CreateColumn(definition.Name, definition.XType, Table->Id, false, 4);
+            column->IsPrimaryKey = definition.IsPrimaryKey;
             Table->Columns.Add(std::move(column));
         }
     }

@@ -55,7 +55,7 @@ struct SeveralWizard
             controller->Columns[name] = {{QStringLiteral("Id"), 56, true}, {QStringLiteral("Title"), 167}};
         // Notes has no primary key; Orders carries a column of a type the program does not know.
         controller->Columns[QStringLiteral("Notes")] = {{QStringLiteral("Text"), 167}};
-        controller->Columns[QStringLiteral("Orders")] << FakeSeveralTablesController::ColumnSpec{
+        controller->Columns[QStringLiteral("Orders")] << FakeSeveralTablesController::ColumnDefinition{
             QStringLiteral("Odd"), 250};
         dialog.SetTables(tables.get());
         dialog.SetWizzardController(controller);

@@ -36,18 +36,18 @@ std::string formatArgument(const TypedValue *arg, char conversion, const std::st
             text = utf16Prefix(text, std::size_t(precision));
     } else {
         const TypedValue n = convertValue(*arg, TypeInfo{XType::BigInt, 8, 19, 0});
-        std::string spec = "%" + flags;
+        std::string format = "%" + flags;
         if (precision >= 0)
-            spec += "." + std::to_string(precision);
+            format += "." + std::to_string(precision);
         char buffer[64];
         if (conversion == 'd' || conversion == 'i') {
-            spec += "lld";
-            std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<long long>(n.v.i));
+            format += "lld";
+            std::snprintf(buffer, sizeof buffer, format.c_str(), static_cast<long long>(n.v.i));
         } else {
             // Unsigned conversions show the 32-bit pattern of a negative int.
             const auto u = static_cast<unsigned long long>(n.v.i < 0 && n.v.i >= INT32_MIN ? std::uint32_t(n.v.i) : std::uint64_t(n.v.i));
-            spec += std::string("ll") + conversion;
-            std::snprintf(buffer, sizeof buffer, spec.c_str(), u);
+            format += std::string("ll") + conversion;
+            std::snprintf(buffer, sizeof buffer, format.c_str(), u);
         }
         text = buffer;
     }
@@ -119,9 +119,9 @@ void Executor::declareVariables(ParsedBatch &batch)
     for (const auto &st : batch.statements)
         collectDeclarations(st, declarations);
     for (const DeclareVarStmt *d : declarations)
-        for (const auto &[name, spec] : d->vars) {
+        for (const auto &[name, declared] : d->vars) {
             TypedValue v = nullValue();
-            v.t = typeFromSpec(spec, false);
+            v.t = typeFromSpec(declared, false);
             if (isLobType(v.t.type))
                 fail(2739, 16, "The text, ntext, and image data types are invalid for local variables.", true);
             scalars_[foldCase(name)] = v;
