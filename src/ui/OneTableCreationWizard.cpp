@@ -362,24 +362,6 @@ QString TOneStepCreatinWizard::GenerationFailedText(const TGenerationResult &res
 
 // ------------------------------------------------ TOneTableScriptCreationDialog
 
-TOneTableScriptCreationDialog::TOneTableScriptCreationDialog()
-    : FForm(std::make_unique<TOneStepCreatinWizard>())
-{
-    FForm->SetTables(nullptr);
-}
-
-TOneTableScriptCreationDialog::~TOneTableScriptCreationDialog() = default;
-
-void TOneTableScriptCreationDialog::SetTables(TTableList *value)
-{
-    FForm->SetTables(value);
-}
-
-void TOneTableScriptCreationDialog::SetWizzardController(std::shared_ptr<IWizzardController> value)
-{
-    FForm->SetWizzardController(std::move(value));
-}
-
 bool TOneTableScriptCreationDialog::Execute()
 {
     FForm->CheckAssigned();

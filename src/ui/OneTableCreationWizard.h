@@ -122,25 +122,13 @@ private:
     TPageControlWizzardStep *PrimaryColumnsSelectWizzardStep;
 };
 
-// Runs the wizard for one caller: owns the form, and with it the script.
-class TOneTableScriptCreationDialog
+class TOneTableScriptCreationDialog : public TScriptWizardDialog<TOneStepCreatinWizard, IWizzardController>
 {
 public:
-    TOneTableScriptCreationDialog();
-    ~TOneTableScriptCreationDialog();
-    TOneTableScriptCreationDialog(const TOneTableScriptCreationDialog &) = delete;
-    TOneTableScriptCreationDialog &operator=(const TOneTableScriptCreationDialog &) = delete;
-
-    void SetTables(TTableList *value);
-    void SetWizzardController(std::shared_ptr<IWizzardController> value);
     // Shows the wizard modally; true when it closed with OK.
     bool Execute();
     // The generated script's lines, or none; valid until the dialog goes.
     [[nodiscard]] const QStringList *Script() const;
-    [[nodiscard]] TOneStepCreatinWizard *Form() const { return FForm.get(); }
-
-private:
-    std::unique_ptr<TOneStepCreatinWizard> FForm;
 };
 
 namespace OneTableWizardTexts {

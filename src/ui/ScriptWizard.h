@@ -168,6 +168,22 @@ private:
     TPageControlWizzardStep *FGenerationStep = nullptr;
 };
 
+// Runs a wizard for one caller: owns the form, and with it the script.
+template <typename TForm, typename TController> class TScriptWizardDialog
+{
+public:
+    TScriptWizardDialog() : FForm(std::make_unique<TForm>()) {}
+    TScriptWizardDialog(const TScriptWizardDialog &) = delete;
+    TScriptWizardDialog &operator=(const TScriptWizardDialog &) = delete;
+
+    void SetTables(TTableList *value) { FForm->SetTables(value); }
+    void SetWizzardController(std::shared_ptr<TController> value) { FForm->SetWizzardController(std::move(value)); }
+    [[nodiscard]] TForm *Form() const { return FForm.get(); }
+
+protected:
+    std::unique_ptr<TForm> FForm;
+};
+
 namespace ScriptWizardTexts {
 inline const QString TablesNotAssigned = QStringLiteral("Список таблиц не задан.");
 inline const QString ControllerNotAssigned = QStringLiteral("Контроллер мастера создания скриптов не задан.");

@@ -291,23 +291,6 @@ QString TSeveralTablesCreationWizard::GenerationFailedText(const TGenerationResu
 
 // ------------------------------------------- TSeveralTablesScriptCreationDialog
 
-TSeveralTablesScriptCreationDialog::TSeveralTablesScriptCreationDialog()
-    : FForm(std::make_unique<TSeveralTablesCreationWizard>())
-{
-}
-
-TSeveralTablesScriptCreationDialog::~TSeveralTablesScriptCreationDialog() = default;
-
-void TSeveralTablesScriptCreationDialog::SetTables(TTableList *value)
-{
-    FForm->SetTables(value);
-}
-
-void TSeveralTablesScriptCreationDialog::SetWizzardController(std::shared_ptr<ISeveralTablesController> value)
-{
-    FForm->SetWizzardController(std::move(value));
-}
-
 bool TSeveralTablesScriptCreationDialog::Execute()
 {
     FForm->CheckAssigned();

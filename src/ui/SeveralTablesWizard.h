@@ -108,24 +108,13 @@ private:
     TPageControlWizzardStep *OptionsWizzardStep;
 };
 
-// Runs the wizard for one caller: owns the form, and with it the script.
 class TSeveralTablesScriptCreationDialog
+    : public TScriptWizardDialog<TSeveralTablesCreationWizard, ISeveralTablesController>
 {
 public:
-    TSeveralTablesScriptCreationDialog();
-    ~TSeveralTablesScriptCreationDialog();
-    TSeveralTablesScriptCreationDialog(const TSeveralTablesScriptCreationDialog &) = delete;
-    TSeveralTablesScriptCreationDialog &operator=(const TSeveralTablesScriptCreationDialog &) = delete;
-
-    void SetTables(TTableList *value);
-    void SetWizzardController(std::shared_ptr<ISeveralTablesController> value);
     // Reads the foreign keys through the controller, then shows the wizard
     // modally; true when it closed with a script.
     bool Execute();
-    [[nodiscard]] TSeveralTablesCreationWizard *Form() const { return FForm.get(); }
-
-private:
-    std::unique_ptr<TSeveralTablesCreationWizard> FForm;
 };
 
 namespace SeveralTablesWizardTexts {
