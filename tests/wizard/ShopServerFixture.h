@@ -7,8 +7,12 @@
 #include "DataFacade.h"
 #include "Domain.h"
 #include "Model.h"
+#include "RowSet.h"
+#include "ScriptBuilder.h"
 #include "ScriptManager.h"
 #include "TestServer.h"
+
+#include <QDateTime>
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -58,6 +62,30 @@ struct ShopServer
         DestroyDataAccessFacade();
     }
 };
+
+// The generator's own lines for the model's table of that name as the wizard
+// left it (its columns, flags and nickname), with Settings; none when the
+// table or its rows are not there or the script is not complete.
+inline QStringList generatorLines(const QString &tableName, const IParseSettings *settings)
+{
+    TTableList *tables = ScriptCreatorModel()->Tables();
+    TTable *table = nullptr;
+    for (int i = 0; tables && i < tables->Count(); ++i)
+        if (tables->Items(i)->Name == tableName)
+            table = tables->Items(i);
+    if (!table)
+        return {};
+    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(table);
+    if (!rows)
+        return {};
+    QStringList lines;
+    TScriptLinesCollector sink(lines);
+    TScriptBuildControl control;
+    control.Now = QDateTime::currentDateTime();
+    if (!BuildScript(*table, *rows, settings, sink, control).Complete())
+        return {};
+    return lines;
+}
 
 // The text with the creation time (header and temporary tables) blanked.
 inline QString masked(QString text)

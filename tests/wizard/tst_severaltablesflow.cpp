@@ -13,8 +13,8 @@
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
 #include "SeveralTablesWizard.h"
-#include "TableScriptRoutine.h"
 #include "ShopServerFixture.h"
+#include "TableScriptRoutine.h"
 #include "WherePutScriptDialogForm.h"
 #include "WizardFlowHelpers.h"
 

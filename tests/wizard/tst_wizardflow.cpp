@@ -11,8 +11,8 @@
 #include "RowSet.h"
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
-#include "TableScriptRoutine.h"
 #include "ShopServerFixture.h"
+#include "TableScriptRoutine.h"
 #include "WherePutScriptDialogForm.h"
 
 #include <QApplication>
@@ -111,24 +111,7 @@ void TestWizardFlow::cleanupTestCase()
 
 QStringList TestWizardFlow::generatorOutput(const QString &tableName, const IParseSettings *settings)
 {
-    TTableList *tables = ScriptCreatorModel()->Tables();
-    TTable *table = nullptr;
-    for (int i = 0; tables && i < tables->Count(); ++i)
-        if (tables->Items(i)->Name == tableName)
-            table = tables->Items(i);
-    if (!table)
-        return {};
-    // The table as the wizard left it: its columns, flags and nickname.
-    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(table);
-    if (!rows)
-        return {};
-    QStringList lines;
-    TScriptLinesCollector sink(lines);
-    TScriptBuildControl control;
-    control.Now = QDateTime::currentDateTime();
-    if (!BuildScript(*table, *rows, settings, sink, control).Complete())
-        return {};
-    return withoutTimeStamp(lines);
+    return withoutTimeStamp(generatorLines(tableName, settings));
 }
 
 bool TestWizardFlow::runCommand(const std::function<void(TOneStepCreatinWizard *)> &drive,

@@ -12,8 +12,8 @@
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
 #include "ScriptSpool.h"
-#include "TableScriptRoutine.h"
 #include "ShopServerFixture.h"
+#include "TableScriptRoutine.h"
 #include "WherePutScriptDialogForm.h"
 #include "WizardFlowHelpers.h"
 
@@ -96,21 +96,8 @@ void TestWizardPlacement::cleanupTestCase()
 
 QString TestWizardPlacement::generatorText(const IParseSettings &settings)
 {
-    TTableList *tables = ScriptCreatorModel()->Tables();
-    TTable *table = nullptr;
-    for (int i = 0; tables && i < tables->Count(); ++i)
-        if (tables->Items(i)->Name == QStringLiteral("Goods"))
-            table = tables->Items(i);
-    if (!table)
-        return {};
-    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(table);
-    if (!rows)
-        return {};
-    QStringList lines;
-    TScriptLinesCollector sink(lines);
-    TScriptBuildControl control;
-    control.Now = QDateTime::currentDateTime();
-    if (!BuildScript(*table, *rows, &settings, sink, control).Complete())
+    const QStringList lines = generatorLines(QStringLiteral("Goods"), &settings);
+    if (lines.isEmpty())
         return {};
     return masked(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
