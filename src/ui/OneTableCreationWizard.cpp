@@ -3,8 +3,6 @@
 #include "Domain.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>

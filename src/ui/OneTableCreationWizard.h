@@ -16,13 +16,10 @@
 #include <memory>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QSpinBox;
 class QTreeWidget;
-class TScript;
 class TTable;
 class TTableList;
 
