@@ -122,7 +122,7 @@ bool TReadAheadRowSet::arrive() const
 {
     if (m_eof)
         return false;
-    if (m_started && m_current && m_row < m_current->rows)
+    if (m_current && m_row < m_current->rows)
         return true;
     std::unique_lock lock(m_mutex);
     if (m_current) {
@@ -130,7 +130,6 @@ bool TReadAheadRowSet::arrive() const
         m_changed.notify_all();
     }
     m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
-    m_started = true;
     m_row = 0;
     if (!m_ready.empty()) {
         m_current = std::move(m_ready.front());
@@ -158,7 +157,7 @@ void TReadAheadRowSet::Next()
     arrive();
 }
 
-const TReadAheadRowSet::Cell &TReadAheadRowSet::cell(int index) const
+const TReadAheadRowSet::Cell &TReadAheadRowSet::arrivedCell(int index) const
 {
     if (index < 0 || index >= FieldCount())
         throw EQuorvaneException(QStringLiteral("Нет поля с номером %1.").arg(index));

@@ -86,7 +86,14 @@ private:
     // when it has to; false at the end. Throws the reader's failure once
     // the rows before it are all served.
     bool arrive() const;
-    [[nodiscard]] const Cell &cell(int index) const;
+    [[nodiscard]] const Cell &cell(int index) const
+    {
+        // Mostly the current row is in hand; else it is waited for.
+        if (m_current && m_row < m_current->rows && unsigned(index) < m_fieldNames.size())
+            return m_current->cells[size_t(m_row) * m_fieldNames.size() + size_t(index)];
+        return arrivedCell(index);
+    }
+    [[nodiscard]] const Cell &arrivedCell(int index) const;
 
     std::unique_ptr<TRowSet> m_source;
     qint64 m_recordCount = 0;
@@ -105,7 +112,6 @@ private:
     mutable std::unique_ptr<Block> m_current;
     mutable int m_row = 0;
     mutable bool m_eof = false;
-    mutable bool m_started = false; // m_current is the first block (or the end)
 
     std::thread m_reader;
 };
