@@ -47,6 +47,21 @@ struct Subject
     }
 };
 
+// The subject reaches the wizard through the fake's recorded calls and reports.
+template <typename TFake>
+std::unique_ptr<Subject> attach(std::unique_ptr<Subject> subject, const std::shared_ptr<TFake> &controller,
+                              std::unique_ptr<TCustomScriptWizard> form)
+{
+    subject->calls = &controller->Calls;
+    subject->progress = [c = controller.get()](int percent, const QString &text) { c->Progress(percent, text); };
+    subject->finish = [c = controller.get()](std::unique_ptr<TScript> script, const TGenerationResult &result) {
+        c->Finish(std::move(script), result);
+    };
+    subject->controller = controller;
+    subject->form = std::move(form);
+    return subject;
+}
+
 std::unique_ptr<Subject> oneTable()
 {
     auto subject = std::make_unique<Subject>();
@@ -67,14 +82,7 @@ std::unique_ptr<Subject> oneTable()
         next->click();
     };
     subject->startPage = QStringLiteral("PrimaryColumnsSelectTabSheet");
-    subject->calls = &controller->Calls;
-    subject->progress = [c = controller.get()](int percent, const QString &text) { c->Progress(percent, text); };
-    subject->finish = [c = controller.get()](std::unique_ptr<TScript> script, const TGenerationResult &result) {
-        c->Finish(std::move(script), result);
-    };
-    subject->controller = controller;
-    subject->form = std::move(form);
-    return subject;
+    return attach(std::move(subject), controller, std::move(form));
 }
 
 std::unique_ptr<Subject> severalTables()
@@ -99,14 +107,7 @@ std::unique_ptr<Subject> severalTables()
         next->click();
     };
     subject->startPage = QStringLiteral("OptionsTabSheet");
-    subject->calls = &controller->Calls;
-    subject->progress = [c = controller.get()](int percent, const QString &text) { c->Progress(percent, text); };
-    subject->finish = [c = controller.get()](std::unique_ptr<TScript> script, const TGenerationResult &result) {
-        c->Finish(std::move(script), result);
-    };
-    subject->controller = controller;
-    subject->form = std::move(form);
-    return subject;
+    return attach(std::move(subject), controller, std::move(form));
 }
 
 std::unique_ptr<Subject> makeSubject(const QString &kind)
