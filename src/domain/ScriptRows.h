@@ -71,8 +71,10 @@ public:
     // The tables' holders, in the order their rows are written; filled
     // before the rows.
     std::vector<TRowHolder> Holders;
-    // Writes the holders' declarations once the shape is known; a batched
-    // script's first batch ends there (EndBatch).
+    // Writes the holders' declarations for the shape; a batched script's
+    // first batch ends there (EndBatch). The builder calls it after its
+    // header when the shape is set from the start; an automatic script calls
+    // it here once the size decides.
     std::function<void()> Declare;
     // Writes what opens a table's rows: when its rows start and the shape is
     // known, else when the rows held back go out (in a batched script only
