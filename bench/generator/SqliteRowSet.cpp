@@ -143,6 +143,15 @@ bool TSqliteRowSet::AppendUtf8(int index, QByteArray &out) const
     return true;
 }
 
+bool TSqliteRowSet::Utf8View(int index, QByteArrayView &text) const
+{
+    if (m_kinds[size_t(index)] != TSqliteText::Text)
+        return false;
+    text = QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index)),
+                          sqlite3_column_bytes(m_stmt, index));
+    return true;
+}
+
 QString TSqliteRowSet::AsString(int index) const
 {
     QByteArray text;

@@ -36,6 +36,7 @@ public:
     [[nodiscard]] qint64 AsInteger(int index) const override;
     // The text form in UTF-8, straight from SQLite's bytes.
     bool AppendUtf8(int index, QByteArray &out) const override;
+    bool Utf8View(int index, QByteArrayView &text) const override;
 
 private:
     void step();

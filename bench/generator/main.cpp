@@ -9,6 +9,7 @@
 #include "Domain.h"
 #include "LocaleFormat.h"
 #include "ScriptBuilder.h"
+#include "ReadAheadRowSet.h"
 #include "SqliteRowSet.h"
 
 #include <QDir>
@@ -162,20 +163,23 @@ int runGenerator(const char *path)
 {
     SetDecimalSeparator(u',');
     sqlite3 *db = nullptr;
-    // One thread reads: no need for SQLite's per-call locking.
+    // One thread at a time reads (the read-ahead's): no need for SQLite's
+    // per-call locking.
     if (sqlite3_open_v2(path, &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return 2;
     auto table = goodsTable();
-    TSqliteRowSet rows(db, "SELECT COUNT(*) FROM Goods", selectSql,
-                       {TSqliteText::Integer, TSqliteText::Text, TSqliteText::Text, TSqliteText::Scaled4,
-                        TSqliteText::DateTime, TSqliteText::Scaled4, TSqliteText::Bit, TSqliteText::Float});
+    // Read ahead as the product reads a server's rows.
+    auto rows = std::make_unique<TReadAheadRowSet>(std::make_unique<TSqliteRowSet>(
+        db, "SELECT COUNT(*) FROM Goods", selectSql,
+        std::vector<TSqliteText>{TSqliteText::Integer, TSqliteText::Text, TSqliteText::Text, TSqliteText::Scaled4,
+                                 TSqliteText::DateTime, TSqliteText::Scaled4, TSqliteText::Bit, TSqliteText::Float}));
     std::FILE *out = std::fopen("/dev/null", "wb");
     qint64 bytes = 0;
     {
         TScriptFileSink sink(out);
         TScriptBuildControl control;
         control.Now = QDateTime::currentDateTime();
-        const TGenerationResult result = BuildScript(*table, rows, nullptr, sink, control);
+        const TGenerationResult result = BuildScript(*table, *rows, nullptr, sink, control);
         if (!result.Complete()) {
             std::fprintf(stderr, "generation failed: %s\n", result.Reason.toUtf8().constData());
             return 3;
@@ -184,6 +188,7 @@ int runGenerator(const char *path)
         bytes = sink.BytesWritten();
     }
     std::fclose(out);
+    rows.reset(); // its statement goes before the database
     sqlite3_close(db);
     std::printf("%lld\n", static_cast<long long>(bytes));
     return 0;

@@ -3,6 +3,7 @@
 #include "FreeTdsConfig.h"
 #include "OdbcCursor.h"
 #include "OdbcRowSet.h"
+#include "ReadAheadRowSet.h"
 #include "SqlNames.h"
 
 #if __has_include("SimpleSettingsManager.h")
@@ -579,9 +580,11 @@ std::unique_ptr<TRowSet> TDataAccessFacade::OpenTableRows(const TTable *Table, c
         // The user's condition goes as written: a mistake in it is the
         // server's to report, before a single row is read.
         const QString where = RowFilterClause(RowFilter);
-        return std::make_unique<TOdbcRowSet>(OpenExtraConnection(catalog),
-                                             QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(name, where),
-                                             QStringLiteral("SELECT %1 FROM %2%3").arg(fields, name, where), variants);
+        // Read ahead on a thread of its own: the server's answer and the
+        // script's writing overlap.
+        return std::make_unique<TReadAheadRowSet>(std::make_unique<TOdbcRowSet>(
+            OpenExtraConnection(catalog), QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(name, where),
+            QStringLiteral("SELECT %1 FROM %2%3").arg(fields, name, where), variants));
     } catch (const EQuorvaneException &error) {
         m_lastOpenError = error.Message();
     } catch (const std::exception &error) {

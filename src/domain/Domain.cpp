@@ -671,6 +671,8 @@ void AppendFieldLiteral(QByteArray &Out, const TRowSet &RowSet, int Index, const
         QString literal;
         appendVariantLiteral(literal, RowSet.AsString(Index), RowSet.VariantBase(Index), DefaultCollation);
         Out += literal.toUtf8();
+    } else if (QByteArrayView text; RowSet.Utf8View(Index, text)) {
+        Column.AppendSQLValue(Out, text);
     } else {
         Scratch.resize(0);
         if (!RowSet.AppendUtf8(Index, Scratch))

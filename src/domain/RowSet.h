@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
 
@@ -66,6 +67,10 @@ public:
     // says true; a row set without this path says false and leaves Out
     // alone (the caller then takes AsString). Never asked of a sql_variant.
     virtual bool AppendUtf8(int, QByteArray &) const { return false; }
+    // The same text where the row set already holds it: Text then views it
+    // until the next call of Next; a row set without it says false (the
+    // caller then takes AppendUtf8). Never asked of a sql_variant.
+    virtual bool Utf8View(int, QByteArrayView &) const { return false; }
 
     // Makes a read that another thread waits in return (with an error) as
     // soon as it can. The one member that may be called from another thread
@@ -80,4 +85,31 @@ public:
                 return i;
         return -1;
     }
+};
+
+// Passes every call on to another row set; a wrapper that watches some of
+// them overrides those and stays complete whatever the interface gains.
+class TForwardingRowSet : public TRowSet
+{
+public:
+    explicit TForwardingRowSet(TRowSet &Rows) : m_rows(Rows) {}
+
+    qint64 RecordCount() override { return m_rows.RecordCount(); }
+    [[nodiscard]] bool Eof() const override { return m_rows.Eof(); }
+    void Next() override { m_rows.Next(); }
+    [[nodiscard]] int FieldCount() const override { return m_rows.FieldCount(); }
+    [[nodiscard]] QString FieldName(int index) const override { return m_rows.FieldName(index); }
+    [[nodiscard]] bool IsNull(int index) const override { return m_rows.IsNull(index); }
+    [[nodiscard]] QString AsString(int index) const override { return m_rows.AsString(index); }
+    [[nodiscard]] qint64 AsInteger(int index) const override { return m_rows.AsInteger(index); }
+    [[nodiscard]] TVariantBase VariantBase(int index) const override { return m_rows.VariantBase(index); }
+    bool AppendUtf8(int index, QByteArray &out) const override { return m_rows.AppendUtf8(index, out); }
+    bool Utf8View(int index, QByteArrayView &text) const override { return m_rows.Utf8View(index, text); }
+    void Cancel() noexcept override { m_rows.Cancel(); }
+
+protected:
+    [[nodiscard]] TRowSet &Rows() const { return m_rows; }
+
+private:
+    TRowSet &m_rows;
 };

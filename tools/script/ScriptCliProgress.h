@@ -13,35 +13,24 @@
 // Passes a row set through (every path of it: the UTF-8 texts, a variant's
 // base type, a cancel) and calls OnRow after every move to the next
 // row, with the number of rows passed so far.
-class TCountingRowSet final : public TRowSet
+class TCountingRowSet final : public TForwardingRowSet
 {
 public:
-    explicit TCountingRowSet(TRowSet &Rows) : m_rows(Rows) {}
+    explicit TCountingRowSet(TRowSet &Rows) : TForwardingRowSet(Rows) {}
 
     std::function<void(qint64 Rows)> OnRow;
 
-    qint64 RecordCount() override { return m_rows.RecordCount(); }
-    [[nodiscard]] bool Eof() const override { return m_rows.Eof(); }
     void Next() override
     {
-        m_rows.Next();
+        Rows().Next();
         ++m_count;
         if (OnRow)
             OnRow(m_count);
     }
-    [[nodiscard]] int FieldCount() const override { return m_rows.FieldCount(); }
-    [[nodiscard]] QString FieldName(int index) const override { return m_rows.FieldName(index); }
-    [[nodiscard]] bool IsNull(int index) const override { return m_rows.IsNull(index); }
-    [[nodiscard]] QString AsString(int index) const override { return m_rows.AsString(index); }
-    [[nodiscard]] qint64 AsInteger(int index) const override { return m_rows.AsInteger(index); }
-    [[nodiscard]] TVariantBase VariantBase(int index) const override { return m_rows.VariantBase(index); }
-    bool AppendUtf8(int index, QByteArray &out) const override { return m_rows.AppendUtf8(index, out); }
-    void Cancel() noexcept override { m_rows.Cancel(); }
 
     [[nodiscard]] qint64 Count() const { return m_count; }
 
 private:
-    TRowSet &m_rows;
     qint64 m_count = 0;
 };
 

@@ -148,11 +148,11 @@ QString carryProblem(const TCustomColumn &column)
 
 // The rows of one table of a script of several: the signal watcher may
 // cancel them while they are read, and the progress follows them.
-class TWatchedRows final : public TRowSet
+class TWatchedRows final : public TForwardingRowSet
 {
 public:
     TWatchedRows(std::unique_ptr<TRowSet> Rows, TSignalWatcher &Watcher, TProgressDisplay &Progress, qint64 &Total)
-        : m_rows(std::move(Rows)), m_watcher(Watcher), m_progress(Progress), m_total(Total)
+        : TForwardingRowSet(*Rows), m_rows(std::move(Rows)), m_watcher(Watcher), m_progress(Progress), m_total(Total)
     {
         m_watcher.SetRows(m_rows.get());
         m_progress.Start(m_rows->RecordCount());
@@ -165,8 +165,6 @@ public:
     TWatchedRows(const TWatchedRows &) = delete;
     TWatchedRows &operator=(const TWatchedRows &) = delete;
 
-    qint64 RecordCount() override { return m_rows->RecordCount(); }
-    [[nodiscard]] bool Eof() const override { return m_rows->Eof(); }
     void Next() override
     {
         m_rows->Next();
@@ -174,14 +172,6 @@ public:
         ++m_total;
         m_progress.Update(m_count);
     }
-    [[nodiscard]] int FieldCount() const override { return m_rows->FieldCount(); }
-    [[nodiscard]] QString FieldName(int index) const override { return m_rows->FieldName(index); }
-    [[nodiscard]] bool IsNull(int index) const override { return m_rows->IsNull(index); }
-    [[nodiscard]] QString AsString(int index) const override { return m_rows->AsString(index); }
-    [[nodiscard]] qint64 AsInteger(int index) const override { return m_rows->AsInteger(index); }
-    [[nodiscard]] TVariantBase VariantBase(int index) const override { return m_rows->VariantBase(index); }
-    bool AppendUtf8(int index, QByteArray &out) const override { return m_rows->AppendUtf8(index, out); }
-    void Cancel() noexcept override { m_rows->Cancel(); }
 
 private:
     std::unique_ptr<TRowSet> m_rows;
