@@ -15,25 +15,25 @@ namespace {
 constexpr SQLULEN maxBoundSize = 8000;
 constexpr size_t fetchBudget = size_t(1) << 20;
 
-// The locale's decimal separator in UTF-8, for the text forms of numbers.
-void appendSeparator(QByteArray &out)
-{
-    const QChar separator = DecimalSeparator();
-    if (separator.unicode() < 0x80)
-        out += char(separator.unicode());
-    else
-        out += QString(separator).toUtf8();
-}
-
-// Digits with '.' as their point, written with the locale's separator.
+// Digits with '.' as their point, written with the locale's separator, in
+// one append (a QByteArray append is a call into Qt each time).
 void appendLocaleNumber(QByteArray &out, const char *begin, const char *end)
 {
-    for (const char *p = begin; p != end; ++p) {
-        if (*p == '.')
-            appendSeparator(out);
-        else
-            out += *p;
+    const QChar separator = DecimalSeparator();
+    const qsizetype start = out.size();
+    out.append(begin, end - begin);
+    if (separator == u'.')
+        return;
+    const char *point = std::find(begin, end, '.');
+    if (point == end)
+        return;
+    if (separator.unicode() < 0x80) {
+        out[start + (point - begin)] = char(separator.unicode());
+        return;
     }
+    out.truncate(start + (point - begin));
+    out += QString(separator).toUtf8();
+    out.append(point + 1, end - point - 1);
 }
 
 // The driver's decimal text: every significant digit, trailing fractional
@@ -59,11 +59,17 @@ void appendExact(QByteArray &out, const char *text)
     const bool zero = end - begin == 1 && *begin == '0';
     if (begin == end || zero)
         negative = false;
+    // The driver's text fits its 48-byte buffer; a sign and a zero more.
+    char buffer[64];
+    char *p = buffer;
     if (negative)
-        out += '-';
+        *p++ = '-';
     if (begin == end || *begin == '.')
-        out += '0';
-    appendLocaleNumber(out, begin, end);
+        *p++ = '0';
+    const size_t digits = std::min<size_t>(size_t(end - begin), sizeof buffer - 2);
+    std::memcpy(p, begin, digits);
+    p += digits;
+    appendLocaleNumber(out, buffer, p);
 }
 
 // The shortest text that reads back to the value, exponent as "E+300"
@@ -72,23 +78,29 @@ template <typename T> void appendShortest(QByteArray &out, T value)
 {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    const char *end = result.ptr;
-    const char *e = std::find(static_cast<const char *>(buffer), end, 'e');
-    appendLocaleNumber(out, buffer, e);
-    if (e == end)
-        return;
-    const char *p = e + 1;
-    char sign = '+';
-    if (p != end && (*p == '-' || *p == '+'))
-        sign = *p++;
-    while (end - p > 1 && *p == '0')
-        ++p;
-    out += 'E';
-    out += sign;
-    out.append(p, end - p);
+    char *end = result.ptr;
+    char *e = std::find(buffer, end, 'e');
+    if (e != end) {
+        // "1e-05" -> "1E-5": the sign always, the exponent's leading zeros not.
+        const char *p = e + 1;
+        char sign = '+';
+        if (p != end && (*p == '-' || *p == '+'))
+            sign = *p++;
+        while (end - p > 1 && *p == '0')
+            ++p;
+        char exponent[8];
+        const size_t n = std::min<size_t>(size_t(end - p), sizeof exponent);
+        std::memcpy(exponent, p, n);
+        *e = 'E';
+        e[1] = sign;
+        std::memcpy(e + 2, exponent, n);
+        end = e + 2 + n;
+    }
+    appendLocaleNumber(out, buffer, end);
 }
 
-void appendDigits(QByteArray &out, unsigned value, int width)
+// Value as decimal digits, zero-padded to Width, at P; returns the end.
+char *writeDigits(char *p, unsigned value, int width)
 {
     char buffer[16];
     int n = 0;
@@ -97,9 +109,10 @@ void appendDigits(QByteArray &out, unsigned value, int width)
         value /= 10;
     } while (value != 0);
     for (int k = n; k < width; ++k)
-        out += '0';
+        *p++ = '0';
     while (n > 0)
-        out += buffer[--n];
+        *p++ = buffer[--n];
+    return p;
 }
 
 void appendHex(QByteArray &out, const unsigned char *bytes, size_t n)
@@ -285,21 +298,24 @@ void BulkCursor::appendUtf8(int index, QByteArray &out) const
     case Kind::Timestamp: {
         SQL_TIMESTAMP_STRUCT t;
         std::memcpy(&t, value, sizeof t);
-        appendDigits(out, t.day, 2);
-        out += '.';
-        appendDigits(out, t.month, 2);
-        out += '.';
-        appendDigits(out, unsigned(t.year), 4);
-        out += ' ';
-        appendDigits(out, t.hour, 2);
-        out += ':';
-        appendDigits(out, t.minute, 2);
-        out += ':';
-        appendDigits(out, t.second, 2);
+        // dd.MM.yyyy hh:mm:ss[.zzz]
+        char buffer[40];
+        char *p = writeDigits(buffer, t.day, 2);
+        *p++ = '.';
+        p = writeDigits(p, t.month, 2);
+        *p++ = '.';
+        p = writeDigits(p, unsigned(t.year), 4);
+        *p++ = ' ';
+        p = writeDigits(p, t.hour, 2);
+        *p++ = ':';
+        p = writeDigits(p, t.minute, 2);
+        *p++ = ':';
+        p = writeDigits(p, t.second, 2);
         if (const unsigned milliseconds = unsigned(t.fraction / 1000000u); milliseconds != 0) {
-            out += '.';
-            appendDigits(out, milliseconds, 3);
+            *p++ = '.';
+            p = writeDigits(p, milliseconds, 3);
         }
+        out.append(buffer, p - buffer);
         break;
     }
     case Kind::Guid: {

@@ -72,6 +72,8 @@ private slots:
     void loginTruncatedRejected();
     void negotiation_data();
     void negotiation();
+    void badUtf8_data();
+    void badUtf8();
     void batchHeaders();
     void preloginReply();
     void browser_data();
@@ -99,6 +101,27 @@ void TdsWireTest::utf16RoundTrip()
              QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
     QCOMPARE(utf16Length(utf8), std::size_t(text.size()));
     QCOMPARE(utf16leToUtf8(reinterpret_cast<const std::uint8_t *>(wire.data()), wire.size()), utf8);
+}
+
+void TdsWireTest::badUtf8_data()
+{
+    // What the server's text holds is sent as UTF-16 whatever it is: a byte
+    // that starts no character, or a sequence cut short, becomes U+FFFD.
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("stray byte") << QByteArray("a\xFF" "b") << QStringLiteral("a\uFFFDb");
+    QTest::newRow("cut at the end") << QByteArray("ab\xD0") << QStringLiteral("ab\uFFFD");
+    QTest::newRow("cut before ascii") << QByteArray("\xE6\x97" "c") << QStringLiteral("\uFFFDc");
+    QTest::newRow("surrogate encoded") << QByteArray("\xED\xA0\x80") << QStringLiteral("\uFFFD");
+}
+
+void TdsWireTest::badUtf8()
+{
+    QFETCH(QByteArray, utf8);
+    QFETCH(QString, expected);
+    const std::string wire = utf8ToUtf16le(std::string_view(utf8.constData(), size_t(utf8.size())));
+    QCOMPARE(QByteArray::fromStdString(wire),
+             QByteArray(reinterpret_cast<const char *>(expected.utf16()), expected.size() * 2));
 }
 
 void TdsWireTest::cp1251_data()

@@ -95,23 +95,30 @@ std::string utf8ToUtf16le(std::string_view utf8)
 
 void utf8ToUtf16le(std::string_view utf8, std::string &out)
 {
-    out.clear();
-    out.reserve(utf8.size() * 2);
+    // No UTF-8 byte gives more than two bytes of UTF-16 (a four-byte
+    // sequence gives four, a bad byte one replacement character).
+    out.resize(utf8.size() * 2);
+    char *p = out.data();
+    const auto put = [&p](char32_t unit) {
+        *p++ = char(unit & 0xFF);
+        *p++ = char(unit >> 8);
+    };
     for (std::size_t i = 0; i < utf8.size();) {
+        if (const auto b = std::uint8_t(utf8[i]); b < 0x80) {
+            put(b);
+            ++i;
+            continue;
+        }
         char32_t c = nextCodePoint(utf8, i);
         if (c >= 0x10000) {
             c -= 0x10000;
-            const char16_t hi = char16_t(0xD800 + (c >> 10));
-            const char16_t lo = char16_t(0xDC00 + (c & 0x3FF));
-            out.push_back(char(hi & 0xFF));
-            out.push_back(char(hi >> 8));
-            out.push_back(char(lo & 0xFF));
-            out.push_back(char(lo >> 8));
+            put(0xD800 + (c >> 10));
+            put(0xDC00 + (c & 0x3FF));
         } else {
-            out.push_back(char(c & 0xFF));
-            out.push_back(char(c >> 8));
+            put(c);
         }
     }
+    out.resize(std::size_t(p - out.data()));
 }
 
 std::size_t utf16Length(std::string_view utf8)
