@@ -3,32 +3,21 @@
 #include "Domain.h"
 #include "RowSet.h"
 #include "ScriptPlan.h"
+#include "ScriptRows.h"
 #include "SqlNames.h"
 
 #include <QSet>
 
 namespace {
 
-enum class Shape { Single, Batched, Undecided };
-
-struct SourceField
-{
-    const TCarriedColumn *carried;
-    int field;
-};
-
 // One table as the script handles it.
 struct TableWork
 {
     const TTableScriptJob *job = nullptr;
     std::unique_ptr<TScriptPlan> plan;
-    QString variable;  // its table variable, unique in the script
-    QString temporary; // its temporary table, unique in the script
     bool deleteTable = false;
     QString rowFilter;
     bool onlyChanged = false;
-    qint64 rowsWritten = 0;
-    QList<QByteArray> heldBack; // an undecided script's INSERTs' values, UTF-8
 };
 
 QString quotedNames(const QStringList &names)
@@ -54,47 +43,22 @@ QString distinctName(QSet<QString> &taken, const QString &base, Make make)
 struct MultiWriter
 {
     std::vector<TableWork> &tables; // in the order of the writes
-    TScriptLineSink &sink;
     const TScriptBuildControl &control;
     const TMultiTableCheck &check;
-    Shape shape;
-    qint64 batchRows;
+    // The rows and the sizes of the script; its holders go with the tables
+    // (their table variables and temporary tables unique in the script).
+    TScriptRows out;
 
-    qint64 scriptChars = 0;
-    qint64 batchChars = 0;
-    qint64 rowsInBatch = 0;
-    qint64 footerSize = -1;
     int lastPercent = -1;
 
-    void add(const QString &item)
-    {
-        const qint64 size = item.size() + 2;
-        scriptChars += size;
-        batchChars += size;
-        sink.AddLine(item);
-    }
-    void addUtf8(QByteArrayView item, qint64 units)
-    {
-        scriptChars += units + 2;
-        batchChars += units + 2;
-        sink.AddUtf8Line(item);
-    }
+    void add(const QString &item) { out.Add(item); }
     void report(int percent, const QString &text)
     {
         if (control.Progress)
             control.Progress(percent, text);
     }
-    [[nodiscard]] bool stopRequested() const { return control.StopRequested && control.StopRequested(); }
-    [[nodiscard]] const QString &source(const TableWork &t) const
-    {
-        return shape == Shape::Batched ? t.temporary : t.variable;
-    }
-    [[nodiscard]] QByteArray insertHead(const TableWork &t) const
-    {
-        return QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(")
-            .arg(source(t), t.plan->VariableList.join(QStringLiteral(", ")))
-            .toUtf8();
-    }
+    [[nodiscard]] bool stopRequested() const { return out.StopRequested(); }
+    [[nodiscard]] const QString &source(std::size_t i) const { return out.Source(out.Holders[i]); }
     [[nodiscard]] QStringList tableNames() const
     {
         QStringList names;
@@ -103,20 +67,11 @@ struct MultiWriter
         return names;
     }
 
-    void endBatch()
-    {
-        add(QStringLiteral("GO"));
-        add(QString());
-        batchChars = 0;
-        rowsInBatch = 0;
-    }
-
     void header();
     void declare();
-    void row(TableWork &t, QByteArray &line, qsizetype headSize, qint64 headUnits);
-    void decideBatched();
+    void openRows(const TRowHolder &holder);
     [[nodiscard]] qint64 footerChars() const;
-    bool data(TableWork &t, int index);
+    bool data(std::size_t index);
     void footer();
 };
 
@@ -165,7 +120,7 @@ void MultiWriter::header()
     // anything changes.
     add(QStringLiteral("SET XACT_ABORT ON;"));
     add(empty);
-    if (shape != Shape::Undecided)
+    if (out.Shape() != rsUndecided)
         declare();
     report(1, headerText);
 }
@@ -173,77 +128,35 @@ void MultiWriter::header()
 // The tables the rows go into; a batched script's first batch ends here.
 void MultiWriter::declare()
 {
-    if (shape == Shape::Batched) {
-        add(QStringLiteral("--Строки переносятся пакетами по %1 через временные таблицы.--").arg(batchRows));
-        for (const TableWork &t : tables)
+    if (out.Shape() == rsBatched) {
+        add(QStringLiteral("--Строки переносятся пакетами по %1 через временные таблицы.--").arg(out.BatchRows()));
+        for (std::size_t i = 0; i < tables.size(); ++i)
             add(QStringLiteral("CREATE TABLE %1 (%2);")
-                    .arg(t.temporary, t.plan->TemporaryDeclarations.join(QStringLiteral(", "))));
-        endBatch();
+                    .arg(out.Holders[i].Temporary, tables[i].plan->TemporaryDeclarations.join(QStringLiteral(", "))));
+        out.EndBatch();
     } else {
-        for (const TableWork &t : tables)
-            add(QStringLiteral("DECLARE %1 TABLE (%2);").arg(t.variable, t.plan->Declarations.join(QStringLiteral(", "))));
+        for (std::size_t i = 0; i < tables.size(); ++i)
+            add(QStringLiteral("DECLARE %1 TABLE (%2);")
+                    .arg(out.Holders[i].Variable, tables[i].plan->Declarations.join(QStringLiteral(", "))));
         add(QString());
     }
 }
 
-void MultiWriter::row(TableWork &t, QByteArray &line, qsizetype headSize, qint64 headUnits)
+void MultiWriter::openRows(const TRowHolder &holder)
 {
-    if (shape == Shape::Single) {
-        sink.AddUtf8Line(line);
-        sink.AddUtf8Line(QByteArrayView());
-        return;
-    }
-    const qint64 units = headUnits + Utf16Size(QByteArrayView(line).sliced(headSize));
-    if (shape == Shape::Undecided) {
-        scriptChars += units + 4;
-        t.heldBack.append(line.sliced(headSize));
-        if (footerSize < 0)
-            footerSize = footerChars();
-        if (scriptChars + footerSize > control.AutomaticBatchChars)
-            decideBatched();
-        return;
-    }
-    if (rowsInBatch > 0 && (rowsInBatch >= batchRows || batchChars + units + 4 > control.BatchChars))
-        endBatch();
-    addUtf8(line, units);
-    addUtf8(QByteArrayView(), 0);
-    ++rowsInBatch;
-}
-
-// The script turned out too long for one batch: the rows held back (of
-// every table read so far) go out as the first batches.
-void MultiWriter::decideBatched()
-{
-    shape = Shape::Batched;
-    batchRows = DefaultBatchRows;
-    declare();
-    QByteArray line;
-    for (TableWork &t : tables) {
-        QList<QByteArray> held;
-        held.swap(t.heldBack);
-        if (held.isEmpty())
-            continue;
-        add(QStringLiteral("--Строки таблицы „%1“.--").arg(CommentSafe(t.job->Table->Name)));
-        add(QString());
-        const QByteArray head = insertHead(t);
-        const qint64 headUnits = Utf16Size(head);
-        for (const QByteArray &values : std::as_const(held)) {
-            line = head + values;
-            row(t, line, head.size(), headUnits);
-        }
-    }
+    add(QStringLiteral("--Строки таблицы „%1“.--").arg(CommentSafe(holder.Table)));
+    add(QString());
 }
 
 // An upper bound of the characters the statements after the rows take.
 qint64 MultiWriter::footerChars() const
 {
     qint64 total = 4096;
-    for (const TableWork &t : tables) {
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        const TableWork &t = tables[i];
         const TScriptPlan &plan = *t.plan;
-        total += plan.Target.size() * 12 + t.temporary.size() * 6 + plan.Where.size() * 2 + t.rowFilter.size() + 1024;
-        for (const QStringList *list : {&plan.ColumnList, &plan.VariableList, &plan.SetList, &plan.Declarations})
-            for (const QString &item : *list)
-                total += item.size() * 2 + 4;
+        total += plan.Target.size() * 12 + out.Holders[i].Temporary.size() * 6 + plan.Where.size() * 2 +
+                 t.rowFilter.size() + 1024 + PlanListChars(plan);
         if (t.onlyChanged)
             for (const QString &item : plan.SetList)
                 total += item.size() * 8 + 64;
@@ -252,9 +165,10 @@ qint64 MultiWriter::footerChars() const
 }
 
 // Opens, reads and writes one table's rows; false when broken off.
-bool MultiWriter::data(TableWork &t, int index)
+bool MultiWriter::data(std::size_t index)
 {
-    const TTableScriptJob &job = *t.job;
+    const TTableScriptJob &job = *tables[index].job;
+    TRowHolder &holder = out.Holders[index];
     const int count = int(tables.size());
     const QString name = job.Table->Name;
     std::unique_ptr<TRowSet> rows = job.OpenRows();
@@ -263,44 +177,14 @@ bool MultiWriter::data(TableWork &t, int index)
         throw EQuorvaneException(why.isEmpty() ? QStringLiteral("Не удалось прочитать строки таблицы «%1».").arg(name)
                                                : QStringLiteral("Не удалось прочитать строки таблицы «%1»: %2").arg(name, why));
     }
-    std::vector<SourceField> fields;
-    for (const TCarriedColumn &carried : t.plan->Carried) {
-        const int field = RowFieldIndex(*rows, carried.Column->Name);
-        if (field < 0)
-            throw EQuorvaneException(QStringLiteral("the rows read of table %1 hold no field for column %2")
-                                         .arg(name, carried.Column->Name));
-        fields.push_back({&carried, field});
-    }
+    QString missing;
+    const std::vector<TRowField> fields = RowFields(*tables[index].plan, *rows, missing);
+    if (!missing.isEmpty())
+        throw EQuorvaneException(
+            QStringLiteral("the rows read of table %1 hold no field for column %2").arg(name, missing));
     const qint64 n = rows->RecordCount();
-    if (shape == Shape::Undecided && n * 16 + scriptChars > control.AutomaticBatchChars)
-        decideBatched();
-    if (shape != Shape::Undecided) {
-        add(QStringLiteral("--Строки таблицы „%1“.--").arg(CommentSafe(name)));
-        add(QString());
-    }
-    QByteArray head = insertHead(t);
-    qint64 headUnits = Utf16Size(head);
-    QByteArray line, scratch;
-    const TTable &table = *job.Table;
-    for (qint64 k = 0; !rows->Eof(); ++k) {
-        line.resize(0);
-        line += head;
-        bool first = true;
-        for (const SourceField &f : fields) {
-            if (!first)
-                line += ", ";
-            first = false;
-            AppendFieldLiteral(line, *rows, f.field, *f.carried->Column, table.DataBaseCollation, scratch);
-        }
-        line += ");";
-        const bool undecided = shape == Shape::Undecided;
-        row(t, line, head.size(), headUnits);
-        ++t.rowsWritten;
-        if (undecided && shape == Shape::Batched) {
-            head = insertHead(t);
-            headUnits = Utf16Size(head);
-        }
-        rows->Next();
+    out.BatchIfPast(n * 16);
+    const bool whole = out.Write(holder, *rows, fields, job.Table->DataBaseCollation, [&](qint64 k) {
         // The table's share of 1..98: table Index of Count.
         const int percent = int(1 + (qint64(index) * 98 + RowPercent(k, n)) / count);
         if (k == 0 || percent != lastPercent || rows->Eof()) {
@@ -312,39 +196,21 @@ bool MultiWriter::data(TableWork &t, int index)
                                           .arg(n)
                                           .arg(k + 1));
         }
-        if (stopRequested())
-            return false;
-    }
-    return !stopRequested();
+    });
+    return whole && !stopRequested();
 }
 
 void MultiWriter::footer()
 {
     const QString empty;
     report(99, QStringLiteral("Формирую „подвал“»"));
-    if (shape == Shape::Undecided) {
-        // Short enough for one batch.
-        shape = Shape::Single;
-        declare();
-        QByteArray line;
-        for (TableWork &t : tables) {
-            add(QStringLiteral("--Строки таблицы „%1“.--").arg(CommentSafe(t.job->Table->Name)));
-            add(empty);
-            const QByteArray head = insertHead(t);
-            for (const QByteArray &values : std::as_const(t.heldBack)) {
-                line = head + values;
-                row(t, line, head.size(), 0);
-            }
-            t.heldBack.clear();
-        }
-    }
-    if (shape == Shape::Batched && rowsInBatch > 0)
-        endBatch();
+    // Short enough for one batch.
+    out.KeepOneBatch();
+    out.EndRows();
     // Nothing changes unless every table's rows are all there.
     add(QStringLiteral("--Проверка: все строки всех таблиц перенесены.--"));
-    for (const TableWork &t : tables)
-        for (const QString &item : RowCountGuard(source(t), t.rowsWritten, t.job->Table->Name))
-            add(item);
+    for (const TRowHolder &holder : out.Holders)
+        out.AddRowCountGuard(holder);
     add(empty);
     add(QStringLiteral("BEGIN TRANSACTION;"));
     add(empty);
@@ -358,8 +224,10 @@ void MultiWriter::footer()
     if (!switched.isEmpty())
         add(empty);
     std::vector<TTargetStatements> statements;
-    for (const TableWork &t : tables)
-        statements.push_back(TargetStatements(*t.plan, source(t), t.deleteTable, t.rowFilter, t.onlyChanged));
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        const TableWork &t = tables[i];
+        statements.push_back(TargetStatements(*t.plan, source(i), t.deleteTable, t.rowFilter, t.onlyChanged));
+    }
     // Children before parents: the tables are held parents first.
     bool deletes = false;
     for (auto it = statements.rbegin(); it != statements.rend(); ++it)
@@ -382,9 +250,9 @@ void MultiWriter::footer()
     add(QStringLiteral("COMMIT TRANSACTION;"));
     // The connection's default again for whatever it runs next.
     add(QStringLiteral("SET XACT_ABORT OFF;"));
-    if (shape == Shape::Batched)
-        for (const TableWork &t : tables)
-            add(QStringLiteral("DROP TABLE %1;").arg(t.temporary));
+    if (out.Shape() == rsBatched)
+        for (const TRowHolder &holder : out.Holders)
+            add(QStringLiteral("DROP TABLE %1;").arg(holder.Temporary));
     add(empty);
     add(QStringLiteral("--Script for tables %1 end.--").arg(quotedNames(tableNames())));
     add(empty);
@@ -447,6 +315,7 @@ TGenerationResult BuildMultiTableScript(const std::vector<TTableScriptJob> &Jobs
     if (!check.Ok())
         return TGenerationResult::Failed(check.Problem);
     std::vector<TableWork> tables;
+    MultiWriter writer{tables, Control, check, {Sink, Control, Options.BatchRows}};
     QSet<QString> variables, temporaries;
     for (const QString &name : check.Order.Writes) {
         const TTableScriptJob *job = nullptr;
@@ -456,26 +325,30 @@ TGenerationResult BuildMultiTableScript(const std::vector<TTableScriptJob> &Jobs
         TableWork t;
         t.job = job;
         t.plan = std::make_unique<TScriptPlan>(*job->Table);
-        t.variable = distinctName(variables, t.plan->Variable, [&](int k) {
+        TRowHolder holder;
+        holder.Table = name;
+        holder.Variable = distinctName(variables, t.plan->Variable, [&](int k) {
             return t.plan->Variable.left(100) + QStringLiteral("_%1").arg(k);
         });
         const QString temporary = TemporaryTableName(name, Control.Now);
-        t.temporary = distinctName(temporaries, temporary, [&](int k) {
+        holder.Temporary = distinctName(temporaries, temporary, [&](int k) {
             return temporary.left(100) + QStringLiteral("_%1").arg(k);
         });
+        holder.Columns = t.plan->VariableList.join(QStringLiteral(", "));
         const IParseSettings *settings = job->Settings.get();
         t.deleteTable = settings && settings->GetDeleteTable();
         t.rowFilter = settings ? settings->GetRowFilter().trimmed() : QString();
         t.onlyChanged = settings && settings->GetOnlyChanged();
         tables.push_back(std::move(t));
+        writer.out.Holders.push_back(std::move(holder));
     }
-    const qint64 batchRows = Options.BatchRows;
-    const Shape shape = batchRows == 0 ? Shape::Single : batchRows > 0 ? Shape::Batched : Shape::Undecided;
-    MultiWriter writer{tables, Sink, Control, check, shape, batchRows > 0 ? batchRows : DefaultBatchRows};
+    writer.out.Declare = [&writer] { writer.declare(); };
+    writer.out.OpenRows = [&writer](const TRowHolder &holder) { writer.openRows(holder); };
+    writer.out.FooterChars = writer.footerChars();
     try {
         writer.header();
         for (std::size_t i = 0; i < tables.size(); ++i)
-            if (!writer.data(tables[i], int(i)))
+            if (!writer.data(i))
                 return TGenerationResult::BrokenOff();
         writer.footer();
     } catch (const std::exception &error) {

@@ -4,18 +4,13 @@
 #include "Domain.h"
 #include "RowSet.h"
 #include "ScriptPlan.h"
+#include "ScriptRows.h"
 #include "SqlNames.h"
 
 #include <cstring>
 #include <vector>
 
 namespace {
-
-struct SourceField
-{
-    const TCarriedColumn *carried;
-    int field; // the row set's field of the column's name
-};
 
 QString rowProgressText(qint64 n, qint64 k)
 {
@@ -51,71 +46,32 @@ QString breakCommentMarks(QString text)
     return text;
 }
 
-// How the rows travel: in one batch through the table variable, or in
-// GO-separated batches through a temporary table; an automatic script keeps
-// its rows back until it knows which.
-enum class Shape { Single, Batched, Undecided };
-
 // The script after its header: the rows, then the statements that change
 // the target. Returns false when broken off.
 struct Writer
 {
     const TTable &table;
     TRowSet &rows;
-    TScriptLineSink &sink;
     const TScriptBuildControl &control;
     const TScriptPlan &plan;
     bool deleteTable;
-    qint64 batchRows; // rows per batch when batched
-    Shape shape;
-    QString temporary; // the temporary table of a batched script
     QString rowFilter; // the user's condition on the rows; empty for all
     bool onlyChanged;  // the UPDATE skips rows that hold the carried values
+    TScriptRows out;   // the rows and the sizes of the script
 
-    // Characters of the script so far (an undecided script counts what it
-    // holds back too), and of the current batch of a batched one.
-    qint64 scriptChars = 0;
-    qint64 batchChars = 0;
-    qint64 rowsInBatch = 0;
-    qint64 rowsWritten = 0;       // rows whose INSERT is in the script
-    QList<QByteArray> heldBack{}; // an undecided script's INSERTs' values, UTF-8
-    qint64 footerSize = -1;       // footerChars(), once known
-
-    void add(const QString &item)
-    {
-        const qint64 size = item.size() + 2;
-        scriptChars += size;
-        batchChars += size;
-        sink.AddLine(item);
-    }
+    TRowHolder &holder() { return out.Holders.front(); }
+    void add(const QString &item) { out.Add(item); }
     void report(int percent, const QString &text)
     {
         if (control.Progress)
             control.Progress(percent, text);
     }
-    [[nodiscard]] bool stopRequested() const { return control.StopRequested && control.StopRequested(); }
-
-    [[nodiscard]] const QString &source() const { return shape == Shape::Batched ? temporary : plan.Variable; }
-    [[nodiscard]] QByteArray insertHead() const
-    {
-        return QStringLiteral("INSERT INTO %1(%2) \r\n  VALUES(")
-            .arg(source(), plan.VariableList.join(QStringLiteral(", ")))
-            .toUtf8();
-    }
-    void addUtf8(QByteArrayView item, qint64 units)
-    {
-        scriptChars += units + 2;
-        batchChars += units + 2;
-        sink.AddUtf8Line(item);
-    }
+    [[nodiscard]] bool stopRequested() const { return out.StopRequested(); }
     [[nodiscard]] qint64 footerChars() const;
 
     void header();
     void declare();
-    void endBatch();
-    void row(QByteArray &line, qsizetype headSize, qint64 headUnits);
-    void decideBatched();
-    bool data(const std::vector<SourceField> &fields);
+    bool data(const std::vector<TRowField> &fields);
     void footer();
 };
 
@@ -145,7 +101,7 @@ void Writer::header()
     if (!plan.HasKeys && !deleteTable)
         add(QStringLiteral("--Ключевые столбцы не выбраны и удаление строк не задано: скрипт только заполняет "
                            "табличную переменную и ничего не меняет в таблице.--"));
-    if (shape != Shape::Undecided)
+    if (out.Shape() != rsUndecided)
         declare();
     report(1, headerText);
 }
@@ -154,134 +110,43 @@ void Writer::header()
 void Writer::declare()
 {
     const QString empty;
-    if (shape == Shape::Batched) {
+    if (out.Shape() == rsBatched) {
         add(QStringLiteral("--Строки переносятся пакетами по %1 через временную таблицу %2.--")
-                .arg(batchRows)
-                .arg(temporary));
-        add(QStringLiteral("CREATE TABLE %1 (%2);").arg(temporary, plan.TemporaryDeclarations.join(QStringLiteral(", "))));
-        endBatch();
+                .arg(out.BatchRows())
+                .arg(holder().Temporary));
+        add(QStringLiteral("CREATE TABLE %1 (%2);").arg(holder().Temporary, plan.TemporaryDeclarations.join(QStringLiteral(", "))));
+        out.EndBatch();
     } else {
         add(QStringLiteral("DECLARE %1 TABLE (%2);").arg(plan.Variable, plan.Declarations.join(QStringLiteral(", "))));
         add(empty);
     }
 }
 
-void Writer::endBatch()
-{
-    add(QStringLiteral("GO"));
-    add(QString());
-    batchChars = 0;
-    rowsInBatch = 0;
-}
-
-// Writes one row's INSERT: Line is the head (HeadSize bytes, HeadUnits
-// characters) and the text after "VALUES(", in UTF-8. A batched script ends
-// the batch first when it holds its rows or the row's text would take it
-// past the size a batch may have.
-void Writer::row(QByteArray &line, qsizetype headSize, qint64 headUnits)
-{
-    if (shape == Shape::Single) {
-        sink.AddUtf8Line(line);
-        sink.AddUtf8Line(QByteArrayView());
-        ++rowsWritten;
-        return;
-    }
-    const qint64 units = headUnits + Utf16Size(QByteArrayView(line).sliced(headSize));
-    if (shape == Shape::Undecided) {
-        scriptChars += units + 4;
-        heldBack.append(line.sliced(headSize));
-        if (footerSize < 0)
-            footerSize = footerChars();
-        if (scriptChars + footerSize > control.AutomaticBatchChars)
-            decideBatched();
-        return;
-    }
-    if (rowsInBatch > 0 && (rowsInBatch >= batchRows || batchChars + units + 4 > control.BatchChars))
-        endBatch();
-    addUtf8(line, units);
-    addUtf8(QByteArrayView(), 0);
-    ++rowsInBatch;
-    ++rowsWritten;
-}
-
-// An undecided script turned out too long for one batch: the rows held back
-// go out as the first batches of a batched script.
-void Writer::decideBatched()
-{
-    shape = Shape::Batched;
-    batchRows = DefaultBatchRows;
-    declare();
-    const QByteArray head = insertHead();
-    const qint64 headUnits = Utf16Size(head);
-    QList<QByteArray> held;
-    held.swap(heldBack);
-    QByteArray line;
-    for (const QByteArray &values : std::as_const(held)) {
-        line = head + values;
-        row(line, head.size(), headUnits);
-    }
-}
-
 // An upper bound of the characters the statements after the rows take.
 qint64 Writer::footerChars() const
 {
-    qint64 lists = plan.Target.size() * 8 + plan.Variable.size() * 4 + plan.Where.size() * 2 + 2048;
-    for (const QStringList *list : {&plan.ColumnList, &plan.VariableList, &plan.SetList, &plan.Declarations})
-        for (const QString &item : *list)
-            lists += item.size() * 2 + 4;
-    return lists + table.Name.size() * 2;
+    return plan.Target.size() * 8 + plan.Variable.size() * 4 + plan.Where.size() * 2 + 2048 + PlanListChars(plan) +
+           table.Name.size() * 2;
 }
 
-bool Writer::data(const std::vector<SourceField> &fields)
+bool Writer::data(const std::vector<TRowField> &fields)
 {
-    QByteArray head = insertHead();
-    QByteArray line, scratch;
     const qint64 n = rows.RecordCount();
     // Rows enough that even the shortest INSERTs pass the size: no need
     // to hold any back.
-    if (shape == Shape::Undecided && n * (head.size() + 8) + scriptChars > control.AutomaticBatchChars)
-        decideBatched();
-    if (shape != Shape::Undecided)
-        head = insertHead();
-    qint64 headUnits = Utf16Size(head);
+    out.BatchIfPast(n * (out.InsertHead(holder()).size() + 8));
     int lastPercent = 1;
-    for (qint64 k = 0; !rows.Eof(); ++k) {
-        // Each row is built after the head in one reused buffer.
-        line.resize(0);
-        line += head;
-        bool first = true;
-        for (const SourceField &f : fields) {
-            if (!first)
-                line += ", ";
-            first = false;
-            AppendFieldLiteral(line, rows, f.field, *f.carried->Column, table.DataBaseCollation, scratch);
-        }
-        line += ");";
-        const bool undecided = shape == Shape::Undecided;
-        row(line, head.size(), headUnits);
-        if (undecided && shape == Shape::Batched) {
-            head = insertHead();
-            headUnits = Utf16Size(head);
-        }
-        rows.Next();
+    const bool whole = out.Write(holder(), rows, fields, table.DataBaseCollation, [&](qint64 k) {
         const int percent = RowPercent(k, n);
         if (k == 0 || percent != lastPercent || rows.Eof()) {
             lastPercent = percent;
             report(percent, rowProgressText(n, k));
         }
-        if (stopRequested())
-            return false;
-    }
-    if (shape == Shape::Undecided) {
-        // Short enough for one batch: the script every small table gets.
-        shape = Shape::Single;
-        declare();
-        for (const QByteArray &values : std::as_const(heldBack)) {
-            line = head + values;
-            row(line, head.size(), headUnits);
-        }
-        heldBack.clear();
-    }
+    });
+    if (!whole)
+        return false;
+    // Short enough for one batch: the script every small table gets.
+    out.KeepOneBatch();
     // A stop that came with the last row (or cut the rows short) still
     // means the rows may not all be here.
     return !stopRequested();
@@ -292,25 +157,25 @@ void Writer::footer()
     const QString empty;
     report(99, QStringLiteral("Формирую „подвал“»"));
     // The merge is the last batch of a batched script.
-    if (shape == Shape::Batched && rowsInBatch > 0)
-        endBatch();
+    out.EndRows();
+    const bool batched = out.Shape() == rsBatched;
+    const QString &source = out.Source(holder());
     // Nothing in the target changes unless every row reached the source: a
     // batch that failed or was left out would otherwise lose rows (with the
     // delete) or leave them out. One batch loses rows the same way when an
     // INSERT into the table variable fails and the batch goes on.
     const bool changesTarget = plan.HasKeys || deleteTable;
-    if (changesTarget && (shape == Shape::Batched || deleteTable)) {
-        for (const QString &item : RowCountGuard(source(), rowsWritten, table.Name))
-            add(item);
+    if (changesTarget && (batched || deleteTable)) {
+        out.AddRowCountGuard(holder());
         add(empty);
     }
-    const TTargetStatements statements = TargetStatements(plan, source(), deleteTable, rowFilter, onlyChanged);
+    const TTargetStatements statements = TargetStatements(plan, source, deleteTable, rowFilter, onlyChanged);
     for (const QString &item : statements.Delete)
         add(item);
     for (const QString &item : statements.Writes)
         add(item);
-    if (shape == Shape::Batched)
-        add(QStringLiteral("DROP TABLE %1;").arg(temporary));
+    if (batched)
+        add(QStringLiteral("DROP TABLE %1;").arg(holder().Temporary));
     add(empty);
     add(QStringLiteral("--Script for table „%1“ end.--").arg(CommentSafe(table.Name)));
     add(empty);
@@ -452,28 +317,23 @@ TGenerationResult BuildScript(const TTable &Table, TRowSet &RowSet, const IParse
     const TScriptPlan plan(Table);
     if (!plan.Problem.isEmpty())
         return TGenerationResult::Failed(plan.Problem);
-    const qint64 batchRows = Settings ? Settings->GetBatchRows() : BatchRowsAutomatic;
-    const Shape shape = batchRows == 0 ? Shape::Single : batchRows > 0 ? Shape::Batched : Shape::Undecided;
     Writer writer{Table,
                   RowSet,
-                  Sink,
                   Control,
                   plan,
                   Settings && Settings->GetDeleteTable(),
-                  batchRows > 0 ? batchRows : DefaultBatchRows,
-                  shape,
-                  TemporaryTableName(Table.Name, Control.Now),
                   Settings ? Settings->GetRowFilter().trimmed() : QString(),
-                  Settings && Settings->GetOnlyChanged()};
+                  Settings && Settings->GetOnlyChanged(),
+                  {Sink, Control, Settings ? Settings->GetBatchRows() : BatchRowsAutomatic}};
+    writer.out.Holders.push_back({Table.Name, plan.Variable, TemporaryTableName(Table.Name, Control.Now),
+                                  plan.VariableList.join(QStringLiteral(", "))});
+    writer.out.Declare = [&writer] { writer.declare(); };
+    writer.out.FooterChars = writer.footerChars();
     try {
-        std::vector<SourceField> fields;
-        for (const TCarriedColumn &carried : plan.Carried) {
-            const int field = fieldOf(RowSet, carried.Column->Name);
-            if (field < 0)
-                return TGenerationResult::Failed(
-                    QStringLiteral("the rows read hold no field for column %1").arg(carried.Column->Name));
-            fields.push_back({&carried, field});
-        }
+        QString missing;
+        const std::vector<TRowField> fields = RowFields(plan, RowSet, missing);
+        if (!missing.isEmpty())
+            return TGenerationResult::Failed(QStringLiteral("the rows read hold no field for column %1").arg(missing));
         writer.header();
         if (!writer.data(fields))
             return TGenerationResult::BrokenOff();
