@@ -68,6 +68,8 @@ private:
     void GeneratorScriptCreated(TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script,
                                 const TGenerationResult &Result);
     void GeneratorProgress(TScriptCreatorParser *Sender, int Percent, const QString &Text);
+    // A generator reporting to the two above, held as the running one.
+    TScriptCreatorParser *NewGenerator();
     // Drops the running generation without waiting: its worker owns the
     // rows and a snapshot of the table and frees them when it ends.
     void AbandonGeneration();

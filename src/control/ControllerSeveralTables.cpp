@@ -38,15 +38,7 @@ void TScriptCreationController::CreateSeveralTablesScript(const QList<TTable *> 
             snapshots->push_back(std::make_unique<TTableSnapshot>(*table));
     std::shared_ptr<const IParseSettings> shared = std::move(Settings);
 
-    auto *parser = new TScriptCreatorParser;
-    Parser = parser;
-    parser->OnScriptCreated = [this](TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script,
-                                     const TGenerationResult &Result) {
-        GeneratorScriptCreated(Sender, std::move(Script), Result);
-    };
-    parser->OnProgress = [this](TScriptCreatorParser *Sender, int Percent, const QString &Text) {
-        GeneratorProgress(Sender, Percent, Text);
-    };
+    TScriptCreatorParser *parser = NewGenerator();
     parser->Start([snapshots, shared, options](TScriptLineSink &Sink, const TScriptBuildControl &Control) {
         std::vector<TTableScriptJob> jobs;
         for (const std::unique_ptr<TTableSnapshot> &snapshot : *snapshots) {

@@ -58,15 +58,7 @@ void TScriptCreationController::CreateScript(TTable *Table, std::shared_ptr<IPar
             Qt::QueuedConnection);
         return;
     }
-    auto *parser = new TScriptCreatorParser;
-    Parser = parser;
-    parser->OnScriptCreated = [this](TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script,
-                                     const TGenerationResult &Result) {
-        GeneratorScriptCreated(Sender, std::move(Script), Result);
-    };
-    parser->OnProgress = [this](TScriptCreatorParser *Sender, int Percent, const QString &Text) {
-        GeneratorProgress(Sender, Percent, Text);
-    };
+    TScriptCreatorParser *parser = NewGenerator();
     // The worker reads its own copy of the table: the model's list may be
     // replaced while a generation it was left to finish still runs.
     parser->Start(std::make_unique<TTableSnapshot>(*Table), std::move(rows), std::move(Settings));
@@ -114,6 +106,20 @@ void TScriptCreationController::GeneratorProgress(TScriptCreatorParser *, int Pe
     const TScriptProgressEvent handler = OnProgress;
     if (handler)
         handler(this, Percent, Text);
+}
+
+TScriptCreatorParser *TScriptCreationController::NewGenerator()
+{
+    auto *parser = new TScriptCreatorParser;
+    Parser = parser;
+    parser->OnScriptCreated = [this](TScriptCreatorParser *Sender, std::unique_ptr<TScript> Script,
+                                     const TGenerationResult &Result) {
+        GeneratorScriptCreated(Sender, std::move(Script), Result);
+    };
+    parser->OnProgress = [this](TScriptCreatorParser *Sender, int Percent, const QString &Text) {
+        GeneratorProgress(Sender, Percent, Text);
+    };
+    return parser;
 }
 
 #endif

@@ -1,30 +1,14 @@
 #include "OneTableCreationWizard.h"
 
-#include "DialogKeys.h"
 #include "Domain.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QTreeWidget>
-
-ETablesNotAssignedException::ETablesNotAssignedException()
-    : EOneTableScriptCreationDialogException(OneTableWizardTexts::TablesNotAssigned)
-{
-}
-
-EWizzardControllerNotAssignedException::EWizzardControllerNotAssignedException()
-    : EOneTableScriptCreationDialogException(OneTableWizardTexts::ControllerNotAssigned)
-{
-}
 
 namespace {
 
@@ -46,17 +30,12 @@ bool deletesRows(const QCheckBox *options, const QCheckBox *deleteTable)
 } // namespace
 
 TOneStepCreatinWizard::TOneStepCreatinWizard(QWidget *parent)
-    : QDialog(parent)
+    : TCustomScriptWizard(parent)
 {
     BuildForm();
     BuildSteps();
     // Every step is registered: the greeting step becomes current.
     PageControlWizzard->Loaded();
-}
-
-TOneStepCreatinWizard::~TOneStepCreatinWizard()
-{
-    DetachFromGeneration();
 }
 
 void TOneStepCreatinWizard::SetTables(TTableList *value)
@@ -75,9 +54,7 @@ void TOneStepCreatinWizard::SetTables(TTableList *value)
 
 void TOneStepCreatinWizard::SetWizzardController(std::shared_ptr<IWizzardController> value)
 {
-    if (FWizzardController != value)
-        DetachFromGeneration();
-    FWizzardController = std::move(value);
+    SetGenerationController(std::move(value));
 }
 
 TTable *TOneStepCreatinWizard::SelectedTable() const
@@ -99,12 +76,6 @@ void TOneStepCreatinWizard::showEvent(QShowEvent *event)
     NextButton->setFocus();
 }
 
-void TOneStepCreatinWizard::keyPressEvent(QKeyEvent *event)
-{
-    if (!PressFocusedButton(this, event))
-        QDialog::keyPressEvent(event);
-}
-
 bool TOneStepCreatinWizard::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == UsedColumnsListBox && event->type() == QEvent::KeyPress
@@ -113,43 +84,6 @@ bool TOneStepCreatinWizard::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void TOneStepCreatinWizard::done(int result)
-{
-    // Leaving without the script (Esc, the close button) while the generation
-    // runs: stop it and make sure none of its reports comes here any more.
-    if (result != QDialog::Accepted)
-        DetachFromGeneration();
-    QDialog::done(result);
-}
-
-void TOneStepCreatinWizard::DetachFromGeneration()
-{
-    if (!FGenerating)
-        return;
-    FGenerating = false;
-    if (!FWizzardController)
-        return;
-    FWizzardController->SetOnScriptCreated(nullptr);
-    FWizzardController->SetOnProgress(nullptr);
-    FWizzardController->BreakScriptCreation();
-}
-
-void TOneStepCreatinWizard::PageControlWizzardShow(TPageControlWizzardStep *sender)
-{
-    StepNameLabel->setText(sender->StepName());
-    StepDiscriptionLabel->setText(sender->StepDescription());
-}
-
-void TOneStepCreatinWizard::PageControlWizzardCancel(TPageControlWizzardStep *)
-{
-    ExitAction->trigger();
-}
-
-void TOneStepCreatinWizard::ExitActionExecute()
-{
-    done(QDialog::Rejected);
 }
 
 void TOneStepCreatinWizard::ShowGreetingLayout()
@@ -214,16 +148,6 @@ void TOneStepCreatinWizard::RowFilterEditChange()
     DeleteFilterNoteLabel->setVisible(!RowFilterEdit->text().trimmed().isEmpty());
 }
 
-bool TOneStepCreatinWizard::OnlyChanged() const
-{
-    return OnlyChangedCheckBox->isChecked();
-}
-
-void TOneStepCreatinWizard::SetOnlyChanged(bool value)
-{
-    OnlyChangedCheckBox->setChecked(value);
-}
-
 QString TOneStepCreatinWizard::RowFilter() const
 {
     return AdditionalParamsCheckBox->isChecked() ? RowFilterEdit->text().trimmed() : QString();
@@ -232,8 +156,8 @@ QString TOneStepCreatinWizard::RowFilter() const
 void TOneStepCreatinWizard::TableCoosingWizzardStepExecute(TPageControlWizzardStep *)
 {
     TTable *table = SelectedTable();
-    if (FWizzardController)
-        FWizzardController->LoadColumns(table);
+    if (GenerationController())
+        GenerationController()->LoadColumns(table);
     AllColumnsListBox->clear();
     if (table) {
         for (int i = 0; i < table->Columns.Count(); ++i) {
@@ -403,13 +327,7 @@ void TOneStepCreatinWizard::CheckKeyColumns() const
     if (table->HasKeyColumns() || deletesRows(AdditionalParamsCheckBox, DeleteTableCheckBox))
         return;
     const QString target = table->Nickname.isEmpty() ? table->Name : table->Nickname;
-    QMessageBox question(QMessageBox::Question, OneTableWizardTexts::NoticeCaption,
-                         OneTableWizardTexts::ChangesNothing.arg(target), QMessageBox::Yes | QMessageBox::No,
-                         const_cast<TOneStepCreatinWizard *>(this));
-    question.setObjectName(QStringLiteral("ChangesNothingQuestion"));
-    question.setDefaultButton(QMessageBox::No);
-    if (question.exec() != QMessageBox::Yes)
-        throw EAbortException();
+    ConfirmOrAbort(OneTableWizardTexts::ChangesNothing.arg(target));
 }
 
 void TOneStepCreatinWizard::PrimaryColumnsSelectWizzardStepExecute(TPageControlWizzardStep *)
@@ -421,108 +339,30 @@ void TOneStepCreatinWizard::PrimaryColumnsSelectWizzardStepExecute(TPageControlW
     settings->SetRowFilter(RowFilter());
     settings->SetOnlyChanged(OnlyChanged());
     settings->SetBatchRows(BatchRowsChoice());
-    ProgressInfoLabel->clear();
-    // A second run after one that yielded no script starts afresh.
-    ProgressLabel->setText(QStringLiteral("Прогресс:"));
-    ProgressBar->setValue(0);
-    if (!FWizzardController)
-        return;
-    FWizzardController->SetOnScriptCreated(
-        [this](IWizzardController *sender, std::unique_ptr<TScript> script, const TGenerationResult &result) {
-            ScriptCreated(sender, std::move(script), result);
-        });
-    FWizzardController->SetOnProgress(
-        [this](IWizzardController *sender, int percent, const QString &text) { ScriptCreationProgress(sender, percent, text); });
-    FGenerating = true;
-    FWizzardController->CreateScript(SelectedTable(), std::move(settings));
+    if (BeginGeneration())
+        GenerationController()->CreateScript(SelectedTable(), std::move(settings));
 }
 
 qint64 TOneStepCreatinWizard::BatchRowsChoice() const
 {
-    if (!AdditionalParamsCheckBox->isChecked())
-        return BatchRowsAutomatic;
-    switch (BatchModeComboBox->currentIndex()) {
-    case 1:
-        return 0;
-    case 2:
-        return BatchRowsSpinBox->value();
-    default:
-        return BatchRowsAutomatic;
-    }
+    return AdditionalParamsCheckBox->isChecked() ? ChosenBatchRows() : BatchRowsAutomatic;
 }
 
-void TOneStepCreatinWizard::BreakSriptGenerationButtonClick()
+QString TOneStepCreatinWizard::GenerationFailedText(const TGenerationResult &result) const
 {
-    if (FWizzardController)
-        FWizzardController->BreakScriptCreation();
-}
-
-void TOneStepCreatinWizard::ScriptCreated(IWizzardController *, std::unique_ptr<TScript> script,
-                                          const TGenerationResult &result)
-{
-    FGenerating = false;
-    if (result.Complete() && script) {
-        FResultScript = std::move(script);
-        done(QDialog::Accepted);
-        return;
-    }
+    // A condition the server refused is the likely cause: show it beside the server's words.
     const TTable *table = SelectedTable();
-    if (result.Outcome == goBrokenOff)
-        ShowGenerationEnd(OneTableWizardTexts::BrokenOff, false);
-    else {
-        // A condition the server refused is the likely cause: show it beside the server's words.
-        QString text = OneTableWizardTexts::RowsUnreadable.arg(table ? table->Name : QString(), result.Reason);
-        if (!RowFilter().isEmpty())
-            text += OneTableWizardTexts::RowFilterShown.arg(RowFilter());
-        ShowGenerationEnd(text, true);
-    }
-}
-
-void TOneStepCreatinWizard::ShowGenerationEnd(const QString &text, bool failed)
-{
-    PageControlWizzard->GoToStep(PrimaryColumnsSelectWizzardStep);
-    // Not modal to the application: the generator's worker waits for this
-    // handler to return and must not wait for the user.
-    auto *box = new QMessageBox(failed ? QMessageBox::Warning : QMessageBox::Information,
-                                OneTableWizardTexts::NoticeCaption, text, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("GenerationEndNotice"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
-void TOneStepCreatinWizard::ScriptCreationProgress(IWizzardController *, int percent, const QString &text)
-{
-    ProgressLabel->setText(QStringLiteral("Прогресс %1%:").arg(percent));
-    ProgressBar->setValue(percent);
-    ProgressInfoLabel->setText(text);
+    QString text = OneTableWizardTexts::RowsUnreadable.arg(table ? table->Name : QString(), result.Reason);
+    if (!RowFilter().isEmpty())
+        text += OneTableWizardTexts::RowFilterShown.arg(RowFilter());
+    return text;
 }
 
 // ------------------------------------------------ TOneTableScriptCreationDialog
 
-TOneTableScriptCreationDialog::TOneTableScriptCreationDialog()
-    : FForm(std::make_unique<TOneStepCreatinWizard>())
-{
-    FForm->SetTables(nullptr);
-}
-
-TOneTableScriptCreationDialog::~TOneTableScriptCreationDialog() = default;
-
-void TOneTableScriptCreationDialog::SetTables(TTableList *value)
-{
-    FForm->SetTables(value);
-}
-
-void TOneTableScriptCreationDialog::SetWizzardController(std::shared_ptr<IWizzardController> value)
-{
-    FForm->SetWizzardController(std::move(value));
-}
-
 bool TOneTableScriptCreationDialog::Execute()
 {
-    if (!FForm->Tables())
-        throw ETablesNotAssignedException();
-    if (!FForm->WizzardController())
-        throw EWizzardControllerNotAssignedException();
+    FForm->CheckAssigned();
     return FForm->exec() == QDialog::Accepted;
 }
 

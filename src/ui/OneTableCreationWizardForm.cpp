@@ -2,45 +2,23 @@
 
 #include "OneTableCreationWizard.h"
 
-#include "Domain.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
-
-QFont tahoma(int pixelSize, bool bold = false)
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
-
-QFrame *lineBevel(QWidget *parent, const QString &name)
-{
-    auto *bevel = new QFrame(parent);
-    bevel->setObjectName(name);
-    bevel->setFrameShape(QFrame::HLine);
-    bevel->setFrameShadow(QFrame::Sunken);
-    return bevel;
-}
 
 QLabel *label(const QString &text, QWidget *parent, const QFont &font = QFont())
 {
@@ -69,7 +47,7 @@ QPixmap decorativePicture(const QStyle *style)
 void TOneStepCreatinWizard::BuildForm()
 {
     setObjectName(QStringLiteral("OneStepCreatinWizard"));
-    setWindowTitle(QStringLiteral("Мастер создания скриптов"));
+    setWindowTitle(OneTableWizardTexts::NoticeCaption);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
     setFixedSize(521, 393);
@@ -86,76 +64,16 @@ void TOneStepCreatinWizard::BuildForm()
     imageLayout->setContentsMargins(0, 0, 0, 0);
     imageLayout->addWidget(Image1);
 
-    TopPanel = new QWidget(this);
-    TopPanel->setObjectName(QStringLiteral("TopPanel"));
-    TopPanel->setFixedHeight(55);
-    TopPanel->setAutoFillBackground(true);
-    QPalette white = TopPanel->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    TopPanel->setPalette(white);
-    StepNameLabel = label(QString(), TopPanel, tahoma(11, true));
-    StepNameLabel->setObjectName(QStringLiteral("StepNameLabel"));
-    StepDiscriptionLabel = label(QString(), TopPanel, tahoma(11));
-    StepDiscriptionLabel->setObjectName(QStringLiteral("StepDiscriptionLabel"));
-    auto *topLayout = new QVBoxLayout(TopPanel);
-    topLayout->setContentsMargins(16, 8, 8, 8);
-    topLayout->addWidget(StepNameLabel);
-    topLayout->addWidget(StepDiscriptionLabel);
-    TopBevel = lineBevel(this, QStringLiteral("TopBevel"));
-
-    PageControl = new QStackedWidget(this);
-    PageControl->setObjectName(QStringLiteral("PageControl"));
     GreetingsTabSheet = BuildGreetingsPage();
     TableSelectTabSheet = BuildTableSelectPage();
     ColumnsSelectTabSheet = BuildColumnsSelectPage();
     PrimaryColumnsSelectTabSheet = BuildPrimaryColumnsSelectPage();
-    ProgressTabSheet = BuildProgressPage();
-    for (QWidget *page : {GreetingsTabSheet, TableSelectTabSheet, ColumnsSelectTabSheet,
-                          PrimaryColumnsSelectTabSheet, ProgressTabSheet})
-        PageControl->addWidget(page);
-
-    BottomPanel = new QWidget(this);
-    BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
-    BottomPanel->setFixedHeight(41);
+    BuildFrame({GreetingsTabSheet, TableSelectTabSheet, ColumnsSelectTabSheet, PrimaryColumnsSelectTabSheet,
+                BuildProgressPage()},
+               ImagePanel);
+    // The greeting turns the form white; the buttons keep their own colour.
     BottomPanel->setAutoFillBackground(true);
     BottomPanel->setBackgroundRole(QPalette::Button);
-    PreviosButton = new QPushButton(BottomPanel);
-    PreviosButton->setObjectName(QStringLiteral("PreviosButton"));
-    NextButton = new QPushButton(BottomPanel);
-    NextButton->setObjectName(QStringLiteral("NextButton"));
-    CancelButton = new QPushButton(BottomPanel);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    auto *buttons = new QHBoxLayout(BottomPanel);
-    buttons->setContentsMargins(8, 8, 8, 8);
-    buttons->addStretch(1);
-    for (QPushButton *button : {PreviosButton, NextButton, CancelButton}) {
-        button->setFixedSize(75, 25);
-        button->setEnabled(false);
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-
-    auto *right = new QVBoxLayout;
-    right->setSpacing(0);
-    right->addWidget(TopPanel);
-    right->addWidget(TopBevel);
-    right->addWidget(PageControl, 1);
-    auto *middle = new QHBoxLayout;
-    middle->setSpacing(0);
-    middle->addWidget(ImagePanel);
-    middle->addLayout(right, 1);
-    auto *form = new QVBoxLayout(this);
-    form->setContentsMargins(0, 0, 0, 0);
-    form->setSpacing(0);
-    form->addLayout(middle, 1);
-    form->addWidget(lineBevel(this, QStringLiteral("Bevel1")));
-    form->addWidget(BottomPanel);
-
-    ExitAction = new QAction(this);
-    ExitAction->setObjectName(QStringLiteral("ExitAction"));
-    ExitAction->setShortcut(Qt::Key_Escape);
-    addAction(ExitAction);
-    connect(ExitAction, &QAction::triggered, this, &TOneStepCreatinWizard::ExitActionExecute);
 }
 
 QWidget *TOneStepCreatinWizard::BuildGreetingsPage()
@@ -164,17 +82,17 @@ QWidget *TOneStepCreatinWizard::BuildGreetingsPage()
     page->setObjectName(QStringLiteral("GreetingsTabSheet"));
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(16, 16, 16, 16);
-    layout->addWidget(label(QStringLiteral("Вас приветствует "), page, tahoma(19)));
-    auto *title = label(QStringLiteral("Мастер генерации скриптов"), page, tahoma(19));
+    layout->addWidget(label(QStringLiteral("Вас приветствует "), page, TahomaFont(19)));
+    auto *title = label(QStringLiteral("Мастер генерации скриптов"), page, TahomaFont(19));
     title->setWordWrap(true);
     layout->addWidget(title);
     layout->addSpacing(24);
-    auto *help = label(QStringLiteral("Мастер поможет вам создать скрипт."), page, tahoma(12));
+    auto *help = label(QStringLiteral("Мастер поможет вам создать скрипт."), page, TahomaFont(12));
     help->setWordWrap(true);
     layout->addWidget(help);
     layout->addStretch(1);
     auto *next = label(QStringLiteral("Нажмите «Далее», чтобы продолжить, или «Отмена», чтобы выйти из мастера."),
-                       page, tahoma(12));
+                       page, TahomaFont(12));
     next->setWordWrap(true);
     layout->addWidget(next);
     return page;
@@ -220,26 +138,14 @@ QWidget *TOneStepCreatinWizard::BuildTableSelectPage()
     params->addWidget(label(QStringLiteral("Условие отбора строк (WHERE):"), AdditionalTableParamsPanel));
     params->addWidget(RowFilterEdit);
     connect(RowFilterEdit, &QLineEdit::textChanged, this, &TOneStepCreatinWizard::RowFilterEditChange);
-    BatchModeComboBox = new QComboBox(AdditionalTableParamsPanel);
-    BatchModeComboBox->setObjectName(QStringLiteral("BatchModeComboBox"));
-    BatchModeComboBox->addItems({QStringLiteral("Пакеты: автоматически"), QStringLiteral("Все строки одним пакетом"),
-                                 QStringLiteral("Пакеты по числу строк")});
-    BatchRowsSpinBox = new QSpinBox(AdditionalTableParamsPanel);
-    BatchRowsSpinBox->setObjectName(QStringLiteral("BatchRowsSpinBox"));
-    BatchRowsSpinBox->setRange(1, 100000000);
-    BatchRowsSpinBox->setValue(int(DefaultBatchRows));
-    BatchRowsSpinBox->setSuffix(QStringLiteral(" строк в пакете"));
-    BatchRowsSpinBox->setEnabled(false);
+    BuildBatchEdits(AdditionalTableParamsPanel);
     params->addWidget(label(QStringLiteral("Строки в скрипте:"), AdditionalTableParamsPanel));
     params->addWidget(BatchModeComboBox);
     params->addWidget(BatchRowsSpinBox);
     params->addStretch(1);
-    connect(BatchModeComboBox, &QComboBox::currentIndexChanged, BatchRowsSpinBox,
-            [this](int index) { BatchRowsSpinBox->setEnabled(index == 2); });
     AdditionalTableParamsPanel->hide();
 
-    OnlyChangedCheckBox = new QCheckBox(QStringLiteral("Обновлять только изменившиеся строки"), page);
-    OnlyChangedCheckBox->setObjectName(QStringLiteral("OnlyChangedCheckBox"));
+    BuildOnlyChangedCheckBox(page);
 
     auto *side = new QVBoxLayout;
     side->addWidget(OnlyChangedCheckBox);
@@ -336,67 +242,20 @@ QWidget *TOneStepCreatinWizard::BuildPrimaryColumnsSelectPage()
     return page;
 }
 
-QWidget *TOneStepCreatinWizard::BuildProgressPage()
-{
-    auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("ProgressTabSheet"));
-    ProgressLabel = label(QStringLiteral("Прогресс:"), page);
-    ProgressLabel->setObjectName(QStringLiteral("ProgressLabel"));
-    ProgressBar = new QProgressBar(page);
-    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
-    ProgressBar->setRange(0, 100);
-    ProgressBar->setValue(0);
-    ProgressInfoLabel = label(QString(), page, tahoma(9));
-    ProgressInfoLabel->setObjectName(QStringLiteral("ProgressInfoLabel"));
-    ProgressInfoLabel->setWordWrap(true);
-    BreakSriptGenerationButton = new QPushButton(QStringLiteral("Прервать"), page);
-    BreakSriptGenerationButton->setObjectName(QStringLiteral("BreakSriptGenerationButton"));
-    BreakSriptGenerationButton->setAutoDefault(false);
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->addWidget(ProgressLabel);
-    layout->addWidget(ProgressBar);
-    layout->addWidget(ProgressInfoLabel);
-    layout->addStretch(1);
-    layout->addWidget(BreakSriptGenerationButton, 0, Qt::AlignRight);
-    connect(BreakSriptGenerationButton, &QPushButton::clicked, this,
-            &TOneStepCreatinWizard::BreakSriptGenerationButtonClick);
-    return page;
-}
-
 void TOneStepCreatinWizard::BuildSteps()
 {
-    PageControlWizzard = new TPageControlWizzard(this);
-    PageControlWizzard->setObjectName(QStringLiteral("PageControlWizzard"));
-    PageControlWizzard->SetNextButton(NextButton);
-    PageControlWizzard->SetPreviousButton(PreviosButton);
-    PageControlWizzard->SetCancelButton(CancelButton);
-    PageControlWizzard->OnShow = [this](TPageControlWizzardStep *s) { PageControlWizzardShow(s); };
-    PageControlWizzard->OnCancel = [this](TPageControlWizzardStep *s) { PageControlWizzardCancel(s); };
-
-    const auto makeStep = [this](const QString &name, QWidget *page, const QString &title,
-                                 const QString &description) {
-        auto *step = new TPageControlWizzardStep(this);
-        step->setObjectName(name);
-        step->SetTabSheet(page);
-        step->SetStepName(title);
-        step->SetStepDescription(description);
-        step->SetWizzard(PageControlWizzard);
-        return step;
-    };
-    GreetingsWizzardStep = makeStep(QStringLiteral("GreetingsWizzardStep"), GreetingsTabSheet, QString(), QString());
-    TableCoosingWizzardStep = makeStep(QStringLiteral("TableCoosingWizzardStep"), TableSelectTabSheet,
+    BuildWizzard();
+    GreetingsWizzardStep = MakeStep(QStringLiteral("GreetingsWizzardStep"), GreetingsTabSheet, QString(), QString());
+    TableCoosingWizzardStep = MakeStep(QStringLiteral("TableCoosingWizzardStep"), TableSelectTabSheet,
                                        QStringLiteral("Выбор таблицы"),
                                        QStringLiteral("Для какой таблицы сгенерировать скрипт?"));
-    ColumnsSelectWizzardStep = makeStep(QStringLiteral("ColumnsSelectWizzardStep"), ColumnsSelectTabSheet,
+    ColumnsSelectWizzardStep = MakeStep(QStringLiteral("ColumnsSelectWizzardStep"), ColumnsSelectTabSheet,
                                         QStringLiteral("Выбор колонок"),
                                         QStringLiteral("Какие колонки использовать для генерации скрипта?"));
-    PrimaryColumnsSelectWizzardStep = makeStep(QStringLiteral("PrimaryColumnsSelectWizzardStep"),
+    PrimaryColumnsSelectWizzardStep = MakeStep(QStringLiteral("PrimaryColumnsSelectWizzardStep"),
                                                PrimaryColumnsSelectTabSheet, QStringLiteral("Выбор столбцов"),
                                                QStringLiteral("Какие столбцы использовать в качестве ключевых?"));
-    ProgressWizzardStep = makeStep(QStringLiteral("ProgressWizzardStep"), ProgressTabSheet,
-                                   QStringLiteral("Генерация скрипта"),
-                                   QStringLiteral("Дождитесь завершения генерации скрипта."));
+    AddProgressStep(PrimaryColumnsSelectWizzardStep);
 
     GreetingsWizzardStep->SetNextStep(TableCoosingWizzardStep);
     TableCoosingWizzardStep->SetPreviousStep(GreetingsWizzardStep);
@@ -404,13 +263,9 @@ void TOneStepCreatinWizard::BuildSteps()
     ColumnsSelectWizzardStep->SetPreviousStep(TableCoosingWizzardStep);
     ColumnsSelectWizzardStep->SetNextStep(PrimaryColumnsSelectWizzardStep);
     PrimaryColumnsSelectWizzardStep->SetPreviousStep(ColumnsSelectWizzardStep);
-    PrimaryColumnsSelectWizzardStep->SetNextStep(ProgressWizzardStep);
 
     GreetingsWizzardStep->PreviousActionState()->SetVisible(false);
     TableCoosingWizzardStep->NextActionState()->SetEnabled(false);
-    ProgressWizzardStep->NextActionState()->SetEnabled(false);
-    ProgressWizzardStep->PreviousActionState()->SetEnabled(false);
-    ProgressWizzardStep->CancelActionState()->SetEnabled(false);
 
     GreetingsWizzardStep->OnShow = [this](TPageControlWizzardStep *s) { GreetingsWizzardStepShow(s); };
     GreetingsWizzardStep->OnExecute = [this](TPageControlWizzardStep *s) { GreetingsWizzardStepExecute(s); };

@@ -1,20 +1,11 @@
 #include "SeveralTablesWizard.h"
 
-#include "DialogKeys.h"
 #include "Domain.h"
-#include "OneTableCreationWizard.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QStackedWidget>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -35,17 +26,12 @@ QStringList quotedNames(const QStringList &names)
 } // namespace
 
 TSeveralTablesCreationWizard::TSeveralTablesCreationWizard(QWidget *parent)
-    : QDialog(parent)
+    : TCustomScriptWizard(parent)
 {
     BuildForm();
     BuildSteps();
     PageControlWizzard->Loaded();
     UpdateOrder();
-}
-
-TSeveralTablesCreationWizard::~TSeveralTablesCreationWizard()
-{
-    DetachFromGeneration();
 }
 
 void TSeveralTablesCreationWizard::SetTables(TTableList *value)
@@ -73,8 +59,7 @@ void TSeveralTablesCreationWizard::SetForeignKeys(std::vector<TForeignKey> value
 
 void TSeveralTablesCreationWizard::SetWizzardController(std::shared_ptr<ISeveralTablesController> value)
 {
-    if (FWizzardController != value)
-        DetachFromGeneration();
+    SetGenerationController(value);
     FWizzardController = std::move(value);
 }
 
@@ -115,56 +100,10 @@ bool TSeveralTablesCreationWizard::DisableConstraints() const
     return DisableConstraintsCheckBox->isChecked() && DisableConstraintsCheckBox->isEnabled();
 }
 
-bool TSeveralTablesCreationWizard::OnlyChanged() const
-{
-    return OnlyChangedCheckBox->isChecked();
-}
-
-void TSeveralTablesCreationWizard::SetOnlyChanged(bool value)
-{
-    OnlyChangedCheckBox->setChecked(value);
-}
-
 void TSeveralTablesCreationWizard::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     TablesCheckListBox->setFocus();
-}
-
-void TSeveralTablesCreationWizard::keyPressEvent(QKeyEvent *event)
-{
-    if (!PressFocusedButton(this, event))
-        QDialog::keyPressEvent(event);
-}
-
-void TSeveralTablesCreationWizard::done(int result)
-{
-    if (result != QDialog::Accepted)
-        DetachFromGeneration();
-    QDialog::done(result);
-}
-
-void TSeveralTablesCreationWizard::DetachFromGeneration()
-{
-    if (!FGenerating)
-        return;
-    FGenerating = false;
-    if (!FWizzardController)
-        return;
-    FWizzardController->SetOnScriptCreated(nullptr);
-    FWizzardController->SetOnProgress(nullptr);
-    FWizzardController->BreakScriptCreation();
-}
-
-void TSeveralTablesCreationWizard::PageControlWizzardShow(TPageControlWizzardStep *sender)
-{
-    StepNameLabel->setText(sender->StepName());
-    StepDiscriptionLabel->setText(sender->StepDescription());
-}
-
-void TSeveralTablesCreationWizard::ExitActionExecute()
-{
-    done(QDialog::Rejected);
 }
 
 // ------------------------------------------------------------ the table list
@@ -330,25 +269,8 @@ void TSeveralTablesCreationWizard::CheckKeylessTables() const
             keyless << table->Name;
     if (keyless.isEmpty())
         return;
-    QMessageBox question(QMessageBox::Question, SeveralTablesWizardTexts::Caption,
-                         SeveralTablesWizardTexts::KeylessChangesNothing.arg(quotedNames(keyless).join(QStringLiteral(", "))),
-                         QMessageBox::Yes | QMessageBox::No, const_cast<TSeveralTablesCreationWizard *>(this));
-    question.setObjectName(QStringLiteral("ChangesNothingQuestion"));
-    question.setDefaultButton(QMessageBox::No);
-    if (question.exec() != QMessageBox::Yes)
-        throw EAbortException();
-}
-
-qint64 TSeveralTablesCreationWizard::BatchRowsChoice() const
-{
-    switch (BatchModeComboBox->currentIndex()) {
-    case 1:
-        return 0;
-    case 2:
-        return BatchRowsSpinBox->value();
-    default:
-        return BatchRowsAutomatic;
-    }
+    ConfirmOrAbort(
+        SeveralTablesWizardTexts::KeylessChangesNothing.arg(quotedNames(keyless).join(QStringLiteral(", "))));
 }
 
 void TSeveralTablesCreationWizard::OptionsWizzardStepExecute(TPageControlWizzardStep *)
@@ -357,87 +279,21 @@ void TSeveralTablesCreationWizard::OptionsWizzardStepExecute(TPageControlWizzard
     auto settings = std::make_shared<TParseSettings>();
     settings->SetDeleteTable(DeleteTablesCheckBox->isChecked());
     settings->SetOnlyChanged(OnlyChanged());
-    settings->SetBatchRows(BatchRowsChoice());
-    ProgressInfoLabel->clear();
-    ProgressLabel->setText(QStringLiteral("Прогресс:"));
-    ProgressBar->setValue(0);
-    if (!FWizzardController)
-        return;
-    FWizzardController->SetOnScriptCreated(
-        [this](IWizzardController *sender, std::unique_ptr<TScript> script, const TGenerationResult &result) {
-            ScriptCreated(sender, std::move(script), result);
-        });
-    FWizzardController->SetOnProgress(
-        [this](IWizzardController *sender, int percent, const QString &text) { ScriptCreationProgress(sender, percent, text); });
-    FGenerating = true;
-    FWizzardController->CreateSeveralTablesScript(FChosen, std::move(settings), DisableConstraints());
+    settings->SetBatchRows(ChosenBatchRows());
+    if (BeginGeneration())
+        FWizzardController->CreateSeveralTablesScript(FChosen, std::move(settings), DisableConstraints());
 }
 
-void TSeveralTablesCreationWizard::BreakSriptGenerationButtonClick()
+QString TSeveralTablesCreationWizard::GenerationFailedText(const TGenerationResult &result) const
 {
-    if (FWizzardController)
-        FWizzardController->BreakScriptCreation();
-}
-
-void TSeveralTablesCreationWizard::ScriptCreated(IWizzardController *, std::unique_ptr<TScript> script,
-                                                 const TGenerationResult &result)
-{
-    FGenerating = false;
-    if (result.Complete() && script) {
-        FResultScript = std::move(script);
-        done(QDialog::Accepted);
-        return;
-    }
-    if (result.Outcome == goBrokenOff)
-        ShowGenerationEnd(SeveralTablesWizardTexts::BrokenOff, false);
-    else
-        ShowGenerationEnd(SeveralTablesWizardTexts::Failed.arg(result.Reason), true);
-}
-
-void TSeveralTablesCreationWizard::ShowGenerationEnd(const QString &text, bool failed)
-{
-    PageControlWizzard->GoToStep(OptionsWizzardStep);
-    // Not modal to the application: the generator's worker waits for this
-    // handler to return and must not wait for the user.
-    auto *box = new QMessageBox(failed ? QMessageBox::Warning : QMessageBox::Information,
-                                SeveralTablesWizardTexts::Caption, text, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("GenerationEndNotice"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
-void TSeveralTablesCreationWizard::ScriptCreationProgress(IWizzardController *, int percent, const QString &text)
-{
-    ProgressLabel->setText(QStringLiteral("Прогресс %1%:").arg(percent));
-    ProgressBar->setValue(percent);
-    ProgressInfoLabel->setText(text);
+    return SeveralTablesWizardTexts::Failed.arg(result.Reason);
 }
 
 // ------------------------------------------- TSeveralTablesScriptCreationDialog
 
-TSeveralTablesScriptCreationDialog::TSeveralTablesScriptCreationDialog()
-    : FForm(std::make_unique<TSeveralTablesCreationWizard>())
-{
-}
-
-TSeveralTablesScriptCreationDialog::~TSeveralTablesScriptCreationDialog() = default;
-
-void TSeveralTablesScriptCreationDialog::SetTables(TTableList *value)
-{
-    FForm->SetTables(value);
-}
-
-void TSeveralTablesScriptCreationDialog::SetWizzardController(std::shared_ptr<ISeveralTablesController> value)
-{
-    FForm->SetWizzardController(std::move(value));
-}
-
 bool TSeveralTablesScriptCreationDialog::Execute()
 {
-    if (!FForm->Tables())
-        throw ETablesNotAssignedException();
-    if (!FForm->WizzardController())
-        throw EWizzardControllerNotAssignedException();
+    FForm->CheckAssigned();
     FForm->SetForeignKeys(FForm->WizzardController()->GetForeignKeys());
     return FForm->exec() == QDialog::Accepted;
 }

@@ -7,47 +7,34 @@
 // gets (all columns, matched on its primary key), choose the extra options,
 // then watch the generation and take its script.
 //
-// GUI thread only; the controller reports on the GUI thread. Built on the
-// same wizard framework as the table wizard; closing it while the generation
-// runs breaks the generation off and detaches the handlers.
+// GUI thread only. The frame, the progress page and the run of the
+// generation are TCustomScriptWizard's, as in the table wizard.
 
-#include "GenerationResult.h"
-#include "PageControlWizzard.h"
+#include "ScriptWizard.h"
 #include "SeveralTablesController.h"
 #include "TableOrder.h"
-#include "UiErrors.h"
 
-#include <QDialog>
 #include <QList>
 #include <QStringList>
 
 #include <memory>
 #include <vector>
 
-class QAction;
 class QCheckBox;
-class QComboBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QProgressBar;
 class QPushButton;
-class QSpinBox;
-class QStackedWidget;
 class QTreeWidget;
-class TScript;
 class TTable;
 class TTableList;
 
-class TSeveralTablesCreationWizard : public QDialog
+class TSeveralTablesCreationWizard : public TCustomScriptWizard
 {
     Q_OBJECT
 public:
     explicit TSeveralTablesCreationWizard(QWidget *parent = nullptr);
-    ~TSeveralTablesCreationWizard() override;
 
-    [[nodiscard]] TTableList *Tables() const { return FTables; }
     // Borrowed; fills the check list (nothing ticked).
     void SetTables(TTableList *value);
     // The constraints the order is computed from.
@@ -64,16 +51,8 @@ public:
     // The ticked tables, parents before children.
     [[nodiscard]] QList<TTable *> OrderedTables() const;
     [[nodiscard]] bool DisableConstraints() const;
-    [[nodiscard]] bool OnlyChanged() const;
-    void SetOnlyChanged(bool value);
-
-    [[nodiscard]] TScript *ResultScript() const { return FResultScript.get(); }
-    [[nodiscard]] bool IsGenerating() const { return FGenerating; }
-    [[nodiscard]] TPageControlWizzard *Wizzard() const { return PageControlWizzard; }
 
     // Handlers, public so that hosts and tests can drive the form.
-    void PageControlWizzardShow(TPageControlWizzardStep *sender);
-    void ExitActionExecute();
     void TablesCheckListBoxClickCheck();
     void TablesFilterEditChange();
     // Tick or clear every table the filter shows.
@@ -83,16 +62,10 @@ public:
     void TablesSelectWizzardStepShow(TPageControlWizzardStep *sender);
     void TablesSelectWizzardStepExecute(TPageControlWizzardStep *sender);
     void OptionsWizzardStepExecute(TPageControlWizzardStep *sender);
-    void BreakSriptGenerationButtonClick();
-
-    void ScriptCreated(IWizzardController *sender, std::unique_ptr<TScript> script, const TGenerationResult &result);
-    void ScriptCreationProgress(IWizzardController *sender, int percent, const QString &text);
-
-    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    [[nodiscard]] QString GenerationFailedText(const TGenerationResult &result) const override;
 
 private:
     void BuildForm();
@@ -100,7 +73,6 @@ private:
     QWidget *BuildTablesSelectPage();
     QWidget *BuildDefaultsPage();
     QWidget *BuildOptionsPage();
-    QWidget *BuildProgressPage();
     void UpdateOrder();
     void UpdateTablesNextState();
     // All columns the program knows carried, the primary key as match key.
@@ -108,26 +80,12 @@ private:
     void FillDefaultsTree();
     // Asks before a script in which tables without a key change nothing.
     void CheckKeylessTables() const;
-    [[nodiscard]] qint64 BatchRowsChoice() const;
-    void DetachFromGeneration();
-    void ShowGenerationEnd(const QString &text, bool failed);
 
-    TTableList *FTables = nullptr;
     std::vector<TForeignKey> FForeignKeys;
     TTableOrder FOrder;
     std::shared_ptr<ISeveralTablesController> FWizzardController;
-    std::unique_ptr<TScript> FResultScript;
-    bool FGenerating = false;
     // The tables the defaults page and the generation work on.
     QList<TTable *> FChosen;
-
-    QWidget *TopPanel;
-    QLabel *StepNameLabel;
-    QLabel *StepDiscriptionLabel;
-    QStackedWidget *PageControl;
-    QPushButton *PreviosButton;
-    QPushButton *NextButton;
-    QPushButton *CancelButton;
 
     QWidget *TablesSelectTabSheet;
     QLineEdit *TablesFilterEdit;
@@ -142,44 +100,21 @@ private:
     QTreeWidget *DefaultsTreeView;
     QLabel *NoKeyNoteLabel;
     QWidget *OptionsTabSheet;
-    QCheckBox *OnlyChangedCheckBox;
     QCheckBox *DeleteTablesCheckBox;
-    QComboBox *BatchModeComboBox;
-    QSpinBox *BatchRowsSpinBox;
     QLabel *RowFilterNoteLabel;
-    QWidget *ProgressTabSheet;
-    QLabel *ProgressLabel;
-    QProgressBar *ProgressBar;
-    QLabel *ProgressInfoLabel;
-    QPushButton *BreakSriptGenerationButton;
 
-    QAction *ExitAction;
-
-    TPageControlWizzard *PageControlWizzard;
     TPageControlWizzardStep *TablesSelectWizzardStep;
     TPageControlWizzardStep *DefaultsWizzardStep;
     TPageControlWizzardStep *OptionsWizzardStep;
-    TPageControlWizzardStep *ProgressWizzardStep;
 };
 
-// Runs the wizard for one caller: owns the form, and with it the script.
 class TSeveralTablesScriptCreationDialog
+    : public TScriptWizardDialog<TSeveralTablesCreationWizard, ISeveralTablesController>
 {
 public:
-    TSeveralTablesScriptCreationDialog();
-    ~TSeveralTablesScriptCreationDialog();
-    TSeveralTablesScriptCreationDialog(const TSeveralTablesScriptCreationDialog &) = delete;
-    TSeveralTablesScriptCreationDialog &operator=(const TSeveralTablesScriptCreationDialog &) = delete;
-
-    void SetTables(TTableList *value);
-    void SetWizzardController(std::shared_ptr<ISeveralTablesController> value);
     // Reads the foreign keys through the controller, then shows the wizard
     // modally; true when it closed with a script.
     bool Execute();
-    [[nodiscard]] TSeveralTablesCreationWizard *Form() const { return FForm.get(); }
-
-private:
-    std::unique_ptr<TSeveralTablesCreationWizard> FForm;
 };
 
 namespace SeveralTablesWizardTexts {
@@ -191,8 +126,8 @@ inline const QString DefaultsStepDescription =
     QStringLiteral("Каждая таблица переносится со всеми столбцами и сопоставляется по первичному ключу.");
 inline const QString OptionsStepName = QStringLiteral("Дополнительные параметры");
 inline const QString OptionsStepDescription = QStringLiteral("Как перенести строки таблиц?");
-inline const QString ProgressStepName = QStringLiteral("Генерация скрипта");
-inline const QString ProgressStepDescription = QStringLiteral("Дождитесь завершения генерации скрипта.");
+inline const QString &ProgressStepName = ScriptWizardTexts::ProgressStepName;
+inline const QString &ProgressStepDescription = ScriptWizardTexts::ProgressStepDescription;
 // %1 ticked, %2 all.
 inline const QString CheckedCount = QStringLiteral("Выбрано таблиц: %1 из %2");
 inline const QString NoTablesChecked = QStringLiteral("Отметьте таблицы, которые перенесёт скрипт.");
@@ -229,7 +164,7 @@ inline const QString DeleteOrderNote =
 inline const QString RowFilterNote = QStringLiteral(
     "Условие отбора строк (WHERE) задаётся для одной таблицы, поэтому здесь его нет: "
     "скрипт переносит все строки выбранных таблиц. Для отбора строк создайте скрипт для одной таблицы.");
-inline const QString BrokenOff = QStringLiteral("Создание скрипта прервано, поэтому скрипт не создан.");
+inline const QString &BrokenOff = ScriptWizardTexts::BrokenOff;
 // %1 the reason.
 inline const QString Failed = QStringLiteral("Скрипт не создан.\n\n%1");
 }

@@ -2,42 +2,19 @@
 
 #include "SeveralTablesWizard.h"
 
-#include "Domain.h"
-
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
-
-QFont tahoma(int pixelSize, bool bold = false)
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
-
-QFrame *lineBevel(QWidget *parent, const QString &name)
-{
-    auto *bevel = new QFrame(parent);
-    bevel->setObjectName(name);
-    bevel->setFrameShape(QFrame::HLine);
-    bevel->setFrameShadow(QFrame::Sunken);
-    return bevel;
-}
 
 QLabel *wrappedLabel(const QString &text, QWidget *parent, const QString &name = QString())
 {
@@ -58,66 +35,10 @@ void TSeveralTablesCreationWizard::BuildForm()
     // Room for the table list beside the order it takes.
     setFixedSize(660, 500);
 
-    TopPanel = new QWidget(this);
-    TopPanel->setObjectName(QStringLiteral("TopPanel"));
-    TopPanel->setFixedHeight(55);
-    TopPanel->setAutoFillBackground(true);
-    QPalette white = TopPanel->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    TopPanel->setPalette(white);
-    StepNameLabel = new QLabel(TopPanel);
-    StepNameLabel->setObjectName(QStringLiteral("StepNameLabel"));
-    StepNameLabel->setFont(tahoma(11, true));
-    StepDiscriptionLabel = new QLabel(TopPanel);
-    StepDiscriptionLabel->setObjectName(QStringLiteral("StepDiscriptionLabel"));
-    StepDiscriptionLabel->setFont(tahoma(11));
-    auto *topLayout = new QVBoxLayout(TopPanel);
-    topLayout->setContentsMargins(16, 8, 8, 8);
-    topLayout->addWidget(StepNameLabel);
-    topLayout->addWidget(StepDiscriptionLabel);
-
-    PageControl = new QStackedWidget(this);
-    PageControl->setObjectName(QStringLiteral("PageControl"));
     TablesSelectTabSheet = BuildTablesSelectPage();
     DefaultsTabSheet = BuildDefaultsPage();
     OptionsTabSheet = BuildOptionsPage();
-    ProgressTabSheet = BuildProgressPage();
-    for (QWidget *page : {TablesSelectTabSheet, DefaultsTabSheet, OptionsTabSheet, ProgressTabSheet})
-        PageControl->addWidget(page);
-
-    auto *bottom = new QWidget(this);
-    bottom->setObjectName(QStringLiteral("BottomPanel"));
-    bottom->setFixedHeight(41);
-    PreviosButton = new QPushButton(bottom);
-    PreviosButton->setObjectName(QStringLiteral("PreviosButton"));
-    NextButton = new QPushButton(bottom);
-    NextButton->setObjectName(QStringLiteral("NextButton"));
-    CancelButton = new QPushButton(bottom);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    auto *buttons = new QHBoxLayout(bottom);
-    buttons->setContentsMargins(8, 8, 8, 8);
-    buttons->addStretch(1);
-    for (QPushButton *button : {PreviosButton, NextButton, CancelButton}) {
-        button->setFixedSize(75, 25);
-        button->setEnabled(false);
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-
-    auto *form = new QVBoxLayout(this);
-    form->setContentsMargins(0, 0, 0, 0);
-    form->setSpacing(0);
-    form->addWidget(TopPanel);
-    form->addWidget(lineBevel(this, QStringLiteral("TopBevel")));
-    form->addWidget(PageControl, 1);
-    form->addWidget(lineBevel(this, QStringLiteral("Bevel1")));
-    form->addWidget(bottom);
-
-    ExitAction = new QAction(this);
-    ExitAction->setObjectName(QStringLiteral("ExitAction"));
-    ExitAction->setShortcut(Qt::Key_Escape);
-    addAction(ExitAction);
-    connect(ExitAction, &QAction::triggered, this, &TSeveralTablesCreationWizard::ExitActionExecute);
+    BuildFrame({TablesSelectTabSheet, DefaultsTabSheet, OptionsTabSheet, BuildProgressPage()});
 }
 
 QWidget *TSeveralTablesCreationWizard::BuildTablesSelectPage()
@@ -217,24 +138,12 @@ QWidget *TSeveralTablesCreationWizard::BuildOptionsPage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("OptionsTabSheet"));
-    OnlyChangedCheckBox = new QCheckBox(QStringLiteral("Обновлять только изменившиеся строки"), page);
-    OnlyChangedCheckBox->setObjectName(QStringLiteral("OnlyChangedCheckBox"));
+    BuildOnlyChangedCheckBox(page);
     DeleteTablesCheckBox = new QCheckBox(SeveralTablesWizardTexts::DeleteTables, page);
     DeleteTablesCheckBox->setObjectName(QStringLiteral("DeleteTablesCheckBox"));
     auto *deleteNote = wrappedLabel(SeveralTablesWizardTexts::DeleteOrderNote, page, QStringLiteral("DeleteOrderNoteLabel"));
     deleteNote->setIndent(20);
-    BatchModeComboBox = new QComboBox(page);
-    BatchModeComboBox->setObjectName(QStringLiteral("BatchModeComboBox"));
-    BatchModeComboBox->addItems({QStringLiteral("Пакеты: автоматически"), QStringLiteral("Все строки одним пакетом"),
-                                 QStringLiteral("Пакеты по числу строк")});
-    BatchRowsSpinBox = new QSpinBox(page);
-    BatchRowsSpinBox->setObjectName(QStringLiteral("BatchRowsSpinBox"));
-    BatchRowsSpinBox->setRange(1, 100000000);
-    BatchRowsSpinBox->setValue(int(DefaultBatchRows));
-    BatchRowsSpinBox->setSuffix(QStringLiteral(" строк в пакете"));
-    BatchRowsSpinBox->setEnabled(false);
-    connect(BatchModeComboBox, &QComboBox::currentIndexChanged, BatchRowsSpinBox,
-            [this](int index) { BatchRowsSpinBox->setEnabled(index == 2); });
+    BuildBatchEdits(page);
     RowFilterNoteLabel = wrappedLabel(SeveralTablesWizardTexts::RowFilterNote, page, QStringLiteral("RowFilterNoteLabel"));
 
     auto *batches = new QHBoxLayout;
@@ -255,75 +164,26 @@ QWidget *TSeveralTablesCreationWizard::BuildOptionsPage()
     return page;
 }
 
-QWidget *TSeveralTablesCreationWizard::BuildProgressPage()
-{
-    auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("ProgressTabSheet"));
-    ProgressLabel = new QLabel(QStringLiteral("Прогресс:"), page);
-    ProgressLabel->setObjectName(QStringLiteral("ProgressLabel"));
-    ProgressBar = new QProgressBar(page);
-    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
-    ProgressBar->setRange(0, 100);
-    ProgressBar->setValue(0);
-    ProgressInfoLabel = wrappedLabel(QString(), page, QStringLiteral("ProgressInfoLabel"));
-    ProgressInfoLabel->setFont(tahoma(9));
-    BreakSriptGenerationButton = new QPushButton(QStringLiteral("Прервать"), page);
-    BreakSriptGenerationButton->setObjectName(QStringLiteral("BreakSriptGenerationButton"));
-    BreakSriptGenerationButton->setAutoDefault(false);
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->addWidget(ProgressLabel);
-    layout->addWidget(ProgressBar);
-    layout->addWidget(ProgressInfoLabel);
-    layout->addStretch(1);
-    layout->addWidget(BreakSriptGenerationButton, 0, Qt::AlignRight);
-    connect(BreakSriptGenerationButton, &QPushButton::clicked, this,
-            &TSeveralTablesCreationWizard::BreakSriptGenerationButtonClick);
-    return page;
-}
-
 void TSeveralTablesCreationWizard::BuildSteps()
 {
-    PageControlWizzard = new TPageControlWizzard(this);
-    PageControlWizzard->setObjectName(QStringLiteral("PageControlWizzard"));
-    PageControlWizzard->SetNextButton(NextButton);
-    PageControlWizzard->SetPreviousButton(PreviosButton);
-    PageControlWizzard->SetCancelButton(CancelButton);
-    PageControlWizzard->OnShow = [this](TPageControlWizzardStep *s) { PageControlWizzardShow(s); };
-    PageControlWizzard->OnCancel = [this](TPageControlWizzardStep *) { ExitAction->trigger(); };
-
-    const auto makeStep = [this](const QString &name, QWidget *page, const QString &title,
-                                 const QString &description) {
-        auto *step = new TPageControlWizzardStep(this);
-        step->setObjectName(name);
-        step->SetTabSheet(page);
-        step->SetStepName(title);
-        step->SetStepDescription(description);
-        step->SetWizzard(PageControlWizzard);
-        return step;
-    };
+    BuildWizzard();
     using namespace SeveralTablesWizardTexts;
-    TablesSelectWizzardStep = makeStep(QStringLiteral("TablesSelectWizzardStep"), TablesSelectTabSheet,
+    TablesSelectWizzardStep = MakeStep(QStringLiteral("TablesSelectWizzardStep"), TablesSelectTabSheet,
                                        TablesStepName, TablesStepDescription);
-    DefaultsWizzardStep = makeStep(QStringLiteral("DefaultsWizzardStep"), DefaultsTabSheet, DefaultsStepName,
+    DefaultsWizzardStep = MakeStep(QStringLiteral("DefaultsWizzardStep"), DefaultsTabSheet, DefaultsStepName,
                                    DefaultsStepDescription);
-    OptionsWizzardStep = makeStep(QStringLiteral("OptionsWizzardStep"), OptionsTabSheet, OptionsStepName,
+    OptionsWizzardStep = MakeStep(QStringLiteral("OptionsWizzardStep"), OptionsTabSheet, OptionsStepName,
                                   OptionsStepDescription);
-    ProgressWizzardStep = makeStep(QStringLiteral("ProgressWizzardStep"), ProgressTabSheet, ProgressStepName,
-                                   ProgressStepDescription);
+    AddProgressStep(OptionsWizzardStep);
 
     TablesSelectWizzardStep->SetNextStep(DefaultsWizzardStep);
     DefaultsWizzardStep->SetPreviousStep(TablesSelectWizzardStep);
     DefaultsWizzardStep->SetNextStep(OptionsWizzardStep);
     OptionsWizzardStep->SetPreviousStep(DefaultsWizzardStep);
-    OptionsWizzardStep->SetNextStep(ProgressWizzardStep);
 
     TablesSelectWizzardStep->PreviousActionState()->SetVisible(false);
     TablesSelectWizzardStep->NextActionState()->SetEnabled(false);
     OptionsWizzardStep->NextActionState()->SetCaption(QStringLiteral("Создать"));
-    ProgressWizzardStep->NextActionState()->SetEnabled(false);
-    ProgressWizzardStep->PreviousActionState()->SetEnabled(false);
-    ProgressWizzardStep->CancelActionState()->SetEnabled(false);
 
     TablesSelectWizzardStep->OnShow = [this](TPageControlWizzardStep *s) { TablesSelectWizzardStepShow(s); };
     TablesSelectWizzardStep->OnExecute = [this](TPageControlWizzardStep *s) { TablesSelectWizzardStepExecute(s); };

@@ -161,6 +161,21 @@ void rememberOnlyChanged(bool value)
     SettingsManager()->SetSetting(wizardSection, onlyChangedKey, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+// Runs Dialog's wizard over the current database's tables; true when it
+// closed with OK. The only-changed choice is kept whatever the outcome.
+template <typename TDialog> bool runWizard(TDialog &dialog)
+{
+    if (!currentTables())
+        return false;
+    dialog.SetTables(ScriptCreatorModel()->Tables());
+    // A fresh controller per run; it goes with the dialog.
+    dialog.SetWizzardController(std::make_shared<TScriptCreationController>());
+    dialog.Form()->SetOnlyChanged(rememberedOnlyChanged());
+    const bool accepted = dialog.Execute();
+    rememberOnlyChanged(dialog.Form()->OnlyChanged());
+    return accepted;
+}
+
 // Asks where the script goes, again until a choice is carried out.
 void placeScript(TScript &script)
 {
@@ -222,15 +237,7 @@ void SaveGeneratedScript(TScript &Script, const QString &FileName)
 void CreateOneTableScript()
 {
     TOneTableScriptCreationDialog dialog;
-    if (!currentTables())
-        return;
-    dialog.SetTables(ScriptCreatorModel()->Tables());
-    // A fresh controller per run; it goes with the dialog.
-    dialog.SetWizzardController(std::make_shared<TScriptCreationController>());
-    dialog.Form()->SetOnlyChanged(rememberedOnlyChanged());
-    const bool accepted = dialog.Execute();
-    rememberOnlyChanged(dialog.Form()->OnlyChanged());
-    if (!accepted)
+    if (!runWizard(dialog))
         return;
 
     TScript *script = dialog.Form()->ResultScript();
@@ -247,14 +254,6 @@ void CreateOneTableScript()
 void CreateSeveralTablesScript()
 {
     TSeveralTablesScriptCreationDialog dialog;
-    if (!currentTables())
-        return;
-    dialog.SetTables(ScriptCreatorModel()->Tables());
-    // A fresh controller per run; it goes with the dialog.
-    dialog.SetWizzardController(std::make_shared<TScriptCreationController>());
-    dialog.Form()->SetOnlyChanged(rememberedOnlyChanged());
-    const bool accepted = dialog.Execute();
-    rememberOnlyChanged(dialog.Form()->OnlyChanged());
-    if (accepted && dialog.Form()->ResultScript())
+    if (runWizard(dialog) && dialog.Form()->ResultScript())
         placeScript(*dialog.Form()->ResultScript());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Domain.h"
+#include "FakeGenerationEvents.h"
 #include "SeveralTablesController.h"
 
 #include <QHash>
@@ -9,7 +10,7 @@
 // Stands in for the controller of the several-tables wizard: prepared
 // columns per table and foreign keys, every call recorded, progress and
 // completion delivered by the test.
-class FakeSeveralTablesController : public ISeveralTablesController
+class FakeSeveralTablesController : public FakeGenerationEvents<ISeveralTablesController>
 {
 public:
     struct ColumnDefinition
@@ -21,7 +22,6 @@ public:
 
     QHash<QString, QList<ColumnDefinition>> Columns; // by table name
     std::vector<TForeignKey> Keys;
-    QStringList Calls;
     QStringList CreatedFor;
     std::shared_ptr<IParseSettings> Settings;
     bool DisabledConstraints = false;
@@ -57,31 +57,4 @@ public:
         Settings = std::move(S);
         DisabledConstraints = DisableConstraints;
     }
-    void BreakScriptCreation() override { Calls << QStringLiteral("BreakScriptCreation"); }
-    TScriptCreatedEvent GetOnScriptCreated() const override { return OnScriptCreated; }
-    void SetOnScriptCreated(TScriptCreatedEvent Handler) override
-    {
-        Calls << (Handler ? QStringLiteral("SetOnScriptCreated") : QStringLiteral("SetOnScriptCreated(none)"));
-        OnScriptCreated = std::move(Handler);
-    }
-    TScriptProgressEvent GetOnProgress() const override { return OnProgress; }
-    void SetOnProgress(TScriptProgressEvent Handler) override
-    {
-        Calls << (Handler ? QStringLiteral("SetOnProgress") : QStringLiteral("SetOnProgress(none)"));
-        OnProgress = std::move(Handler);
-    }
-
-    void Progress(int percent, const QString &text)
-    {
-        if (OnProgress)
-            OnProgress(this, percent, text);
-    }
-    void Finish(std::unique_ptr<TScript> script, const TGenerationResult &result = TGenerationResult::Completed())
-    {
-        if (OnScriptCreated)
-            OnScriptCreated(this, std::move(script), result);
-    }
-
-    TScriptCreatedEvent OnScriptCreated;
-    TScriptProgressEvent OnProgress;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Domain.h"
-#include "WizzardController.h"
+#include "FakeGenerationEvents.h"
 
 #include <QStringList>
 
@@ -9,7 +9,7 @@
 
 // Stands in for the controller: hands out prepared columns, records every
 // call, and lets the test deliver progress and completion by hand.
-class FakeWizzardController : public IWizzardController
+class FakeWizzardController : public FakeGenerationEvents<IWizzardController>
 {
 public:
     struct ColumnSpec
@@ -22,7 +22,6 @@ public:
     };
 
     QList<ColumnSpec> Columns;
-    QStringList Calls;
     TTable *CreatedFor = nullptr;
     std::shared_ptr<IParseSettings> Settings;
     std::function<void()> FailLoad;
@@ -48,32 +47,4 @@ public:
         CreatedFor = Table;
         Settings = std::move(S);
     }
-    void BreakScriptCreation() override { Calls << QStringLiteral("BreakScriptCreation"); }
-    TScriptCreatedEvent GetOnScriptCreated() const override { return OnScriptCreated; }
-    void SetOnScriptCreated(TScriptCreatedEvent Handler) override
-    {
-        Calls << (Handler ? QStringLiteral("SetOnScriptCreated") : QStringLiteral("SetOnScriptCreated(none)"));
-        OnScriptCreated = std::move(Handler);
-    }
-    TScriptProgressEvent GetOnProgress() const override { return OnProgress; }
-    void SetOnProgress(TScriptProgressEvent Handler) override
-    {
-        Calls << (Handler ? QStringLiteral("SetOnProgress") : QStringLiteral("SetOnProgress(none)"));
-        OnProgress = std::move(Handler);
-    }
-
-    void Progress(int percent, const QString &text)
-    {
-        if (OnProgress)
-            OnProgress(this, percent, text);
-    }
-    void Finish(std::unique_ptr<TScript> script,
-                const TGenerationResult &result = TGenerationResult::Completed())
-    {
-        if (OnScriptCreated)
-            OnScriptCreated(this, std::move(script), result);
-    }
-
-    TScriptCreatedEvent OnScriptCreated;
-    TScriptProgressEvent OnProgress;
 };

@@ -13,8 +13,8 @@
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
 #include "SeveralTablesWizard.h"
+#include "ShopServerFixture.h"
 #include "TableScriptRoutine.h"
-#include "TestServer.h"
 #include "WherePutScriptDialogForm.h"
 #include "WizardFlowHelpers.h"
 
@@ -26,14 +26,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-// The text with the creation time (header and temporary tables) blanked.
-QString masked(QString text)
-{
-    static const QRegularExpression time(QStringLiteral("Creation date and time „[^“\r\n]*“"));
-    static const QRegularExpression temporary(QStringLiteral("TempTable_\\d{8}_\\d{9}"));
-    return text.replace(time, QStringLiteral("(time)")).replace(temporary, QStringLiteral("TempTable_(time)"));
-}
 
 QString joined(const QStringList &lines)
 {
@@ -69,42 +61,23 @@ private:
     // as the wizard marked them, with the same options.
     QString generatorText(const QStringList &tables, bool deleteRows, bool disableConstraints);
 
-    QTemporaryDir m_appData;
-    TestServer m_server{{QStringLiteral("--demo")}};
-    TSQLServer m_serverEntry{QString()};
+    ShopServer m_shop;
 };
 
 void TestSeveralTablesFlow::initTestCase()
 {
-    qputenv("APPDATA", m_appData.path().toLocal8Bit());
-    QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
-    m_serverEntry.Name = m_server.dataSource();
-    TDataAccessFacade *facade = DataAccessFacade();
-    facade->SetDriver(QStringLiteral("FreeTDS"));
-    facade->SetLogin(QString::fromLatin1(TestServer::login), QString::fromLatin1(TestServer::password));
-    facade->SetServer(&m_serverEntry);
-    ScriptCreatorModel()->SetDataBases(facade->GetDataBases());
-    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
-    QVERIFY(dataBases);
-    for (int i = 0; i < dataBases->Count(); ++i)
-        if (dataBases->Items(i)->Name == QStringLiteral("Shop"))
-            dataBases->SetItemIndex(i);
-    QVERIFY(dataBases->CurrentDataBase());
-    facade->SwitchToDataBase(dataBases->CurrentDataBase());
+    m_shop.Connect();
 }
 
 void TestSeveralTablesFlow::init()
 {
-    while (ScriptManager()->Count() > 0)
-        ScriptManager()->Delete(0);
+    ShopServer::CloseScripts();
     TableScriptFileNameHook() = nullptr;
 }
 
 void TestSeveralTablesFlow::cleanupTestCase()
 {
-    FreeScriptCreationController();
-    DestroyScriptCreatorModel();
-    DestroyDataAccessFacade();
+    ShopServer::Release();
 }
 
 void TestSeveralTablesFlow::runCommand(const SeveralChoices &choices, const char *placement, QStringList *shownOrder)

@@ -11,8 +11,8 @@
 #include "RowSet.h"
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
+#include "ShopServerFixture.h"
 #include "TableScriptRoutine.h"
-#include "TestServer.h"
 #include "WherePutScriptDialogForm.h"
 
 #include <QApplication>
@@ -91,65 +91,27 @@ private:
     bool runCommand(const std::function<void(TOneStepCreatinWizard *)> &drive,
                     const std::function<void(TWherePutScriptDialogForm *)> &place);
 
-    QTemporaryDir m_appData;
-    TestServer m_server{{QStringLiteral("--demo")}};
-    TSQLServer m_serverEntry{QString()};
+    ShopServer m_shop;
 };
 
 void TestWizardFlow::initTestCase()
 {
-    qputenv("APPDATA", m_appData.path().toLocal8Bit());
-    QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
-    m_serverEntry.Name = m_server.dataSource();
-    TDataAccessFacade *facade = DataAccessFacade();
-    facade->SetDriver(QStringLiteral("FreeTDS"));
-    facade->SetLogin(QString::fromLatin1(TestServer::login), QString::fromLatin1(TestServer::password));
-    facade->SetServer(&m_serverEntry);
-    ScriptCreatorModel()->SetDataBases(facade->GetDataBases());
-    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
-    QVERIFY(dataBases);
-    int shop = -1;
-    for (int i = 0; i < dataBases->Count(); ++i)
-        if (dataBases->Items(i)->Name == QStringLiteral("Shop"))
-            shop = i;
-    QVERIFY(shop >= 0);
-    dataBases->SetItemIndex(shop);
-    facade->SwitchToDataBase(dataBases->CurrentDataBase());
+    m_shop.Connect();
 }
 
 void TestWizardFlow::init()
 {
-    while (ScriptManager()->Count() > 0)
-        ScriptManager()->Delete(0);
+    ShopServer::CloseScripts();
 }
 
 void TestWizardFlow::cleanupTestCase()
 {
-    FreeScriptCreationController();
-    DestroyScriptCreatorModel();
-    DestroyDataAccessFacade();
+    ShopServer::Release();
 }
 
 QStringList TestWizardFlow::generatorOutput(const QString &tableName, const IParseSettings *settings)
 {
-    TTableList *tables = ScriptCreatorModel()->Tables();
-    TTable *table = nullptr;
-    for (int i = 0; tables && i < tables->Count(); ++i)
-        if (tables->Items(i)->Name == tableName)
-            table = tables->Items(i);
-    if (!table)
-        return {};
-    // The table as the wizard left it: its columns, flags and nickname.
-    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(table);
-    if (!rows)
-        return {};
-    QStringList lines;
-    TScriptLinesCollector sink(lines);
-    TScriptBuildControl control;
-    control.Now = QDateTime::currentDateTime();
-    if (!BuildScript(*table, *rows, settings, sink, control).Complete())
-        return {};
-    return withoutTimeStamp(lines);
+    return withoutTimeStamp(generatorLines(tableName, settings));
 }
 
 bool TestWizardFlow::runCommand(const std::function<void(TOneStepCreatinWizard *)> &drive,
@@ -387,7 +349,7 @@ void TestWizardFlow::unreadableRowsGiveNotice()
 // and frees itself once the server answers again.
 void TestWizardFlow::closingWhileTheServerIsStoppedReturnsAtOnce()
 {
-    const qint64 pid = m_server.processId();
+    const qint64 pid = m_shop.server.processId();
     QVERIFY(pid > 0);
     std::chrono::steady_clock::time_point closedAt;
     bool stopped = false;

@@ -12,8 +12,8 @@
 #include "ScriptBuilder.h"
 #include "ScriptManager.h"
 #include "ScriptSpool.h"
+#include "ShopServerFixture.h"
 #include "TableScriptRoutine.h"
-#include "TestServer.h"
 #include "WherePutScriptDialogForm.h"
 #include "WizardFlowHelpers.h"
 
@@ -29,14 +29,6 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The text with the creation time (header and temporary table) blanked.
-QString masked(QString text)
-{
-    static const QRegularExpression time(QStringLiteral("Creation date and time „[^“\r\n]*“"));
-    static const QRegularExpression temporary(QStringLiteral("TempTable_\\d{8}_\\d{9}"));
-    return text.replace(time, QStringLiteral("(time)")).replace(temporary, QStringLiteral("TempTable_(time)"));
 }
 
 QStringList filesIn(const QString &folder)
@@ -70,37 +62,22 @@ private:
     // message boxes alike).
     void runCommand(const WizardChoices &choices, QList<std::function<void(QWidget *)>> answers);
 
-    QTemporaryDir m_appData;
     QTemporaryDir m_temp;
-    TestServer m_server{{QStringLiteral("--demo")}};
-    TSQLServer m_serverEntry{QString()};
+    ShopServer m_shop;
 };
 
 void TestWizardPlacement::initTestCase()
 {
-    qputenv("APPDATA", m_appData.path().toLocal8Bit());
-    QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
-    m_serverEntry.Name = m_server.dataSource();
-    TDataAccessFacade *facade = DataAccessFacade();
-    facade->SetDriver(QStringLiteral("FreeTDS"));
-    facade->SetLogin(QString::fromLatin1(TestServer::login), QString::fromLatin1(TestServer::password));
-    facade->SetServer(&m_serverEntry);
-    ScriptCreatorModel()->SetDataBases(facade->GetDataBases());
-    TDataBaseList *dataBases = ScriptCreatorModel()->DataBases();
-    QVERIFY(dataBases);
-    for (int i = 0; i < dataBases->Count(); ++i)
-        if (dataBases->Items(i)->Name == QStringLiteral("Shop"))
-            dataBases->SetItemIndex(i);
-    QVERIFY(dataBases->CurrentDataBase());
-    facade->SwitchToDataBase(dataBases->CurrentDataBase());
+    m_shop.Connect();
+    if (QTest::currentTestFailed())
+        return;
     // Temporary files of the generator go here, where the tests see them.
     qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
 }
 
 void TestWizardPlacement::init()
 {
-    while (ScriptManager()->Count() > 0)
-        ScriptManager()->Delete(0);
+    ShopServer::CloseScripts();
     for (const QString &name : filesIn(m_temp.path()))
         QFile::remove(m_temp.filePath(name));
 }
@@ -114,28 +91,13 @@ void TestWizardPlacement::cleanup()
 
 void TestWizardPlacement::cleanupTestCase()
 {
-    FreeScriptCreationController();
-    DestroyScriptCreatorModel();
-    DestroyDataAccessFacade();
+    ShopServer::Release();
 }
 
 QString TestWizardPlacement::generatorText(const IParseSettings &settings)
 {
-    TTableList *tables = ScriptCreatorModel()->Tables();
-    TTable *table = nullptr;
-    for (int i = 0; tables && i < tables->Count(); ++i)
-        if (tables->Items(i)->Name == QStringLiteral("Goods"))
-            table = tables->Items(i);
-    if (!table)
-        return {};
-    std::unique_ptr<TRowSet> rows = DataAccessFacade()->OpenTableRows(table);
-    if (!rows)
-        return {};
-    QStringList lines;
-    TScriptLinesCollector sink(lines);
-    TScriptBuildControl control;
-    control.Now = QDateTime::currentDateTime();
-    if (!BuildScript(*table, *rows, &settings, sink, control).Complete())
+    const QStringList lines = generatorLines(QStringLiteral("Goods"), &settings);
+    if (lines.isEmpty())
         return {};
     return masked(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
