@@ -308,11 +308,21 @@ void Executor::select(SelectStmt &st)
                 a.any = true;
             }
         };
-        visitRows([&] {
-            if (matches())
-                accumulate();
-            return true;
-        });
+        // COUNT(*) alone over one stored table and no WHERE: the store
+        // counts the rows itself (a scan would read every value).
+        const bool countsOnly = targets.size() == 1 && !st.where && !targets[0].var && !targets[0].system &&
+                                std::all_of(aggs.begin(), aggs.end(), [](const Aggregate &a) { return a.name == "count" && !a.arg; });
+        if (countsOnly) {
+            const std::int64_t n = countRows(targets[0]);
+            for (auto &a : aggs)
+                a.count = n;
+        } else {
+            visitRows([&] {
+                if (matches())
+                    accumulate();
+                return true;
+            });
+        }
         aggregateResults_.clear();
         for (std::size_t k = 0; k < aggs.size(); ++k) {
             const Aggregate &a = aggs[k];

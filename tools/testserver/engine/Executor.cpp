@@ -268,6 +268,13 @@ void Executor::computeColumns(const TableMeta &meta, Row &row)
     }
 }
 
+std::int64_t Executor::countRows(Target &t)
+{
+    Stmt st(s_.conn(t.db), "SELECT COUNT(*) FROM " + t.meta->sqlName());
+    st.step();
+    return sqlite3_column_int64(st.get(), 0);
+}
+
 void Executor::scan(Target &t, const std::function<bool(const Row &, std::int64_t)> &f)
 {
     if (t.var) {

@@ -66,6 +66,8 @@ private:
     Scope scopeOf(const Target &t) const;
     // Visits every row (and its rowid) until f returns false.
     void scan(Target &t, const std::function<bool(const Row &, std::int64_t)> &f);
+    // The rows of a stored table (neither a table variable nor a catalogue view).
+    std::int64_t countRows(Target &t);
     void computeColumns(const TableMeta &meta, Row &row);
 
     // Writing.
