@@ -110,11 +110,8 @@ void TReadAheadRowSet::readRows(Block &block)
         ++block.rows;
         m_source->Next();
         // A stop asked for meanwhile ends the block; the reader then stops.
-        if ((block.rows & 63) == 0) {
-            const std::lock_guard lock(m_mutex);
-            if (m_stop)
-                break;
-        }
+        if (m_stop.load(std::memory_order_relaxed))
+            break;
     }
 }
 

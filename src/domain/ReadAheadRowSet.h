@@ -23,6 +23,7 @@
 
 #include "RowSet.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -65,7 +66,7 @@ private:
         qsizetype size = -1; // -1: NULL
         int variant = -1;    // its base type in the block's variants
     };
-    struct Block
+    struct alignas(64) Block
     {
         QByteArray text;
         std::vector<Cell> cells; // a row's fields one after another
@@ -99,19 +100,22 @@ private:
     qint64 m_recordCount = 0;
     std::vector<QString> m_fieldNames;
 
-    // Shared with the reader, under m_mutex.
-    mutable std::mutex m_mutex;
+    // Shared with the reader, under m_mutex; on cache lines of their own,
+    // away from what either side writes for every row.
+    alignas(64) mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     mutable std::deque<std::unique_ptr<Block>> m_ready;
     mutable std::vector<std::unique_ptr<Block>> m_spare;
-    bool m_finished = false;   // the reader is done: the table's end or m_failure
+    bool m_finished = false; // the reader is done: the table's end or m_failure
     std::exception_ptr m_failure;
-    bool m_stop = false;       // the reader is to stop (cancelled or destroyed)
+    // The reader is to stop (cancelled or destroyed); set under m_mutex,
+    // read by the reader between rows without it.
+    std::atomic<bool> m_stop = false;
 
     // The reading side's own.
-    mutable std::unique_ptr<Block> m_current;
+    alignas(64) mutable std::unique_ptr<Block> m_current;
     mutable int m_row = 0;
     mutable bool m_eof = false;
 
-    std::thread m_reader;
+    alignas(64) std::thread m_reader;
 };

@@ -31,6 +31,11 @@ TScriptRows::TScriptRows(TScriptLineSink &Sink, const TScriptBuildControl &Contr
       m_shape(BatchRows == 0 ? rsOneBatch : BatchRows > 0 ? rsBatched : rsUndecided),
       m_batchRows(BatchRows > 0 ? BatchRows : DefaultBatchRows)
 {
+    // Written for every row while another thread may read the rows ahead:
+    // buffers of their own size keep them off the cache lines of small
+    // objects that thread writes (a row set's current row).
+    m_line.reserve(1 << 14);
+    m_scratch.reserve(1 << 12);
 }
 
 QByteArray TScriptRows::InsertHead(const TRowHolder &Holder) const
