@@ -2,6 +2,8 @@
 
 #include "QuorvaneException.h"
 
+#include <algorithm>
+
 TReadAheadRowSet::TReadAheadRowSet(std::unique_ptr<TRowSet> Source) : m_source(std::move(Source))
 {
     m_recordCount = m_source->RecordCount();
@@ -92,18 +94,24 @@ void TReadAheadRowSet::readRows(Block &block)
         for (int i = 0; i < fields; ++i) {
             Cell cell;
             if (!m_source->IsNull(i)) {
-                cell.begin = block.text.size();
+                const qsizetype begin = block.text.size();
                 TVariantBase base = m_source->VariantBase(i);
                 if (!base.BaseType.isEmpty()) {
-                    cell.variant = int(block.variants.size());
-                    block.variants.push_back(std::move(base));
+                    block.variants.emplace_back(block.cells.size(), std::move(base));
                     block.text += m_source->AsString(i).toUtf8();
                 } else if (QByteArrayView view; m_source->Utf8View(i, view)) {
                     block.text += view;
                 } else if (!m_source->AppendUtf8(i, block.text)) {
                     block.text += m_source->AsString(i).toUtf8();
                 }
-                cell.size = block.text.size() - cell.begin;
+                // A block ends after its first megabyte: only a row of
+                // values longer than any a server sends in one piece gets
+                // here (and no server could run its INSERT).
+                if (block.text.size() >= qsizetype(Cell::Null))
+                    throw EQuorvaneException(
+                        QStringLiteral("Значения одной строки занимают больше 4 ГБ: такую строку в скрипт записать нельзя."));
+                cell.begin = quint32(begin);
+                cell.size = quint32(block.text.size() - begin);
             }
             block.cells.push_back(cell);
         }
@@ -172,13 +180,14 @@ QString TReadAheadRowSet::FieldName(int index) const
 
 bool TReadAheadRowSet::IsNull(int index) const
 {
-    return cell(index).size < 0;
+    return cell(index).size == Cell::Null;
 }
 
 bool TReadAheadRowSet::Utf8View(int index, QByteArrayView &text) const
 {
     const Cell &c = cell(index);
-    text = c.size < 0 ? QByteArrayView() : QByteArrayView(m_current->text.constData() + c.begin, c.size);
+    text = c.size == Cell::Null ? QByteArrayView()
+                                : QByteArrayView(m_current->text.constData() + c.begin, qsizetype(c.size));
     return true;
 }
 
@@ -207,5 +216,9 @@ qint64 TReadAheadRowSet::AsInteger(int index) const
 TVariantBase TReadAheadRowSet::VariantBase(int index) const
 {
     const Cell &c = cell(index);
-    return c.variant < 0 ? TVariantBase() : m_current->variants[size_t(c.variant)];
+    const auto &variants = m_current->variants;
+    const size_t at = size_t(&c - m_current->cells.data());
+    const auto found = std::lower_bound(variants.begin(), variants.end(), at,
+                                        [](const auto &variant, size_t cellAt) { return variant.first < cellAt; });
+    return found != variants.end() && found->first == at ? found->second : TVariantBase();
 }

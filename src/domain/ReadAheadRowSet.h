@@ -60,17 +60,20 @@ public:
     void Cancel() noexcept override;
 
 private:
+    // A value's place in its block's text; 8 bytes, for they cross from
+    // one core to the other with the text.
     struct Cell
     {
-        qsizetype begin = 0;
-        qsizetype size = -1; // -1: NULL
-        int variant = -1;    // its base type in the block's variants
+        static constexpr quint32 Null = 0xFFFFFFFFu;
+        quint32 begin = 0;
+        quint32 size = Null;
     };
     struct alignas(64) Block
     {
         QByteArray text;
         std::vector<Cell> cells; // a row's fields one after another
-        std::vector<TVariantBase> variants;
+        // The base types of the sql_variant values, by cell, ascending.
+        std::vector<std::pair<size_t, TVariantBase>> variants;
         int rows = 0;
         void clear()
         {
