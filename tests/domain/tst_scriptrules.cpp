@@ -18,7 +18,7 @@ struct TSpec
     bool used = true;
     bool key = false;
     bool nullable = false;
-    QString collation;
+    QString collation{};
     bool computed = false;
     bool identity = false;
 };
