@@ -19,19 +19,19 @@ constexpr int Block = TReadAheadRowSet::BlockRows;
 // Rows 0..N-1 of (Id, Title, Note, Kind): Note is NULL on every third row,
 // Title holds non-Latin text and quotes, Kind is a variant on even rows.
 // LongEvery > 0 puts a value longer than a block's bytes on every such row.
-struct TRowsSpec
+struct TRowsWanted
 {
     int rows = 0;
     int longEvery = 0;
 };
 
-std::unique_ptr<TMemoryRowSet> makeRows(const TRowsSpec &spec)
+std::unique_ptr<TMemoryRowSet> makeRows(const TRowsWanted &wanted)
 {
     QList<QList<QVariant>> rows;
     QList<TVariantBase> bases;
-    for (int i = 0; i < spec.rows; ++i) {
+    for (int i = 0; i < wanted.rows; ++i) {
         QString title = QStringLiteral("Строка '%1' №%1").arg(i);
-        if (spec.longEvery > 0 && i % spec.longEvery == 0)
+        if (wanted.longEvery > 0 && i % wanted.longEvery == 0)
             title += QString(int(TReadAheadRowSet::BlockBytes) + 17, QChar(u'ж'));
         rows.append({QString::number(i), title, i % 3 == 0 ? QVariant() : QVariant(QStringLiteral("note %1").arg(i)),
                      QString::number(i * 7)});
